@@ -1,0 +1,126 @@
+// The operating-system services the program uses, and nothing else.
+//
+// Every path here is a Windows path ("C:\Charts\Smith.cht") in the program's ANSI code page, which
+// is UTF-8. Each call has the result semantics of the Win32 function it is named after, so the
+// code above this layer is written once against Windows behaviour. platform/win32 makes the real
+// calls; platform/posix gives the same answers on Linux over a drive map (see
+// platform/posix/drive_map.h).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Drive types, as GetDriveTypeA returns them.
+enum DriveType : unsigned {
+  kDriveUnknown = 0,
+  kDriveNoRootDir = 1,
+  kDriveRemovable = 2,
+  kDriveFixed = 3,
+  kDriveRemote = 4,
+  kDriveCdrom = 5,
+  kDriveRamdisk = 6,
+};
+
+// File attributes, as GetFileAttributesA returns them.
+inline constexpr uint32_t kAttrReadOnly = 0x01;
+inline constexpr uint32_t kAttrHidden = 0x02;
+inline constexpr uint32_t kAttrSystem = 0x04;
+inline constexpr uint32_t kAttrDirectory = 0x10;
+inline constexpr uint32_t kAttrArchive = 0x20;
+inline constexpr uint32_t kAttrNormal = 0x80;
+inline constexpr uint32_t kInvalidAttributes = 0xFFFFFFFF;
+
+// Shell folder codes for GetShellFolderPath.
+inline constexpr int kCsidlPersonal = 5;  // the user's documents folder
+
+// Error mode flags for SetErrorMode.
+inline constexpr unsigned kSemFailCriticalErrors = 0x0001;
+
+// One entry of a folder listing, as FindFirstFileA/FindNextFileA report it.
+struct FindEntry {
+  std::string name;     // name without folder
+  uint32_t attributes;  // kAttr* bits
+  uint64_t size;        // bytes; 0 for folders
+  int32_t dos_time;     // last write, local time, DOS date in the high word and time in the low
+};
+
+// GetDriveTypeA for a root such as "C:\".
+unsigned GetDriveType(const std::string& root);
+
+// GetWindowsDirectoryA: the Windows folder without a trailing backslash; empty when there is none.
+std::string GetWindowsDirectory();
+
+// SHGetFolderPathA(no owner, csidl, no token, current path): the folder, or empty on failure.
+std::string GetShellFolderPath(int csidl);
+
+// GetVolumeInformationA for a root such as "D:\": the label and serial number; false when the
+// drive is not ready or does not exist.
+bool GetVolumeInformation(const std::string& root, std::string* label, uint32_t* serial);
+
+// SetErrorMode: sets the process error mode and returns the previous one.
+unsigned SetErrorMode(unsigned mode);
+
+// GetFileAttributesA / SetFileAttributesA. Only read-only and hidden have meaning everywhere.
+uint32_t GetFileAttributes(const std::string& path);
+bool SetFileAttributes(const std::string& path, uint32_t attributes);
+
+// FindFirstFileA/FindNextFileA over a pattern ("C:\Charts\*.cht"), every kind of entry included
+// (hidden and system ones too, and "." and ".." below a drive root, as Windows lists them).
+// Wildcards "*" and "?" match without regard to case. False when the folder cannot be listed or
+// nothing matches; entries come in the order the file system lists them.
+bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries);
+
+// Last-write time of a file (not a folder) as a DOS date/time in local time; -1 when missing.
+int32_t GetFileAge(const std::string& path);
+
+// Sets the last-write time of a file from a DOS date/time in local time.
+bool SetFileAge(const std::string& path, int32_t dos_time);
+
+bool CreateDirectory(const std::string& path);
+bool RemoveDirectory(const std::string& path);
+bool DeleteFile(const std::string& path);
+
+// CopyFileA: copies contents, attributes and last-write time. With fail_if_exists false an existing
+// destination is replaced, unless it is read-only: then the copy is refused and it stays as it is.
+bool CopyFile(const std::string& source, const std::string& destination, bool fail_if_exists);
+
+// MoveFileExA with replace-existing and write-through: renames in one step, replacing a destination
+// that exists. Both names must lie on one drive.
+bool MoveFileReplacing(const std::string& source, const std::string& destination);
+
+// Reads a whole file. False when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string* contents);
+
+// Writes a file so that it is never seen half-written: the data goes to a temporary file beside
+// it, is flushed, and then replaces the old file in one step. The old file is untouched on failure.
+bool WriteWholeFileSafely(const std::string& path, const std::string& contents);
+
+// GetTempPathA: the temporary folder, with a trailing backslash; empty when there is none.
+std::string GetTempPath();
+
+// GetTempFileNameA(folder, prefix, 0): creates an empty file with a unique name in folder and
+// returns its path; empty on failure.
+std::string GetTempFileName(const std::string& folder, const std::string& prefix);
+
+// GetModuleFileNameA(NULL): the full path of the running program; empty when it has no Windows path.
+std::string GetModuleFileName();
+
+// GetCurrentDirectoryA / SetCurrentDirectoryA.
+std::string GetCurrentDirectory();
+bool SetCurrentDirectory(const std::string& path);
+
+// OemToCharA / CharToOemA with the OEM code page 437 of MS-DOS and the program's UTF-8 ANSI code
+// page. Characters code page 437 lacks become "?".
+std::string OemToAnsi(const std::string& oem);
+std::string AnsiToOem(const std::string& ansi);
+
+// LoadLibraryA / GetProcAddress / FreeLibrary. A name without a folder is looked for beside the
+// program first. Returns null on failure.
+void* LoadLibrary(const std::string& name);
+void* GetProcAddress(void* library, const char* symbol);
+void FreeLibrary(void* library);
+
+}  // namespace platform

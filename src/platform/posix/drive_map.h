@@ -1,0 +1,58 @@
+// Drive letters on Linux, the way a Wine prefix's dosdevices folder gives them.
+//
+// Where the map comes from, first match wins:
+//   1. RIDIDEDUVURE_DRIVES: lines of "key=value" (tests and users who want their own layout):
+//        C:=3|Label|/srv/charts      a letter: drive type (0 takes it from the mount), label, folder
+//        windows=C:\windows          the Windows folder, as a Windows path
+//        documents=C:\Users\Ann\Documents
+//        temp=C:\Temp                the temporary folder
+//   2. The Wine prefix $WINEPREFIX, else ~/.wine, when it has a dosdevices folder: every "x:"
+//      link there is a drive, types come from the prefix's [Software\Wine\Drives] key or the
+//      mount, labels from a .windows-label file at the drive's root. C:\windows is the Windows
+//      folder and the prefix user's Documents the documents folder.
+//   3. Neither: C: is "/", the documents folder is ~/Documents, and there is no Windows folder.
+//
+// The map is described by the environment alone, so that the program and the shared libraries it
+// loads always see the same drives; it is read again whenever those variables change.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+namespace platform::posix {
+
+struct Drive {
+  std::string folder;  // host folder the letter stands for, without a trailing slash ("" for "/")
+  unsigned type = 0;   // GetDriveTypeA code; 0 until looked up from the mount
+  std::string label;
+  bool label_set = false;  // label given by the map rather than read from the drive
+};
+
+struct DriveMap {
+  std::map<char, Drive> drives;  // upper-case letter -> drive
+  std::string windows;           // Windows paths, empty when unknown
+  std::string documents;
+  std::string temp;
+};
+
+// The map in force for the current environment.
+std::shared_ptr<const DriveMap> CurrentDriveMap();
+
+// Parses the RIDIDEDUVURE_DRIVES form. Lines that do not parse are ignored.
+DriveMap ParseDriveMap(const std::string& text);
+
+// Turns a Windows path into the host path it names. Every element is matched without regard to
+// case against what exists; elements that do not exist are kept as written. "." and ".." are
+// folded as Windows folds them, never above the drive's root. A path without a drive is taken
+// against the current folder. Returns false for a drive that is not mapped, UNC or device names.
+bool ToHostPath(const std::string& windows_path, std::string* host_path);
+
+// Turns a host path into a Windows path through the drive whose folder holds it most closely.
+// Returns false when no drive holds it.
+bool ToWindowsPath(const std::string& host_path, std::string* windows_path);
+
+// The drive type a host folder has from the mount it lives on.
+unsigned DriveTypeOfMount(const std::string& host_folder);
+
+}  // namespace platform::posix

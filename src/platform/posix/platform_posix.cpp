@@ -1,0 +1,501 @@
+// The platform services on Linux, with the results the Win32 calls give, over the drive map.
+#include <dirent.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <random>
+
+#include "platform/platform.h"
+#include "platform/posix/drive_map.h"
+#include "util/wildcard.h"
+
+namespace platform {
+namespace {
+
+using posix::CurrentDriveMap;
+using posix::ToHostPath;
+using posix::ToWindowsPath;
+
+std::string LastElement(const std::string& host) {
+  size_t slash = host.rfind('/');
+  return slash == std::string::npos ? host : host.substr(slash + 1);
+}
+
+std::string ParentFolder(const std::string& host) {
+  size_t slash = host.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : host.substr(0, slash);
+}
+
+bool StatHost(const std::string& host, struct stat* st) {
+  // Follow links as Windows follows junctions; a dangling link still shows as a file.
+  return stat(host.c_str(), st) == 0 || lstat(host.c_str(), st) == 0;
+}
+
+bool IsHostFolder(const std::string& host) {
+  struct stat st;
+  return stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
+
+uint32_t Attributes(const std::string& name, const struct stat& st) {
+  uint32_t attributes = S_ISDIR(st.st_mode) ? kAttrDirectory : kAttrArchive;
+  if (IsReadOnly(st)) attributes |= kAttrReadOnly;
+  if (name.size() > 1 && name[0] == '.' && name != "..") attributes |= kAttrHidden;
+  return attributes;
+}
+
+// DOS date and time, local time, 2-second resolution; clamped to the years DOS can hold.
+int32_t ToDosTime(time_t when) {
+  struct tm local;
+  if (!localtime_r(&when, &local)) return -1;
+  if (local.tm_year < 80) return (1 << 21) | (1 << 16);  // 1980-01-01 00:00:00
+  if (local.tm_year > 207) return static_cast<int32_t>(0xFF9FBF7Du);  // 2107-12-31 23:59:58
+  uint32_t date = ((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday;
+  uint32_t time = (local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2);
+  return static_cast<int32_t>((date << 16) | time);
+}
+
+time_t FromDosTime(int32_t dos_time) {
+  uint32_t value = static_cast<uint32_t>(dos_time);
+  struct tm local = {};
+  local.tm_year = static_cast<int>((value >> 25) & 0x7F) + 80;
+  local.tm_mon = static_cast<int>((value >> 21) & 0x0F) - 1;
+  local.tm_mday = static_cast<int>((value >> 16) & 0x1F);
+  local.tm_hour = static_cast<int>((value >> 11) & 0x1F);
+  local.tm_min = static_cast<int>((value >> 5) & 0x3F);
+  local.tm_sec = static_cast<int>((value & 0x1F) * 2);
+  local.tm_isdst = -1;
+  return mktime(&local);
+}
+
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t written = write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+// A hidden temporary file beside target, open for writing; -1 on failure.
+int CreateTempBeside(const std::string& target, std::string* temp) {
+  std::string pattern = ParentFolder(target) + "/.rd-" + LastElement(target) + ".XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  int fd = mkstemp(name.data());
+  if (fd >= 0) *temp = name.data();
+  return fd;
+}
+
+// Finishes a temporary file written beside target: flushes it and renames it over target.
+bool CommitTemp(int fd, const std::string& temp, const std::string& target) {
+  bool ok = fsync(fd) == 0;
+  ok = close(fd) == 0 && ok;
+  if (ok && rename(temp.c_str(), target.c_str()) == 0) return true;
+  unlink(temp.c_str());
+  return false;
+}
+
+// An existing destination that Windows would refuse to overwrite: a folder or a read-only file.
+bool RefusesReplacement(const std::string& host) {
+  struct stat st;
+  if (lstat(host.c_str(), &st) != 0) return false;
+  return S_ISDIR(st.st_mode) || IsReadOnly(st);
+}
+
+const char32_t kCodePage437High[128] = {
+    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8,
+    0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5, 0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2,
+    0x00FB, 0x00F9, 0x00FF, 0x00D6, 0x00DC, 0x00A2, 0x00A3, 0x00A5, 0x20A7, 0x0192, 0x00E1,
+    0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA, 0x00BA, 0x00BF, 0x2310, 0x00AC, 0x00BD,
+    0x00BC, 0x00A1, 0x00AB, 0x00BB, 0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562,
+    0x2556, 0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510, 0x2514, 0x2534,
+    0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F, 0x255A, 0x2554, 0x2569, 0x2566, 0x2560,
+    0x2550, 0x256C, 0x2567, 0x2568, 0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B,
+    0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580, 0x03B1, 0x00DF, 0x0393,
+    0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4, 0x03A6, 0x0398, 0x03A9, 0x03B4, 0x221E, 0x03C6,
+    0x03B5, 0x2229, 0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248, 0x00B0,
+    0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
+};
+
+void AppendUtf8(char32_t c, std::string* out) {
+  if (c < 0x80) {
+    *out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    *out += static_cast<char>(0xC0 | (c >> 6));
+    *out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    *out += static_cast<char>(0xE0 | (c >> 12));
+    *out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// Decodes one UTF-8 character at text[*i] and moves past it; U+FFFD for a malformed one.
+char32_t NextUtf8(const std::string& text, size_t* i) {
+  unsigned char lead = static_cast<unsigned char>(text[(*i)++]);
+  if (lead < 0x80) return lead;
+  int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
+  if (extra < 0) return 0xFFFD;
+  char32_t c = lead & (0x3F >> extra);
+  for (int k = 0; k < extra; ++k) {
+    if (*i >= text.size() || (static_cast<unsigned char>(text[*i]) & 0xC0) != 0x80) return 0xFFFD;
+    c = (c << 6) | (static_cast<unsigned char>(text[(*i)++]) & 0x3F);
+  }
+  return c;
+}
+
+std::atomic<unsigned> error_mode{0};
+
+}  // namespace
+
+unsigned GetDriveType(const std::string& root) {
+  if (root.size() < 2 || root[1] != ':') return kDriveNoRootDir;
+  auto map = CurrentDriveMap();
+  auto drive = map->drives.find(static_cast<char>(toupper(static_cast<unsigned char>(root[0]))));
+  if (drive == map->drives.end()) return kDriveNoRootDir;
+  const std::string folder = drive->second.folder.empty() ? "/" : drive->second.folder;
+  if (!IsHostFolder(folder)) return kDriveNoRootDir;
+  return drive->second.type ? drive->second.type : posix::DriveTypeOfMount(folder);
+}
+
+std::string GetWindowsDirectory() {
+  std::string windows = CurrentDriveMap()->windows;
+  while (windows.size() > 3 && windows.back() == '\\') windows.pop_back();
+  return windows;
+}
+
+std::string GetShellFolderPath(int csidl) {
+  if (csidl != kCsidlPersonal) return std::string();
+  std::string documents = CurrentDriveMap()->documents;
+  std::string host;
+  if (documents.empty() || !ToHostPath(documents, &host) || !IsHostFolder(host)) return std::string();
+  while (documents.size() > 3 && documents.back() == '\\') documents.pop_back();
+  return documents;
+}
+
+bool GetVolumeInformation(const std::string& root, std::string* label, uint32_t* serial) {
+  if (root.size() < 2 || root[1] != ':') return false;
+  auto map = CurrentDriveMap();
+  auto drive = map->drives.find(static_cast<char>(toupper(static_cast<unsigned char>(root[0]))));
+  if (drive == map->drives.end()) return false;
+  const std::string folder = drive->second.folder.empty() ? "/" : drive->second.folder;
+  if (!IsHostFolder(folder)) return false;
+  // Wine keeps a drive's label and serial number in two small files at its root.
+  std::string text;
+  if (label) {
+    *label = drive->second.label;
+    if (!drive->second.label_set) {
+      std::ifstream file(drive->second.folder + "/.windows-label");
+      std::getline(file, *label);
+    }
+  }
+  if (serial) {
+    *serial = 0;
+    std::ifstream file(drive->second.folder + "/.windows-serial");
+    if (std::getline(file, text)) *serial = static_cast<uint32_t>(strtoul(text.c_str(), nullptr, 16));
+  }
+  return true;
+}
+
+unsigned SetErrorMode(unsigned mode) { return error_mode.exchange(mode); }
+
+uint32_t GetFileAttributes(const std::string& path) {
+  std::string host;
+  struct stat st;
+  if (!ToHostPath(path, &host) || !StatHost(host, &st)) return kInvalidAttributes;
+  return Attributes(LastElement(host), st);
+}
+
+bool SetFileAttributes(const std::string& path, uint32_t attributes) {
+  std::string host;
+  struct stat st;
+  if (!ToHostPath(path, &host) || stat(host.c_str(), &st) != 0) return false;
+  mode_t mode = st.st_mode & 07777;
+  mode = (attributes & kAttrReadOnly) ? (mode & ~mode_t{0222}) : (mode | S_IWUSR);
+  return mode == (st.st_mode & 07777) || chmod(host.c_str(), mode) == 0;
+}
+
+bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries) {
+  entries->clear();
+  size_t split = pattern.find_last_of("\\/");
+  std::string folder = split == std::string::npos ? std::string() : pattern.substr(0, split + 1);
+  std::string mask = split == std::string::npos ? pattern : pattern.substr(split + 1);
+  if (split == std::string::npos && pattern.size() >= 2 && pattern[1] == ':') {
+    folder = pattern.substr(0, 2);  // "C:*.cht"
+    mask = pattern.substr(2);
+  }
+  std::string host;
+  if (!ToHostPath(folder.empty() ? "." : folder, &host)) return false;
+  DIR* dir = opendir(host.c_str());
+  if (!dir) return false;
+  std::string windows_folder;
+  const bool is_root = ToWindowsPath(host, &windows_folder) && windows_folder.size() == 3;
+  const std::string prefix = host == "/" ? "" : host;
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    // Windows lists "." and ".." in every folder but a drive's root.
+    if (is_root && (name == "." || name == "..")) continue;
+    if (!util::MatchesMask(name, mask)) continue;
+    struct stat st;
+    if (!StatHost(prefix + "/" + name, &st)) continue;
+    FindEntry found;
+    found.name = name;
+    found.attributes = Attributes(name, st);
+    found.size = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
+    found.dos_time = ToDosTime(st.st_mtime);
+    entries->push_back(std::move(found));
+  }
+  closedir(dir);
+  return !entries->empty();
+}
+
+int32_t GetFileAge(const std::string& path) {
+  std::string host;
+  struct stat st;
+  if (!ToHostPath(path, &host) || stat(host.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return -1;
+  return ToDosTime(st.st_mtime);
+}
+
+bool SetFileAge(const std::string& path, int32_t dos_time) {
+  std::string host;
+  if (!ToHostPath(path, &host)) return false;
+  struct timespec times[2];
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1].tv_sec = FromDosTime(dos_time);
+  times[1].tv_nsec = 0;
+  return times[1].tv_sec != -1 && utimensat(AT_FDCWD, host.c_str(), times, 0) == 0;
+}
+
+bool CreateDirectory(const std::string& path) {
+  std::string host;
+  return ToHostPath(path, &host) && mkdir(host.c_str(), 0777) == 0;
+}
+
+bool RemoveDirectory(const std::string& path) {
+  std::string host;
+  return ToHostPath(path, &host) && rmdir(host.c_str()) == 0;
+}
+
+bool DeleteFile(const std::string& path) {
+  std::string host;
+  struct stat st;
+  if (!ToHostPath(path, &host) || lstat(host.c_str(), &st) != 0) return false;
+  if (S_ISDIR(st.st_mode) || IsReadOnly(st)) return false;  // as Windows refuses both
+  return unlink(host.c_str()) == 0;
+}
+
+bool CopyFile(const std::string& source, const std::string& destination, bool fail_if_exists) {
+  std::string from, to;
+  if (!ToHostPath(source, &from) || !ToHostPath(destination, &to)) return false;
+  struct stat st;
+  if (stat(from.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  if (access(to.c_str(), F_OK) == 0 && (fail_if_exists || RefusesReplacement(to))) return false;
+
+  int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  std::string temp;
+  int out = CreateTempBeside(to, &temp);
+  if (out < 0) {
+    close(in);
+    return false;
+  }
+  // The copy is written beside the destination and renamed over it once complete, so a failed
+  // copy never leaves a truncated destination behind.
+  bool ok = true;
+  std::vector<char> buffer(1 << 20);
+  for (;;) {
+    ssize_t got = read(in, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      ok = got == 0;
+      break;
+    }
+    if (!WriteAll(out, buffer.data(), static_cast<size_t>(got))) {
+      ok = false;
+      break;
+    }
+  }
+  close(in);
+  struct timespec times[2] = {st.st_atim, st.st_mtim};
+  ok = ok && fchmod(out, st.st_mode & 07777) == 0 && futimens(out, times) == 0;
+  if (!ok) {
+    close(out);
+    unlink(temp.c_str());
+    return false;
+  }
+  return CommitTemp(out, temp, to);
+}
+
+bool MoveFileReplacing(const std::string& source, const std::string& destination) {
+  std::string from, to;
+  if (!ToHostPath(source, &from) || !ToHostPath(destination, &to)) return false;
+  if (access(from.c_str(), F_OK) != 0 || RefusesReplacement(to)) return false;
+  return rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* contents) {
+  std::string host;
+  if (!ToHostPath(path, &host) || IsHostFolder(host)) return false;
+  std::ifstream file(host, std::ios::binary);
+  if (!file) return false;
+  contents->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  return !file.bad();
+}
+
+bool WriteWholeFileSafely(const std::string& path, const std::string& contents) {
+  std::string host;
+  if (!ToHostPath(path, &host) || RefusesReplacement(host)) return false;
+  std::string temp;
+  int fd = CreateTempBeside(host, &temp);
+  if (fd < 0) return false;
+  struct stat st;
+  mode_t mode = 0666;
+  if (stat(host.c_str(), &st) == 0) {
+    mode = st.st_mode & 07777;
+  } else {
+    mode_t mask = umask(0);
+    umask(mask);
+    mode &= ~mask;
+  }
+  if (!WriteAll(fd, contents.data(), contents.size()) || fchmod(fd, mode) != 0) {
+    close(fd);
+    unlink(temp.c_str());
+    return false;
+  }
+  return CommitTemp(fd, temp, host);
+}
+
+std::string GetTempPath() {
+  std::string temp = CurrentDriveMap()->temp;
+  std::string host;
+  if (!temp.empty() && ToHostPath(temp, &host) && IsHostFolder(host)) {
+    return temp.back() == '\\' ? temp : temp + "\\";
+  }
+  const char* tmpdir = getenv("TMPDIR");
+  if (ToWindowsPath(tmpdir && *tmpdir ? tmpdir : "/tmp", &temp)) {
+    return temp.back() == '\\' ? temp : temp + "\\";
+  }
+  return std::string();
+}
+
+std::string GetTempFileName(const std::string& folder, const std::string& prefix) {
+  std::string base = folder;
+  if (base.empty() || (base.back() != '\\' && base.back() != '/')) base += '\\';
+  base += prefix.substr(0, 3);
+  std::random_device seed;
+  unsigned start = seed() & 0xFFFF;
+  for (unsigned n = 0; n < 0x10000; ++n) {
+    unsigned unique = ((start + n) & 0xFFFF) ? ((start + n) & 0xFFFF) : 1;
+    char hex[8];
+    snprintf(hex, sizeof hex, "%X", unique);
+    std::string name = base + hex + ".TMP";
+    std::string host;
+    if (!ToHostPath(name, &host)) return std::string();
+    int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      close(fd);
+      return name;
+    }
+    if (errno != EEXIST) return std::string();
+  }
+  return std::string();
+}
+
+std::string GetModuleFileName() {
+  char buffer[PATH_MAX];
+  ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  std::string windows;
+  if (length <= 0 || !ToWindowsPath(std::string(buffer, static_cast<size_t>(length)), &windows)) {
+    return std::string();
+  }
+  return windows;
+}
+
+std::string GetCurrentDirectory() {
+  char buffer[PATH_MAX];
+  std::string windows;
+  if (!getcwd(buffer, sizeof buffer) || !ToWindowsPath(buffer, &windows)) return std::string();
+  return windows;
+}
+
+bool SetCurrentDirectory(const std::string& path) {
+  std::string host;
+  return ToHostPath(path, &host) && chdir(host.c_str()) == 0;
+}
+
+std::string OemToAnsi(const std::string& oem) {
+  std::string out;
+  for (char c : oem) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    AppendUtf8(byte < 0x80 ? byte : kCodePage437High[byte - 0x80], &out);
+  }
+  return out;
+}
+
+std::string AnsiToOem(const std::string& ansi) {
+  std::string out;
+  for (size_t i = 0; i < ansi.size();) {
+    char32_t c = NextUtf8(ansi, &i);
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+      continue;
+    }
+    char mapped = '?';
+    for (int k = 0; k < 128; ++k) {
+      if (kCodePage437High[k] == c) {
+        mapped = static_cast<char>(0x80 + k);
+        break;
+      }
+    }
+    out += mapped;
+  }
+  return out;
+}
+
+// Windows asks for "ZipDll.dll"; the Linux build of that library is "libZipDll.so" in the same
+// folder. A name without a folder is looked for beside the program, then where dlopen looks.
+void* LoadLibrary(const std::string& name) {
+  size_t split = name.find_last_of("\\/:");
+  std::string base = split == std::string::npos ? name : name.substr(split + 1);
+  if (base.size() > 4 && util::EqualNoCase(base.substr(base.size() - 4), ".dll")) {
+    base = "lib" + base.substr(0, base.size() - 4) + ".so";
+  }
+  std::string folder;
+  if (split != std::string::npos) {
+    if (!ToHostPath(name.substr(0, split + 1), &folder)) return nullptr;
+    return dlopen((folder + "/" + base).c_str(), RTLD_NOW | RTLD_LOCAL);
+  }
+  char exe[PATH_MAX];
+  ssize_t length = readlink("/proc/self/exe", exe, sizeof exe - 1);
+  if (length > 0) {
+    folder = ParentFolder(std::string(exe, static_cast<size_t>(length)));
+    if (void* library = dlopen((folder + "/" + base).c_str(), RTLD_NOW | RTLD_LOCAL)) return library;
+  }
+  return dlopen(base.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
+void* GetProcAddress(void* library, const char* symbol) {
+  return library ? dlsym(library, symbol) : nullptr;
+}
+
+void FreeLibrary(void* library) {
+  if (library) dlclose(library);
+}
+
+}  // namespace platform

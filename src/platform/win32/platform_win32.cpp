@@ -1,0 +1,243 @@
+// The platform services on Windows: the real Win32 calls, in the ANSI code page (UTF-8 by the
+// program's manifest).
+#include "platform/win32/windows_api.h"
+
+#include <algorithm>
+// The interface after windows.h, so that its names are not taken for the A/W macros.
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+// Owns a file handle for the length of one call.
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  ~FileHandle() {
+    if (valid()) CloseHandle(handle_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+int32_t ToDosTime(const FILETIME& utc) {
+  FILETIME local;
+  WORD date = 0, time = 0;
+  if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToDosDateTime(&local, &date, &time)) {
+    return -1;
+  }
+  return static_cast<int32_t>((static_cast<uint32_t>(date) << 16) | time);
+}
+
+std::string FolderOf(const std::string& path) {
+  size_t split = path.find_last_of("\\/");
+  return split == std::string::npos ? std::string(".") : path.substr(0, split + 1);
+}
+
+// Converts between two code pages through UTF-16; unmappable characters become "?".
+std::string Recode(const std::string& text, UINT from, UINT to) {
+  if (text.empty()) return std::string();
+  int wide_length = MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (wide_length <= 0) return std::string();
+  std::wstring wide(static_cast<size_t>(wide_length), L'\0');
+  MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), wide.data(), wide_length);
+  const bool can_default = to != CP_UTF8 && to != CP_ACP;
+  int length = WideCharToMultiByte(to, 0, wide.data(), wide_length, nullptr, 0,
+                                   can_default ? "?" : nullptr, nullptr);
+  if (length <= 0) return std::string();
+  std::string out(static_cast<size_t>(length), '\0');
+  WideCharToMultiByte(to, 0, wide.data(), wide_length, out.data(), length, can_default ? "?" : nullptr,
+                      nullptr);
+  return out;
+}
+
+// MS-DOS archives name their files in code page 437. OemToCharA would use the process's OEM code
+// page instead, which the UTF-8 manifest turns into UTF-8 as well, so the page is named here.
+constexpr UINT kOemCodePage = 437;
+
+}  // namespace
+
+unsigned GetDriveType(const std::string& root) { return ::GetDriveTypeA(root.c_str()); }
+
+std::string GetWindowsDirectory() {
+  char buffer[MAX_PATH + 1];
+  UINT length = ::GetWindowsDirectoryA(buffer, sizeof buffer);
+  return length > 0 && length < sizeof buffer ? std::string(buffer, length) : std::string();
+}
+
+std::string GetShellFolderPath(int csidl) {
+  char buffer[MAX_PATH + 1] = {};
+  if (FAILED(::SHGetFolderPathA(nullptr, csidl, nullptr, 0, buffer))) return std::string();
+  return buffer;
+}
+
+bool GetVolumeInformation(const std::string& root, std::string* label, uint32_t* serial) {
+  char name[MAX_PATH + 1] = {};
+  DWORD serial_number = 0, max_component = 0, flags = 0;
+  if (!::GetVolumeInformationA(root.c_str(), name, sizeof name, &serial_number, &max_component,
+                               &flags, nullptr, 0)) {
+    return false;
+  }
+  if (label) *label = name;
+  if (serial) *serial = serial_number;
+  return true;
+}
+
+unsigned SetErrorMode(unsigned mode) { return ::SetErrorMode(mode); }
+
+uint32_t GetFileAttributes(const std::string& path) { return ::GetFileAttributesA(path.c_str()); }
+
+bool SetFileAttributes(const std::string& path, uint32_t attributes) {
+  return ::SetFileAttributesA(path.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL);
+}
+
+bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries) {
+  entries->clear();
+  WIN32_FIND_DATAA data;
+  HANDLE find = ::FindFirstFileA(pattern.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  do {
+    FindEntry entry;
+    entry.name = data.cFileName;
+    entry.attributes = data.dwFileAttributes;
+    entry.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    entry.dos_time = ToDosTime(data.ftLastWriteTime);
+    entries->push_back(std::move(entry));
+  } while (::FindNextFileA(find, &data));
+  ::FindClose(find);
+  return !entries->empty();
+}
+
+int32_t GetFileAge(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return -1;
+  }
+  return ToDosTime(data.ftLastWriteTime);
+}
+
+bool SetFileAge(const std::string& path, int32_t dos_time) {
+  FILETIME local, utc;
+  if (!::DosDateTimeToFileTime(static_cast<WORD>(static_cast<uint32_t>(dos_time) >> 16),
+                               static_cast<WORD>(dos_time & 0xFFFF), &local) ||
+      !::LocalFileTimeToFileTime(&local, &utc)) {
+    return false;
+  }
+  FileHandle file(::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file.valid() && ::SetFileTime(file.get(), nullptr, nullptr, &utc);
+}
+
+bool CreateDirectory(const std::string& path) { return ::CreateDirectoryA(path.c_str(), nullptr); }
+
+bool RemoveDirectory(const std::string& path) { return ::RemoveDirectoryA(path.c_str()); }
+
+bool DeleteFile(const std::string& path) { return ::DeleteFileA(path.c_str()); }
+
+bool CopyFile(const std::string& source, const std::string& destination, bool fail_if_exists) {
+  return ::CopyFileA(source.c_str(), destination.c_str(), fail_if_exists);
+}
+
+bool MoveFileReplacing(const std::string& source, const std::string& destination) {
+  return ::MoveFileExA(source.c_str(), destination.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+bool ReadWholeFile(const std::string& path, std::string* contents) {
+  FileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return false;
+  contents->clear();
+  char buffer[65536];
+  DWORD got = 0;
+  while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) {
+    if (got == 0) return true;
+    contents->append(buffer, got);
+  }
+  return false;
+}
+
+bool WriteWholeFileSafely(const std::string& path, const std::string& contents) {
+  const DWORD old_attributes = ::GetFileAttributesA(path.c_str());
+  if (old_attributes != INVALID_FILE_ATTRIBUTES &&
+      (old_attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
+    return false;
+  }
+  std::string temp = GetTempFileName(FolderOf(path), "rd");
+  if (temp.empty()) return false;
+  bool ok = false;
+  {
+    FileHandle file(::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.valid()) {
+      ok = true;
+      for (size_t done = 0; ok && done < contents.size();) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(contents.size() - done, 1 << 20));
+        DWORD written = 0;
+        ok = ::WriteFile(file.get(), contents.data() + done, chunk, &written, nullptr) &&
+             written == chunk;
+        done += written;
+      }
+      ok = ok && ::FlushFileBuffers(file.get());
+    }
+  }
+  if (ok && old_attributes != INVALID_FILE_ATTRIBUTES) {
+    ::SetFileAttributesA(temp.c_str(), old_attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                                          FILE_ATTRIBUTE_ARCHIVE));
+  }
+  if (ok && MoveFileReplacing(temp, path)) return true;
+  ::DeleteFileA(temp.c_str());
+  return false;
+}
+
+std::string GetTempPath() {
+  char buffer[MAX_PATH + 1];
+  DWORD length = ::GetTempPathA(sizeof buffer, buffer);
+  return length > 0 && length < sizeof buffer ? std::string(buffer, length) : std::string();
+}
+
+std::string GetTempFileName(const std::string& folder, const std::string& prefix) {
+  char buffer[MAX_PATH + 1];
+  if (!::GetTempFileNameA(folder.c_str(), prefix.c_str(), 0, buffer)) return std::string();
+  return buffer;
+}
+
+std::string GetModuleFileName() {
+  char buffer[MAX_PATH + 1];
+  DWORD length = ::GetModuleFileNameA(nullptr, buffer, sizeof buffer);
+  return length > 0 && length < sizeof buffer ? std::string(buffer, length) : std::string();
+}
+
+std::string GetCurrentDirectory() {
+  char buffer[MAX_PATH + 1];
+  DWORD length = ::GetCurrentDirectoryA(sizeof buffer, buffer);
+  return length > 0 && length < sizeof buffer ? std::string(buffer, length) : std::string();
+}
+
+bool SetCurrentDirectory(const std::string& path) { return ::SetCurrentDirectoryA(path.c_str()); }
+
+std::string OemToAnsi(const std::string& oem) { return Recode(oem, kOemCodePage, CP_ACP); }
+
+std::string AnsiToOem(const std::string& ansi) { return Recode(ansi, CP_ACP, kOemCodePage); }
+
+void* LoadLibrary(const std::string& name) {
+  return reinterpret_cast<void*>(::LoadLibraryA(name.c_str()));
+}
+
+void* GetProcAddress(void* library, const char* symbol) {
+  if (!library) return nullptr;
+  return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(library), symbol));
+}
+
+void FreeLibrary(void* library) {
+  if (library) ::FreeLibrary(static_cast<HMODULE>(library));
+}
+
+}  // namespace platform

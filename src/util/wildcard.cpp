@@ -1,0 +1,79 @@
+#include "util/wildcard.h"
+
+#include <string>
+
+namespace util {
+namespace {
+
+// Lower-cases ASCII letters and the UTF-8 forms of the Latin-1 capitals U+00C0 to U+00DE (not the
+// multiplication sign), which is what a Windows file name comparison folds in practice for the
+// names this program meets.
+std::string Fold(std::string_view text) {
+  std::string out(text);
+  for (size_t i = 0; i < out.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(out[i]);
+    if (c >= 'A' && c <= 'Z') {
+      out[i] = static_cast<char>(c + 32);
+    } else if (c == 0xC3 && i + 1 < out.size()) {
+      unsigned char next = static_cast<unsigned char>(out[i + 1]);
+      if (next >= 0x80 && next <= 0x9E && next != 0x97) out[i + 1] = static_cast<char>(next + 0x20);
+      ++i;
+    }
+  }
+  return out;
+}
+
+// Length of the UTF-8 character that starts at text[i]; a stray byte counts as one.
+size_t CharLength(std::string_view text, size_t i) {
+  unsigned char c = static_cast<unsigned char>(text[i]);
+  size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+  for (size_t k = 1; k < len; ++k) {
+    if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 1;
+  }
+  return len;
+}
+
+bool Match(std::string_view name, std::string_view mask) {
+  size_t n = 0, m = 0;
+  size_t star_m = std::string_view::npos, star_n = 0;
+  while (n < name.size()) {
+    if (m < mask.size() && mask[m] == '*') {
+      star_m = ++m;
+      star_n = n;
+    } else if (m < mask.size() && mask[m] == '?') {
+      n += CharLength(name, n);
+      ++m;
+    } else if (m < mask.size() && mask[m] == name[n]) {
+      ++n;
+      ++m;
+    } else if (star_m != std::string_view::npos) {
+      // Let the last star take one more character and try again from there.
+      star_n += CharLength(name, star_n);
+      n = star_n;
+      m = star_m;
+    } else {
+      return false;
+    }
+  }
+  while (m < mask.size() && mask[m] == '*') ++m;
+  return m == mask.size();
+}
+
+}  // namespace
+
+bool MatchesMask(std::string_view name, std::string_view mask) {
+  std::string folded_name = Fold(name);
+  std::string folded_mask = Fold(mask);
+  if (Match(folded_name, folded_mask)) return true;
+  if (folded_mask.size() >= 2 && folded_mask.ends_with(".*") &&
+      folded_name.find('.') == std::string::npos) {
+    return Match(folded_name, std::string_view(folded_mask).substr(0, folded_mask.size() - 2));
+  }
+  return false;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && Fold(a) == Fold(b);
+}
+
+}  // namespace util

@@ -1,0 +1,16 @@
+// Windows-style wildcard masks, for folder listings and for choosing archive entries.
+#pragma once
+
+#include <string_view>
+
+namespace util {
+
+// True when name matches mask: "*" stands for any run of characters, "?" for exactly one, and
+// letters match without regard to case (ASCII, and the accented Latin-1 letters in UTF-8). As in
+// Windows listings, a mask that ends in ".*" also takes names without a dot, so "*.*" takes all.
+bool MatchesMask(std::string_view name, std::string_view mask);
+
+// True when the two texts are equal without regard to case, in the sense of MatchesMask.
+bool EqualNoCase(std::string_view a, std::string_view b);
+
+}  // namespace util

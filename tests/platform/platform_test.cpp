@@ -1,0 +1,156 @@
+// The platform services that every layer above relies on, checked the same way on Linux and on
+// Windows (under Wine in the test run).
+#include "platform/platform.h"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_folder.h"
+
+namespace platform {
+namespace {
+
+using test_support::TempFolder;
+
+// 2026-03-04 05:06:08 local time as a DOS date and time.
+constexpr int32_t kDosTime = ((2026 - 1980) << 25) | (3 << 21) | (4 << 16) | (5 << 11) | (6 << 5) | 4;
+
+const FindEntry* Find(const std::vector<FindEntry>& entries, const std::string& name) {
+  for (const auto& entry : entries) {
+    if (entry.name == name) return &entry;
+  }
+  return nullptr;
+}
+
+TEST(PlatformTest, ListingGivesAttributesSizesAndAges) {
+  TempFolder temp;
+  temp.Write("Charts\\Smith.cht", "12345");
+  const std::string locked = temp.Write("Charts\\Locked.cht");
+  temp.MakeFolder("Charts\\Sub");
+  ASSERT_TRUE(SetFileAge(temp / "Charts\\Smith.cht", kDosTime));
+  ASSERT_TRUE(SetFileAttributes(locked, kAttrReadOnly));
+
+  std::vector<FindEntry> entries;
+  ASSERT_TRUE(FindFiles(temp / "Charts\\*", &entries));
+  const FindEntry* smith = Find(entries, "Smith.cht");
+  const FindEntry* sub = Find(entries, "Sub");
+  const FindEntry* locked_entry = Find(entries, "Locked.cht");
+  ASSERT_TRUE(smith && sub && locked_entry);
+  EXPECT_EQ(smith->size, 5u);
+  EXPECT_EQ(smith->dos_time, kDosTime);
+  EXPECT_EQ(smith->attributes & (kAttrDirectory | kAttrReadOnly), 0u);
+  EXPECT_NE(sub->attributes & kAttrDirectory, 0u);
+  EXPECT_NE(locked_entry->attributes & kAttrReadOnly, 0u);
+  // Below a drive's root a listing holds "." and "..", as Windows lists them.
+  EXPECT_TRUE(Find(entries, ".") && Find(entries, ".."));
+
+  EXPECT_TRUE(FindFiles(temp / "CHARTS\\*.CHT", &entries));
+  EXPECT_EQ(entries.size(), 2u);
+  EXPECT_FALSE(FindFiles(temp / "Charts\\*.omb", &entries));
+  EXPECT_TRUE(entries.empty());
+  EXPECT_FALSE(FindFiles(temp / "Missing\\*", &entries));
+}
+
+TEST(PlatformTest, AgesHaveTheTwoSecondResolutionOfDosTimes) {
+  TempFolder temp;
+  const std::string file = temp.Write("a.cht");
+  ASSERT_TRUE(SetFileAge(file, kDosTime));
+  EXPECT_EQ(GetFileAge(file), kDosTime);
+  EXPECT_EQ(GetFileAge(temp.path()), -1);  // folders have no age here
+  EXPECT_EQ(GetFileAge(temp / "missing.cht"), -1);
+}
+
+TEST(PlatformTest, CopyKeepsContentsAndTimeAndRespectsFailIfExists) {
+  TempFolder temp;
+  const std::string source = temp.Write("a.cht", std::string(300000, 'a'));
+  const std::string target = temp.Write("b.cht", "old");
+  ASSERT_TRUE(SetFileAge(source, kDosTime));
+  EXPECT_FALSE(CopyFile(source, target, true));
+  EXPECT_EQ(temp.Read("b.cht"), "old");
+  EXPECT_TRUE(CopyFile(source, target, false));
+  EXPECT_EQ(temp.Read("b.cht"), std::string(300000, 'a'));
+  EXPECT_EQ(GetFileAge(target), kDosTime);
+  EXPECT_FALSE(CopyFile(temp / "missing.cht", target, false));
+  EXPECT_EQ(temp.Read("b.cht").size(), 300000u);
+}
+
+TEST(PlatformTest, ReplacingAndDeleting) {
+  TempFolder temp;
+  const std::string a = temp.Write("a.ini", "new");
+  const std::string b = temp.Write("b.ini", "old");
+  EXPECT_TRUE(MoveFileReplacing(a, b));
+  EXPECT_EQ(temp.Read("b.ini"), "new");
+  EXPECT_EQ(GetFileAttributes(a), kInvalidAttributes);
+
+  SetFileAttributes(b, kAttrReadOnly);
+  EXPECT_FALSE(DeleteFile(b));  // Windows will not delete a read-only file
+  EXPECT_FALSE(WriteWholeFileSafely(b, "other"));
+  EXPECT_EQ(temp.Read("b.ini"), "new");
+  SetFileAttributes(b, 0);
+  EXPECT_TRUE(WriteWholeFileSafely(b, "other"));
+  EXPECT_EQ(temp.Read("b.ini"), "other");
+  EXPECT_TRUE(DeleteFile(b));
+
+  temp.MakeFolder("dir");
+  EXPECT_FALSE(CreateDirectory(temp / "dir"));  // exists already
+  EXPECT_FALSE(DeleteFile(temp / "dir"));
+  EXPECT_TRUE(RemoveDirectory(temp / "dir"));
+  EXPECT_FALSE(CreateDirectory(temp / "no\\such\\parent"));
+}
+
+TEST(PlatformTest, TemporaryNamesAreUniqueAndCreated) {
+  TempFolder temp;
+  const std::string first = GetTempFileName(temp.path(), "zzz");
+  const std::string second = GetTempFileName(temp.path(), "zzz");
+  ASSERT_FALSE(first.empty());
+  EXPECT_NE(first, second);
+  EXPECT_EQ(first.rfind(temp / "zzz", 0), 0u);
+  EXPECT_NE(GetFileAttributes(first), kInvalidAttributes);
+  EXPECT_EQ(GetTempFileName(temp / "missing", "zzz"), "");
+  const std::string temp_path = GetTempPath();
+  ASSERT_FALSE(temp_path.empty());
+  EXPECT_EQ(temp_path.back(), '\\');
+}
+
+TEST(PlatformTest, CurrentFolderAndProgramPath) {
+  TempFolder temp;
+  const std::string before = GetCurrentDirectory();
+  temp.Write("Sub\\here.txt", "here");
+  ASSERT_TRUE(SetCurrentDirectory(temp / "Sub"));
+  EXPECT_EQ(GetFileAttributes("here.txt") & kAttrDirectory, 0u);
+  std::string contents;
+  EXPECT_TRUE(ReadWholeFile("here.txt", &contents));
+  EXPECT_EQ(contents, "here");
+  EXPECT_TRUE(SetCurrentDirectory(before));
+  EXPECT_FALSE(SetCurrentDirectory(temp / "missing"));
+
+  const std::string program = GetModuleFileName();
+  ASSERT_GT(program.size(), 3u);
+  EXPECT_EQ(program[1], ':');
+  EXPECT_NE(GetFileAttributes(program), kInvalidAttributes);
+}
+
+TEST(PlatformTest, OemCodePage437) {
+  EXPECT_EQ(OemToAnsi("SMITH\x82\x9A.CHT"), "SMITHéÜ.CHT");
+  EXPECT_EQ(OemToAnsi("\xE1\xFF"), "ß\xC2\xA0");
+  EXPECT_EQ(AnsiToOem("Zoé Ñandú"), "Zo\x82 \xA5" "and\xA3");
+  EXPECT_EQ(AnsiToOem("€"), "?");
+  EXPECT_EQ(OemToAnsi(AnsiToOem("Ça·va")), "Ça·va");
+}
+
+TEST(PlatformTest, VolumeOfTheSystemDrive) {
+  std::string label = "unset";
+  uint32_t serial = 0;
+  EXPECT_TRUE(GetVolumeInformation(GetTempPath().substr(0, 3), &label, &serial));
+  EXPECT_NE(label, "unset");
+  EXPECT_EQ(GetDriveType(GetTempPath().substr(0, 3)), kDriveFixed);
+  unsigned before = SetErrorMode(kSemFailCriticalErrors);
+  EXPECT_EQ(SetErrorMode(before), kSemFailCriticalErrors);
+}
+
+TEST(PlatformTest, MissingLibrariesAndSymbols) {
+  EXPECT_EQ(LoadLibrary("NoSuchLibrary.dll"), nullptr);
+  EXPECT_EQ(GetProcAddress(nullptr, "ZipDllExec"), nullptr);
+}
+
+}  // namespace
+}  // namespace platform
