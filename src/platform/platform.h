@@ -105,7 +105,8 @@ std::string GetTempPath();
 // returns its path; empty on failure.
 std::string GetTempFileName(const std::string& folder, const std::string& prefix);
 
-// GetModuleFileNameA(NULL): the full path of the running program; empty when it has no Windows path.
+// GetModuleFileNameA(NULL): the full path of the running program; empty when it has no Windows
+// path.
 std::string GetModuleFileName();
 
 // GetCurrentDirectoryA / SetCurrentDirectoryA.

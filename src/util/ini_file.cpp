@@ -34,7 +34,8 @@ void IniFile::Parse(const std::string& text) {
     start = 3;
   }
   size_t first_newline = text.find('\n');
-  if (first_newline != std::string::npos && (first_newline == 0 || text[first_newline - 1] != '\r')) {
+  if (first_newline != std::string::npos &&
+      (first_newline == 0 || text[first_newline - 1] != '\r')) {
     crlf_ = false;
   }
   while (start < text.size()) {
@@ -48,7 +49,8 @@ void IniFile::Parse(const std::string& text) {
     if (trimmed.empty()) continue;
     if (trimmed.front() == '[') {
       size_t close = trimmed.rfind(']');
-      std::string name = close == std::string::npos ? trimmed.substr(1) : trimmed.substr(1, close - 1);
+      std::string name =
+          close == std::string::npos ? trimmed.substr(1) : trimmed.substr(1, close - 1);
       sections_.push_back(Section{Trim(name), {}});
       continue;
     }

@@ -57,7 +57,7 @@ class IniFile {
   std::string path_;
   std::vector<std::string> preamble_;  // lines before the first section
   std::vector<Section> sections_;
-  bool crlf_ = true;                // the file's own line ending: CR LF, or LF alone
+  bool crlf_ = true;       // the file's own line ending: CR LF, or LF alone
   bool utf8_bom_ = false;  // the file began with a UTF-8 byte order mark
 };
 

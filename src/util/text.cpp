@@ -68,7 +68,8 @@ std::string TextBeforeLast(const std::string& text, size_t from, const std::stri
 std::string StripExtension(const std::string& path) {
   size_t dot = LastPos(".", path);
   size_t slash = LastPos("\\", path);
-  bool dot_in_last_element = dot != std::string::npos && (slash == std::string::npos || slash < dot);
+  bool dot_in_last_element =
+      dot != std::string::npos && (slash == std::string::npos || slash < dot);
   return dot_in_last_element ? TextBeforeLast(path, 0, ".") : path;
 }
 
@@ -77,7 +78,9 @@ std::string WordWithDot(const std::string& path) {
   if (dot == std::string::npos) return path;
   // Walked with positions from 1, as the rule is stated; at() is path[position - 1].
   const long len = static_cast<long>(path.size());
-  auto at = [&](long position) { return position >= 1 && position <= len ? path[position - 1] : '\0'; };
+  auto at = [&](long position) {
+    return position >= 1 && position <= len ? path[position - 1] : '\0';
+  };
   const long d = static_cast<long>(dot) + 1;
   long s = d;
   do {

@@ -12,7 +12,8 @@ namespace {
 using test_support::TempFolder;
 
 // 2026-03-04 05:06:08 local time as a DOS date and time.
-constexpr int32_t kDosTime = ((2026 - 1980) << 25) | (3 << 21) | (4 << 16) | (5 << 11) | (6 << 5) | 4;
+constexpr int32_t kDosTime =
+    ((2026 - 1980) << 25) | (3 << 21) | (4 << 16) | (5 << 11) | (6 << 5) | 4;
 
 const FindEntry* Find(const std::vector<FindEntry>& entries, const std::string& name) {
   for (const auto& entry : entries) {
@@ -132,7 +133,9 @@ TEST(PlatformTest, CurrentFolderAndProgramPath) {
 TEST(PlatformTest, OemCodePage437) {
   EXPECT_EQ(OemToAnsi("SMITH\x82\x9A.CHT"), "SMITHéÜ.CHT");
   EXPECT_EQ(OemToAnsi("\xE1\xFF"), "ß\xC2\xA0");
-  EXPECT_EQ(AnsiToOem("Zoé Ñandú"), "Zo\x82 \xA5" "and\xA3");
+  EXPECT_EQ(AnsiToOem("Zoé Ñandú"),
+            "Zo\x82 \xA5"
+            "and\xA3");
   EXPECT_EQ(AnsiToOem("€"), "?");
   EXPECT_EQ(OemToAnsi(AnsiToOem("Ça·va")), "Ça·va");
 }

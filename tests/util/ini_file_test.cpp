@@ -85,7 +85,8 @@ TEST(IniFileTest, KeepsLineEndingsAndByteOrderMark) {
 
 TEST(IniFileTest, UpdateFileReplacesTheFileWhole) {
   TempFolder temp;
-  const std::string path = temp.Write("Settings\\Halvane9.INI", "[Halvane]\r\nChartDataPath=C:\\Old\\\r\n");
+  const std::string path =
+      temp.Write("Settings\\Halvane9.INI", "[Halvane]\r\nChartDataPath=C:\\Old\\\r\n");
   IniFile ini(path);
   EXPECT_EQ(ini.ReadString("Halvane", "ChartDataPath"), "C:\\Old\\");
   ini.WriteString("Halvane", "ChartDataPath", "C:\\New\\");

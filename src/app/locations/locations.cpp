@@ -47,7 +47,9 @@ void LocateApplication(const std::string& documents_folder, Locations& locations
         util::IniFile(locations.SettingsPath).ReadString(kSection, "SystemDataPath");
     locations.UserDataFolder = documents + kUserFiles;
     locations.InterpFolder = documents + kUserFiles + "\\Interpretations";
-    const char* user_file = HasVersion9 ? "Halvane9.INI" : HasVersion8 ? "Halvane8.INI" : "Halvane7.INI";
+    const char* user_file = HasVersion9   ? "Halvane9.INI"
+                            : HasVersion8 ? "Halvane8.INI"
+                                          : "Halvane7.INI";
     locations.SettingsPath = documents + kUserFiles + "\\Settings\\" + user_file;
     if (util::FileExistsChecked(locations.SettingsPath)) {
       locations.ChartFolder =

@@ -72,10 +72,14 @@ std::map<char, unsigned> WineDriveTypes(const std::string& prefix) {
     if (!in_drives || line.size() < 8 || line[0] != '"' || line[2] != ':') continue;
     char letter = static_cast<char>(toupper(static_cast<unsigned char>(line[1])));
     std::string kind = line.substr(line.find('=') + 1);
-    if (kind == "\"cdrom\"") types[letter] = kDriveCdrom;
-    else if (kind == "\"floppy\"") types[letter] = kDriveRemovable;
-    else if (kind == "\"network\"") types[letter] = kDriveRemote;
-    else if (kind == "\"hd\"") types[letter] = kDriveFixed;
+    if (kind == "\"cdrom\"")
+      types[letter] = kDriveCdrom;
+    else if (kind == "\"floppy\"")
+      types[letter] = kDriveRemovable;
+    else if (kind == "\"network\"")
+      types[letter] = kDriveRemote;
+    else if (kind == "\"hd\"")
+      types[letter] = kDriveFixed;
   }
   return types;
 }
@@ -88,7 +92,8 @@ bool LoadWinePrefix(const std::string& prefix, DriveMap* map) {
   while (dirent* entry = readdir(dir)) {
     std::string name = entry->d_name;
     // "c:" is a drive; "d::" is the raw device behind a drive and not a folder.
-    if (name.size() != 2 || name[1] != ':' || !isalpha(static_cast<unsigned char>(name[0]))) continue;
+    if (name.size() != 2 || name[1] != ':' || !isalpha(static_cast<unsigned char>(name[0])))
+      continue;
     char letter = static_cast<char>(toupper(static_cast<unsigned char>(name[0])));
     Drive drive;
     drive.folder = RealFolder(dosdevices + "/" + name);
@@ -212,8 +217,8 @@ std::shared_ptr<const DriveMap> CurrentDriveMap() {
                           Env("TMPDIR") + '\0' + Env("USER");
   std::lock_guard<std::mutex> lock(map_mutex);
   if (!map_cache || signature != map_signature) {
-    map_cache = std::make_shared<const DriveMap>(drives.empty() ? DefaultMap()
-                                                                : ParseDriveMap(drives));
+    map_cache =
+        std::make_shared<const DriveMap>(drives.empty() ? DefaultMap() : ParseDriveMap(drives));
     map_signature = signature;
   }
   return map_cache;
@@ -294,8 +299,14 @@ bool ToWindowsPath(const std::string& host_path, std::string* windows_path) {
 }
 
 unsigned DriveTypeOfMount(const std::string& host_folder) {
-  const std::string real = RealFolder(host_folder);
-  std::ifstream mountinfo("/proc/self/mountinfo");
+  std::ifstream file("/proc/self/mountinfo");
+  std::stringstream mountinfo;
+  mountinfo << file.rdbuf();
+  return DriveTypeFromMountInfo(RealFolder(host_folder), mountinfo.str());
+}
+
+unsigned DriveTypeFromMountInfo(const std::string& real, const std::string& mountinfo_text) {
+  std::istringstream mountinfo(mountinfo_text);
   std::string line, best_type, best_source;
   size_t best_length = 0;
   bool found = false;
@@ -328,8 +339,8 @@ unsigned DriveTypeOfMount(const std::string& host_folder) {
     }
   }
   if (best_type == "iso9660" || best_type == "udf") return kDriveCdrom;
-  static const char* const kNetwork[] = {"nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs",
-                                         "afs", "fuse.sshfs", "davfs", "fuse.davfs2"};
+  static const char* const kNetwork[] = {"nfs",   "nfs4", "cifs",       "smb3",  "smbfs",
+                                         "ncpfs", "afs",  "fuse.sshfs", "davfs", "fuse.davfs2"};
   for (const char* network : kNetwork) {
     if (best_type == network) return kDriveRemote;
   }
@@ -339,7 +350,8 @@ unsigned DriveTypeOfMount(const std::string& host_folder) {
     char sys[PATH_MAX];
     std::string link = "/sys/class/block/" + name;
     if (realpath(link.c_str(), sys)) {
-      for (std::string folder = sys; folder.size() > 1; folder = folder.substr(0, folder.rfind('/'))) {
+      for (std::string folder = sys; folder.size() > 1;
+           folder = folder.substr(0, folder.rfind('/'))) {
         std::ifstream removable(folder + "/removable");
         int flag = 0;
         if (removable >> flag) return flag == 1 ? kDriveRemovable : kDriveFixed;

@@ -2,8 +2,8 @@
 //
 // Where the map comes from, first match wins:
 //   1. RIDIDEDUVURE_DRIVES: lines of "key=value" (tests and users who want their own layout):
-//        C:=3|Label|/srv/charts      a letter: drive type (0 takes it from the mount), label, folder
-//        windows=C:\windows          the Windows folder, as a Windows path
+//        C:=3|Label|/srv/charts      a letter: drive type (0 takes it from the mount), label,
+//        folder windows=C:\windows          the Windows folder, as a Windows path
 //        documents=C:\Users\Ann\Documents
 //        temp=C:\Temp                the temporary folder
 //   2. The Wine prefix $WINEPREFIX, else ~/.wine, when it has a dosdevices folder: every "x:"
@@ -52,7 +52,10 @@ bool ToHostPath(const std::string& windows_path, std::string* host_path);
 // Returns false when no drive holds it.
 bool ToWindowsPath(const std::string& host_path, std::string* windows_path);
 
-// The drive type a host folder has from the mount it lives on.
+// The drive type a host folder has from the mount it lives on: CD-ROM for iso9660 and udf, remote
+// for network file systems, removable for a block device the kernel calls removable, else fixed.
 unsigned DriveTypeOfMount(const std::string& host_folder);
+// The same from a given /proc/self/mountinfo text, for a folder with its links resolved.
+unsigned DriveTypeFromMountInfo(const std::string& real_folder, const std::string& mountinfo);
 
 }  // namespace platform::posix

@@ -1,8 +1,8 @@
 // The platform services on Windows: the real Win32 calls, in the ANSI code page (UTF-8 by the
 // program's manifest).
-#include "platform/win32/windows_api.h"
-
 #include <algorithm>
+
+#include "platform/win32/windows_api.h"
 // The interface after windows.h, so that its names are not taken for the A/W macros.
 #include "platform/platform.h"
 
@@ -42,17 +42,19 @@ std::string FolderOf(const std::string& path) {
 // Converts between two code pages through UTF-16; unmappable characters become "?".
 std::string Recode(const std::string& text, UINT from, UINT to) {
   if (text.empty()) return std::string();
-  int wide_length = MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  int wide_length =
+      MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   if (wide_length <= 0) return std::string();
   std::wstring wide(static_cast<size_t>(wide_length), L'\0');
-  MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), wide.data(), wide_length);
+  MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                      wide_length);
   const bool can_default = to != CP_UTF8 && to != CP_ACP;
   int length = WideCharToMultiByte(to, 0, wide.data(), wide_length, nullptr, 0,
                                    can_default ? "?" : nullptr, nullptr);
   if (length <= 0) return std::string();
   std::string out(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(to, 0, wide.data(), wide_length, out.data(), length, can_default ? "?" : nullptr,
-                      nullptr);
+  WideCharToMultiByte(to, 0, wide.data(), wide_length, out.data(), length,
+                      can_default ? "?" : nullptr, nullptr);
   return out;
 }
 
@@ -142,6 +144,14 @@ bool RemoveDirectory(const std::string& path) { return ::RemoveDirectoryA(path.c
 bool DeleteFile(const std::string& path) { return ::DeleteFileA(path.c_str()); }
 
 bool CopyFile(const std::string& source, const std::string& destination, bool fail_if_exists) {
+  // Windows refuses to copy over a read-only or hidden file. Said here as well, because Wine run
+  // by root writes through the read-only attribute, and the callers count on the refusal.
+  const DWORD target = ::GetFileAttributesA(destination.c_str());
+  if (!fail_if_exists && target != INVALID_FILE_ATTRIBUTES &&
+      (target & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN))) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
   return ::CopyFileA(source.c_str(), destination.c_str(), fail_if_exists);
 }
 
@@ -189,8 +199,9 @@ bool WriteWholeFileSafely(const std::string& path, const std::string& contents) 
     }
   }
   if (ok && old_attributes != INVALID_FILE_ATTRIBUTES) {
-    ::SetFileAttributesA(temp.c_str(), old_attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                                          FILE_ATTRIBUTE_ARCHIVE));
+    ::SetFileAttributesA(
+        temp.c_str(),
+        old_attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
   }
   if (ok && MoveFileReplacing(temp, path)) return true;
   ::DeleteFileA(temp.c_str());

@@ -8,8 +8,8 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #undef CopyFile
 #undef CreateDirectory
@@ -26,3 +26,5 @@
 #undef SetCurrentDirectory
 #undef SetFileAttributes
 #undef GetDriveType
+#undef OemToAnsi  // winuser.h keeps these old names for OemToChar/CharToOem
+#undef AnsiToOem

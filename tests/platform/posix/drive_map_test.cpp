@@ -1,0 +1,303 @@
+// Drive letters over host folders: maps set by the environment, Wine prefixes, and none.
+#include "platform/posix/drive_map.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "app/locations/locations.h"
+#include "platform/platform.h"
+#include "util/files.h"
+
+namespace platform::posix {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Sets environment variables for one test and puts the old values back afterwards.
+class ScopedEnv {
+ public:
+  ~ScopedEnv() {
+    for (auto& [name, value] : saved_) {
+      if (value) {
+        setenv(name.c_str(), value->c_str(), 1);
+      } else {
+        unsetenv(name.c_str());
+      }
+    }
+  }
+  void Set(const std::string& name, const std::string& value) {
+    Save(name);
+    setenv(name.c_str(), value.c_str(), 1);
+  }
+  void Unset(const std::string& name) {
+    Save(name);
+    unsetenv(name.c_str());
+  }
+
+ private:
+  void Save(const std::string& name) {
+    if (saved_.count(name)) return;
+    const char* value = getenv(name.c_str());
+    saved_[name] = value ? std::optional<std::string>(value) : std::nullopt;
+  }
+  std::map<std::string, std::optional<std::string>> saved_;
+};
+
+class DriveMapTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/rd-drives-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    root_ = pattern;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(root_, ignored);
+  }
+
+  // A host folder below the test's root, created unless asked not to.
+  std::string Host(const std::string& relative, bool create = true) {
+    fs::path path = root_ / relative;
+    if (create) fs::create_directories(path);
+    return path.string();
+  }
+  void HostFile(const std::string& relative, const std::string& contents) {
+    fs::path path = root_ / relative;
+    fs::create_directories(path.parent_path());
+    std::ofstream(path) << contents;
+  }
+  void UseMap(const std::string& map) { env_.Set("RIDIDEDUVURE_DRIVES", map); }
+
+  fs::path root_;
+  ScopedEnv env_;
+};
+
+TEST_F(DriveMapTest, TypesAndLabelsComeFromTheMap) {
+  HostFile("e/.windows-label", "USBSTICK\n");
+  HostFile("e/.windows-serial", "1234abcd\n");
+  UseMap("C:=3|SYSTEM|" + Host("c") + "\nD:=5|CHARTS CD|" + Host("d") + "\ne:=2||" + Host("e") +
+         "\nF:=4|NAS|" + Host("f") + "\nG:=3|GONE|" + Host("g", false) + "\nnot a line\n");
+  EXPECT_EQ(GetDriveType("C:\\"), kDriveFixed);
+  EXPECT_EQ(GetDriveType("d:\\"), kDriveCdrom);
+  EXPECT_EQ(GetDriveType("E:"), kDriveRemovable);
+  EXPECT_EQ(GetDriveType("F:\\"), kDriveRemote);
+  EXPECT_EQ(GetDriveType("G:\\"), kDriveNoRootDir);  // its folder is missing
+  EXPECT_EQ(GetDriveType("H:\\"), kDriveNoRootDir);
+  EXPECT_EQ(GetDriveType(""), kDriveNoRootDir);
+
+  std::string label;
+  uint32_t serial = 0;
+  ASSERT_TRUE(GetVolumeInformation("D:\\", &label, &serial));
+  EXPECT_EQ(label, "CHARTS CD");
+  ASSERT_TRUE(GetVolumeInformation("E:\\", &label, &serial));
+  EXPECT_EQ(label, "USBSTICK");
+  EXPECT_EQ(serial, 0x1234abcdu);
+  EXPECT_FALSE(GetVolumeInformation("G:\\", &label, &serial));
+  EXPECT_FALSE(GetVolumeInformation("H:\\", &label, &serial));
+}
+
+TEST_F(DriveMapTest, FindDriveOfTypeSearchesZDownToCAndSkipsQ) {
+  UseMap("A:=2||" + Host("a") + "\nB:=2||" + Host("b") + "\nC:=3||" + Host("c") + "\nQ:=5||" +
+         Host("q"));
+  EXPECT_EQ(util::FindDriveOfType(kDriveCdrom), "");
+  EXPECT_EQ(util::FindDriveOfType(kDriveRemovable), "");
+  EXPECT_EQ(util::FindDriveOfType(kDriveFixed), "C:\\");
+  UseMap("C:=3||" + Host("c") + "\nD:=5||" + Host("d") + "\nQ:=5||" + Host("q") + "\nz:=5||" +
+         Host("z"));
+  EXPECT_EQ(util::FindDriveOfType(kDriveCdrom), "Z:\\");
+}
+
+TEST_F(DriveMapTest, TypesFromTheMount) {
+  const std::string mountinfo =
+      "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/nosuchdisk1 rw\n"
+      "40 22 0:50 / /media/cdrom ro - iso9660 /dev/sr0 ro\n"
+      "41 22 0:51 / /mnt/dvd ro - udf /dev/sr1 ro\n"
+      "42 22 0:52 / /srv/nas rw shared:9 master:2 - nfs4 server:/export rw\n"
+      "43 22 0:53 / /mnt/my\\040share rw - cifs //server/share rw\n"
+      "44 22 0:54 / /mnt/cdrom/inner rw - ext4 /dev/nosuchdisk2 rw\n";
+  EXPECT_EQ(DriveTypeFromMountInfo("/media/cdrom", mountinfo), kDriveCdrom);
+  EXPECT_EQ(DriveTypeFromMountInfo("/media/cdrom/Charts", mountinfo), kDriveCdrom);
+  EXPECT_EQ(DriveTypeFromMountInfo("/mnt/dvd", mountinfo), kDriveCdrom);
+  EXPECT_EQ(DriveTypeFromMountInfo("/srv/nas/charts", mountinfo), kDriveRemote);
+  EXPECT_EQ(DriveTypeFromMountInfo("/mnt/my share", mountinfo), kDriveRemote);
+  EXPECT_EQ(DriveTypeFromMountInfo("/media/cdromx", mountinfo), kDriveFixed);
+  EXPECT_EQ(DriveTypeFromMountInfo("/home/ann", mountinfo), kDriveFixed);
+
+  // A letter without a type in the map takes the type of the mount its folder is on.
+  UseMap("C:=0||" + Host("c"));
+  EXPECT_EQ(GetDriveType("C:\\"), DriveTypeOfMount(Host("c")));
+}
+
+TEST_F(DriveMapTest, EveryElementResolvesWithoutRegardToCase) {
+  HostFile("c/windows/Halvane9.INI", "[Halvane]\n");
+  HostFile("c/Users/Zoé/Documents/Smith.cht", "chart");
+  UseMap("C:=3||" + Host("c"));
+  std::string host;
+  ASSERT_TRUE(ToHostPath("C:\\WINDOWS\\halvane9.ini", &host));
+  EXPECT_EQ(host, Host("c") + "/windows/Halvane9.INI");
+  ASSERT_TRUE(ToHostPath("c:/users/ZOÉ/documents/SMITH.CHT", &host));
+  EXPECT_EQ(host, Host("c") + "/Users/Zoé/Documents/Smith.cht");
+  EXPECT_TRUE(util::FileExistsChecked("C:\\WINDOWS\\halvane9.ini"));
+
+  // Elements that do not exist yet keep the case they are written in.
+  ASSERT_TRUE(ToHostPath("C:\\WINDOWS\\New\\Sub.ini", &host));
+  EXPECT_EQ(host, Host("c") + "/windows/New/Sub.ini");
+  ASSERT_TRUE(WriteWholeFileSafely("C:\\WINDOWS\\Other.INI", "x"));
+  EXPECT_TRUE(fs::exists(root_ / "c/windows/Other.INI"));
+  EXPECT_FALSE(fs::exists(root_ / "c/WINDOWS"));
+}
+
+TEST_F(DriveMapTest, PathsNeverLeaveTheirDrive) {
+  UseMap("C:=3||" + Host("c") + "\nD:=3||" + Host("d"));
+  std::string host;
+  ASSERT_TRUE(ToHostPath("C:\\..\\..\\etc\\passwd", &host));
+  EXPECT_EQ(host, Host("c") + "/etc/passwd");
+  ASSERT_TRUE(ToHostPath("C:\\a\\.\\..\\b\\", &host));
+  EXPECT_EQ(host, Host("c") + "/b");
+  ASSERT_TRUE(ToHostPath("C:\\", &host));
+  EXPECT_EQ(host, Host("c"));
+  EXPECT_FALSE(ToHostPath("\\\\server\\share\\x.cht", &host));
+  EXPECT_FALSE(ToHostPath("\\\\?\\C:\\x.cht", &host));
+  EXPECT_FALSE(ToHostPath("K:\\x.cht", &host));
+
+  // Relative paths and drive-relative ones go by the current folder.
+  const std::string before = GetCurrentDirectory();
+  ASSERT_TRUE(SetCurrentDirectory("D:\\"));
+  ASSERT_TRUE(ToHostPath("sub\\x.cht", &host));
+  EXPECT_EQ(host, Host("d") + "/sub/x.cht");
+  ASSERT_TRUE(ToHostPath("\\x.cht", &host));
+  EXPECT_EQ(host, Host("d") + "/x.cht");
+  ASSERT_TRUE(ToHostPath("C:x.cht", &host));
+  EXPECT_EQ(host, Host("c") + "/x.cht");
+  EXPECT_EQ(GetCurrentDirectory(), "D:\\");
+  EXPECT_TRUE(before.empty() || SetCurrentDirectory(before));
+}
+
+TEST_F(DriveMapTest, HostPathsBackToTheClosestDrive) {
+  UseMap("C:=3||" + Host("c") + "\nD:=5||" + Host("c/mnt/cd"));
+  std::string windows;
+  ASSERT_TRUE(ToWindowsPath(Host("c/Charts"), &windows));
+  EXPECT_EQ(windows, "C:\\Charts");
+  ASSERT_TRUE(ToWindowsPath(Host("c/mnt/cd/Charts/x.cht", false), &windows));
+  EXPECT_EQ(windows, "D:\\Charts\\x.cht");
+  ASSERT_TRUE(ToWindowsPath(Host("c/mnt/cd"), &windows));
+  EXPECT_EQ(windows, "D:\\");
+  EXPECT_FALSE(ToWindowsPath(Host("elsewhere"), &windows));
+  EXPECT_FALSE(ToWindowsPath(Host("c") + "x", &windows));  // a sibling sharing the prefix
+}
+
+TEST_F(DriveMapTest, ListingsGiveWindowsAttributes) {
+  HostFile("c/Charts/.hidden.cht", "h");
+  HostFile("c/Charts/locked.cht", "l");
+  HostFile("c/top.cht", "t");
+  fs::permissions(root_ / "c/Charts/locked.cht",
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  UseMap("C:=3||" + Host("c"));
+  EXPECT_EQ(GetFileAttributes("C:\\Charts\\.hidden.cht"), kAttrArchive | kAttrHidden);
+  EXPECT_EQ(GetFileAttributes("C:\\Charts\\locked.cht"), kAttrArchive | kAttrReadOnly);
+  EXPECT_EQ(GetFileAttributes("C:\\Charts"), kAttrDirectory);
+
+  ASSERT_TRUE(SetFileAttributes("C:\\Charts\\locked.cht", 0));
+  EXPECT_NE(fs::status(root_ / "c/Charts/locked.cht").permissions() & fs::perms::owner_write,
+            fs::perms::none);
+  ASSERT_TRUE(SetFileAttributes("C:\\Charts\\locked.cht", kAttrReadOnly | kAttrArchive));
+  EXPECT_EQ(fs::status(root_ / "c/Charts/locked.cht").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+
+  // A drive's root lists no "." and "..".
+  std::vector<FindEntry> entries;
+  ASSERT_TRUE(FindFiles("C:\\*.*", &entries));
+  std::vector<std::string> names;
+  for (const auto& entry : entries) names.push_back(entry.name);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"Charts", "top.cht"}));
+}
+
+TEST_F(DriveMapTest, PathsLongerThanWindowsAllows) {
+  UseMap("C:=3||" + Host("c"));
+  std::string folder = "C:";
+  while (folder.size() < 270) {
+    folder += "\\" + std::string(40, 'f');
+    ASSERT_TRUE(CreateDirectory(folder));
+  }
+  const std::string file = folder + "\\chart.cht";
+  ASSERT_TRUE(WriteWholeFileSafely(file, "far down"));
+  EXPECT_GT(file.size(), 260u);
+  EXPECT_EQ(GetFileAttributes(file), kAttrArchive);
+  std::string contents;
+  EXPECT_TRUE(ReadWholeFile(file, &contents));
+  EXPECT_EQ(contents, "far down");
+  EXPECT_EQ(util::ListFiles(folder + "\\*.cht"), (util::StringList{"chart.cht"}));
+  // The program's own existence check stops at 255 characters, by design.
+  EXPECT_FALSE(util::FileExistsChecked(file));
+}
+
+TEST_F(DriveMapTest, MakeFolderPathNeverCreatesADriveRoot) {
+  UseMap("C:=3||" + Host("c", false));
+  util::MakeFolderPath("c:\\temp\\new\\sub\\");
+  EXPECT_FALSE(fs::exists(root_ / "c"));
+}
+
+TEST_F(DriveMapTest, AWinePrefix) {
+  const std::string prefix = Host("prefix");
+  Host("prefix/drive_c/users/ann/Documents");
+  Host("prefix/drive_c/users/ann/Temp");
+  HostFile("prefix/drive_c/windows/HALVANE9.ini", "[Halvane]\r\nSystemDataPath=C:\\H9\\\r\n");
+  HostFile("prefix/drive_c/users/ann/Documents/Halvane User Files/Settings/Halvane9.INI",
+           "[Halvane]\r\nChartDataPath=D:\\Charts\\\r\n");
+  Host("cdrom");
+  Host("prefix/dosdevices");
+  fs::create_directory_symlink("../drive_c", root_ / "prefix/dosdevices/c:");
+  fs::create_directory_symlink(root_ / "cdrom", root_ / "prefix/dosdevices/d:");
+  fs::create_symlink("/dev/null", root_ / "prefix/dosdevices/d::");
+  HostFile("prefix/system.reg",
+           "WINE REGISTRY Version 2\n\n[Software\\\\Wine\\\\Drives] 1700000000\n"
+           "#time=1d\n\"d:\"=\"cdrom\"\n\n[Software\\\\Other]\n\"c:\"=\"network\"\n");
+  env_.Unset("RIDIDEDUVURE_DRIVES");
+  env_.Set("WINEPREFIX", prefix);
+  env_.Set("USER", "ann");
+
+  EXPECT_EQ(GetDriveType("D:\\"), kDriveCdrom);
+  EXPECT_EQ(GetDriveType("C:\\"), DriveTypeOfMount(prefix + "/drive_c"));
+  EXPECT_EQ(GetDriveType("E:\\"), kDriveNoRootDir);
+  EXPECT_EQ(GetWindowsDirectory(), "C:\\windows");
+  EXPECT_EQ(GetShellFolderPath(kCsidlPersonal), "C:\\users\\ann\\Documents");
+  EXPECT_EQ(GetTempPath(), "C:\\users\\ann\\Temp\\");
+
+  app::Locations found;
+  app::ClearLocations(found);
+  app::LocateApplication(util::GetDocumentsDir(), found);
+  EXPECT_EQ(app::HalvaneVersion, 9);
+  EXPECT_EQ(found.SystemDataFolder, "C:\\H9\\");
+  EXPECT_EQ(found.ChartFolder, "D:\\Charts\\");
+  app::ClearLocations(found);
+}
+
+TEST_F(DriveMapTest, NoPrefixMeansTheWholeFileSystemIsC) {
+  Host("home/Documents");
+  env_.Unset("RIDIDEDUVURE_DRIVES");
+  env_.Set("WINEPREFIX", Host("no-prefix", false));
+  env_.Set("HOME", Host("home"));
+  EXPECT_EQ(GetWindowsDirectory(), "");
+  std::string expected = "C:" + Host("home") + "/Documents";
+  std::replace(expected.begin(), expected.end(), '/', '\\');
+  EXPECT_EQ(GetShellFolderPath(kCsidlPersonal), expected);
+  std::string host;
+  ASSERT_TRUE(ToHostPath("C:\\", &host));
+  EXPECT_EQ(host, "/");
+  EXPECT_EQ(GetDriveType("D:\\"), kDriveNoRootDir);
+
+  fs::remove(root_ / "home/Documents");
+  EXPECT_EQ(GetShellFolderPath(kCsidlPersonal), "");
+}
+
+}  // namespace
+}  // namespace platform::posix
