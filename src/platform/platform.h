@@ -7,7 +7,9 @@
 // platform/posix/drive_map.h).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -123,5 +125,44 @@ std::string AnsiToOem(const std::string& ansi);
 void* LoadLibrary(const std::string& name);
 void* GetProcAddress(void* library, const char* symbol);
 void FreeLibrary(void* library);
+
+// An open file, read and written in sequence from a position (CreateFileA, ReadFile, WriteFile,
+// SetFilePointerEx, SetEndOfFile). Closed when destroyed.
+class File {
+ public:
+  enum class Mode {
+    kRead,        // existing file, reading; others may read but not write
+    kReadWrite,   // existing file, reading and writing
+    kCreate,      // new or emptied file, reading and writing
+    kCreateNew,   // new file only: fails when one exists
+  };
+
+  // Null when the file cannot be opened in that mode.
+  static std::unique_ptr<File> Open(const std::string& path, Mode mode);
+  ~File();
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // Reads up to size bytes; *got is 0 at the end of the file. False on a read error.
+  bool Read(void* buffer, size_t size, size_t* got);
+  // Reads exactly size bytes; false on an error or a short file.
+  bool ReadExact(void* buffer, size_t size);
+  bool Write(const void* data, size_t size);
+  bool Seek(uint64_t position);
+  uint64_t Position() const;
+  // The size of the file; false on an error.
+  bool Size(uint64_t* size) const;
+  // Cuts the file off at the current position.
+  bool Truncate();
+  // Writes buffered data through to the disk.
+  bool Flush();
+  // Sets the last-write time from a DOS date/time in local time.
+  bool SetAge(int32_t dos_time);
+
+ private:
+  explicit File(intptr_t handle) : handle_(handle) {}
+  intptr_t handle_;
+  uint64_t position_ = 0;
+};
 
 }  // namespace platform

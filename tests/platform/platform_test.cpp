@@ -150,6 +150,53 @@ TEST(PlatformTest, VolumeOfTheSystemDrive) {
   EXPECT_EQ(SetErrorMode(before), kSemFailCriticalErrors);
 }
 
+TEST(PlatformTest, FilesReadAndWrittenFromAPosition) {
+  TempFolder temp;
+  const std::string path = temp / "data.bin";
+  EXPECT_EQ(File::Open(path, File::Mode::kRead), nullptr);
+  {
+    auto file = File::Open(path, File::Mode::kCreateNew);
+    ASSERT_NE(file, nullptr);
+    ASSERT_TRUE(file->Write("0123456789", 10));
+    ASSERT_TRUE(file->Seek(4));
+    ASSERT_TRUE(file->Write("ab", 2));
+    EXPECT_EQ(file->Position(), 6u);
+    ASSERT_TRUE(file->Seek(8));
+    ASSERT_TRUE(file->Truncate());
+    ASSERT_TRUE(file->Flush());
+    ASSERT_TRUE(file->SetAge(kDosTime));
+  }
+  EXPECT_EQ(File::Open(path, File::Mode::kCreateNew), nullptr);
+  EXPECT_EQ(temp.Read("data.bin"), "0123ab67");
+  EXPECT_EQ(GetFileAge(path), kDosTime);
+
+  auto file = File::Open(path, File::Mode::kRead);
+  ASSERT_NE(file, nullptr);
+  uint64_t size = 0;
+  ASSERT_TRUE(file->Size(&size));
+  EXPECT_EQ(size, 8u);
+  char buffer[16] = {};
+  ASSERT_TRUE(file->Seek(6));
+  size_t got = 0;
+  ASSERT_TRUE(file->Read(buffer, sizeof buffer, &got));
+  EXPECT_EQ(std::string(buffer, got), "67");
+  ASSERT_TRUE(file->Read(buffer, sizeof buffer, &got));
+  EXPECT_EQ(got, 0u);  // the end
+  ASSERT_TRUE(file->Seek(0));
+  EXPECT_FALSE(file->ReadExact(buffer, 9));
+  ASSERT_TRUE(file->Seek(0));
+  ASSERT_TRUE(file->ReadExact(buffer, 8));
+  EXPECT_EQ(std::string(buffer, 8), "0123ab67");
+  file.reset();
+
+  SetFileAttributes(path, kAttrReadOnly);
+  EXPECT_EQ(File::Open(path, File::Mode::kReadWrite), nullptr);
+  EXPECT_EQ(File::Open(path, File::Mode::kCreate), nullptr);
+  EXPECT_NE(File::Open(path, File::Mode::kRead), nullptr);
+  EXPECT_EQ(temp.Read("data.bin"), "0123ab67");
+  EXPECT_EQ(File::Open(temp.path(), File::Mode::kRead), nullptr);  // a folder
+}
+
 TEST(PlatformTest, MissingLibrariesAndSymbols) {
   EXPECT_EQ(LoadLibrary("NoSuchLibrary.dll"), nullptr);
   EXPECT_EQ(GetProcAddress(nullptr, "ZipDllExec"), nullptr);

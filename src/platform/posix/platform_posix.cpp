@@ -501,3 +501,102 @@ void FreeLibrary(void* library) {
 }
 
 }  // namespace platform
+
+namespace platform {
+
+std::unique_ptr<File> File::Open(const std::string& path, Mode mode) {
+  std::string host;
+  if (!ToHostPath(path, &host) || IsHostFolder(host)) return nullptr;
+  int flags = O_CLOEXEC;
+  switch (mode) {
+    case Mode::kRead:
+      flags |= O_RDONLY;
+      break;
+    case Mode::kReadWrite:
+      flags |= O_RDWR;
+      break;
+    case Mode::kCreate:
+      flags |= O_RDWR | O_CREAT | O_TRUNC;
+      break;
+    case Mode::kCreateNew:
+      flags |= O_RDWR | O_CREAT | O_EXCL;
+      break;
+  }
+  // Windows will not open a read-only file for writing, whoever asks.
+  struct stat st;
+  if (mode != Mode::kRead && mode != Mode::kCreateNew && stat(host.c_str(), &st) == 0 &&
+      IsReadOnly(st)) {
+    return nullptr;
+  }
+  int fd = open(host.c_str(), flags, 0666);
+  if (fd < 0) return nullptr;
+  return std::unique_ptr<File>(new File(fd));
+}
+
+File::~File() { close(static_cast<int>(handle_)); }
+
+bool File::Read(void* buffer, size_t size, size_t* got) {
+  *got = 0;
+  for (;;) {
+    ssize_t n = pread(static_cast<int>(handle_), buffer, size, static_cast<off_t>(position_));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    *got = static_cast<size_t>(n);
+    position_ += *got;
+    return true;
+  }
+}
+
+bool File::ReadExact(void* buffer, size_t size) {
+  char* at = static_cast<char*>(buffer);
+  while (size > 0) {
+    size_t got = 0;
+    if (!Read(at, size, &got) || got == 0) return false;
+    at += got;
+    size -= got;
+  }
+  return true;
+}
+
+bool File::Write(const void* data, size_t size) {
+  const char* at = static_cast<const char*>(data);
+  while (size > 0) {
+    ssize_t n = pwrite(static_cast<int>(handle_), at, size, static_cast<off_t>(position_));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    at += n;
+    size -= static_cast<size_t>(n);
+    position_ += static_cast<uint64_t>(n);
+  }
+  return true;
+}
+
+bool File::Seek(uint64_t position) {
+  position_ = position;
+  return true;
+}
+
+uint64_t File::Position() const { return position_; }
+
+bool File::Size(uint64_t* size) const {
+  struct stat st;
+  if (fstat(static_cast<int>(handle_), &st) != 0) return false;
+  *size = static_cast<uint64_t>(st.st_size);
+  return true;
+}
+
+bool File::Truncate() {
+  return ftruncate(static_cast<int>(handle_), static_cast<off_t>(position_)) == 0;
+}
+
+bool File::Flush() { return fsync(static_cast<int>(handle_)) == 0; }
+
+bool File::SetAge(int32_t dos_time) {
+  struct timespec times[2];
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1].tv_sec = FromDosTime(dos_time);
+  times[1].tv_nsec = 0;
+  return times[1].tv_sec != -1 && futimens(static_cast<int>(handle_), times) == 0;
+}
+
+}  // namespace platform

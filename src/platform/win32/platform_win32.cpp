@@ -252,3 +252,119 @@ void FreeLibrary(void* library) {
 }
 
 }  // namespace platform
+
+namespace platform {
+
+std::unique_ptr<File> File::Open(const std::string& path, Mode mode) {
+  DWORD access = GENERIC_READ;
+  DWORD share = FILE_SHARE_READ;
+  DWORD disposition = OPEN_EXISTING;
+  switch (mode) {
+    case Mode::kRead:
+      break;
+    case Mode::kReadWrite:
+      access |= GENERIC_WRITE;
+      break;
+    case Mode::kCreate:
+      access |= GENERIC_WRITE;
+      disposition = CREATE_ALWAYS;
+      break;
+    case Mode::kCreateNew:
+      access |= GENERIC_WRITE;
+      disposition = CREATE_NEW;
+      break;
+  }
+  // As with CopyFile: Wine run by root would write through the read-only attribute.
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (mode != Mode::kRead && attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & FILE_ATTRIBUTE_READONLY)) {
+    return nullptr;
+  }
+  HANDLE handle = ::CreateFileA(path.c_str(), access, share, nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  return std::unique_ptr<File>(new File(reinterpret_cast<intptr_t>(handle)));
+}
+
+File::~File() { ::CloseHandle(reinterpret_cast<HANDLE>(handle_)); }
+
+namespace {
+
+bool SeekHandle(intptr_t handle, uint64_t position) {
+  LARGE_INTEGER to;
+  to.QuadPart = static_cast<LONGLONG>(position);
+  return ::SetFilePointerEx(reinterpret_cast<HANDLE>(handle), to, nullptr, FILE_BEGIN);
+}
+
+}  // namespace
+
+bool File::Read(void* buffer, size_t size, size_t* got) {
+  *got = 0;
+  if (!SeekHandle(handle_, position_)) return false;
+  DWORD read = 0;
+  DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
+  if (!::ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, chunk, &read, nullptr)) return false;
+  *got = read;
+  position_ += read;
+  return true;
+}
+
+bool File::ReadExact(void* buffer, size_t size) {
+  char* at = static_cast<char*>(buffer);
+  while (size > 0) {
+    size_t got = 0;
+    if (!Read(at, size, &got) || got == 0) return false;
+    at += got;
+    size -= got;
+  }
+  return true;
+}
+
+bool File::Write(const void* data, size_t size) {
+  if (!SeekHandle(handle_, position_)) return false;
+  const char* at = static_cast<const char*>(data);
+  while (size > 0) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
+    DWORD written = 0;
+    if (!::WriteFile(reinterpret_cast<HANDLE>(handle_), at, chunk, &written, nullptr) ||
+        written == 0) {
+      return false;
+    }
+    at += written;
+    size -= written;
+    position_ += written;
+  }
+  return true;
+}
+
+bool File::Seek(uint64_t position) {
+  position_ = position;
+  return true;
+}
+
+uint64_t File::Position() const { return position_; }
+
+bool File::Size(uint64_t* size) const {
+  LARGE_INTEGER value;
+  if (!::GetFileSizeEx(reinterpret_cast<HANDLE>(handle_), &value)) return false;
+  *size = static_cast<uint64_t>(value.QuadPart);
+  return true;
+}
+
+bool File::Truncate() {
+  return SeekHandle(handle_, position_) && ::SetEndOfFile(reinterpret_cast<HANDLE>(handle_));
+}
+
+bool File::Flush() { return ::FlushFileBuffers(reinterpret_cast<HANDLE>(handle_)); }
+
+bool File::SetAge(int32_t dos_time) {
+  FILETIME local, utc;
+  if (!::DosDateTimeToFileTime(static_cast<WORD>(static_cast<uint32_t>(dos_time) >> 16),
+                               static_cast<WORD>(dos_time & 0xFFFF), &local) ||
+      !::LocalFileTimeToFileTime(&local, &utc)) {
+    return false;
+  }
+  return ::SetFileTime(reinterpret_cast<HANDLE>(handle_), nullptr, nullptr, &utc);
+}
+
+}  // namespace platform
