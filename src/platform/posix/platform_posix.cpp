@@ -547,17 +547,6 @@ bool File::Read(void* buffer, size_t size, size_t* got) {
   }
 }
 
-bool File::ReadExact(void* buffer, size_t size) {
-  char* at = static_cast<char*>(buffer);
-  while (size > 0) {
-    size_t got = 0;
-    if (!Read(at, size, &got) || got == 0) return false;
-    at += got;
-    size -= got;
-  }
-  return true;
-}
-
 bool File::Write(const void* data, size_t size) {
   const char* at = static_cast<const char*>(data);
   while (size > 0) {
@@ -570,13 +559,6 @@ bool File::Write(const void* data, size_t size) {
   }
   return true;
 }
-
-bool File::Seek(uint64_t position) {
-  position_ = position;
-  return true;
-}
-
-uint64_t File::Position() const { return position_; }
 
 bool File::Size(uint64_t* size) const {
   struct stat st;

@@ -309,17 +309,6 @@ bool File::Read(void* buffer, size_t size, size_t* got) {
   return true;
 }
 
-bool File::ReadExact(void* buffer, size_t size) {
-  char* at = static_cast<char*>(buffer);
-  while (size > 0) {
-    size_t got = 0;
-    if (!Read(at, size, &got) || got == 0) return false;
-    at += got;
-    size -= got;
-  }
-  return true;
-}
-
 bool File::Write(const void* data, size_t size) {
   if (!SeekHandle(handle_, position_)) return false;
   const char* at = static_cast<const char*>(data);
@@ -336,13 +325,6 @@ bool File::Write(const void* data, size_t size) {
   }
   return true;
 }
-
-bool File::Seek(uint64_t position) {
-  position_ = position;
-  return true;
-}
-
-uint64_t File::Position() const { return position_; }
 
 bool File::Size(uint64_t* size) const {
   LARGE_INTEGER value;
