@@ -31,8 +31,8 @@ std::string OnDriveC(std::string host) {
 
 template <typename Function>
 Function Load(const char* library, const char* symbol) {
-  auto function = reinterpret_cast<Function>(
-      platform::GetProcAddress(platform::LoadLibrary(library), symbol));
+  auto function =
+      reinterpret_cast<Function>(platform::GetProcAddress(platform::LoadLibrary(library), symbol));
   if (!function) {
     std::fprintf(stderr, "engine_bench: cannot load %s from %s\n", symbol, library);
     exit(2);

@@ -131,10 +131,10 @@ void FreeLibrary(void* library);
 class File {
  public:
   enum class Mode {
-    kRead,        // existing file, reading; others may read but not write
-    kReadWrite,   // existing file, reading and writing
-    kCreate,      // new or emptied file, reading and writing
-    kCreateNew,   // new file only: fails when one exists
+    kRead,       // existing file, reading; others may read but not write
+    kReadWrite,  // existing file, reading and writing
+    kCreate,     // new or emptied file, reading and writing
+    kCreateNew,  // new file only: fails when one exists
   };
 
   // Null when the file cannot be opened in that mode.

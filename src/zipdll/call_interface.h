@@ -31,16 +31,16 @@ inline constexpr Slot kStructureCheck = 7;
 
 // What the library reports through the callback (CallbackRecord::action).
 enum Action : Slot {
-  kActionFileBegun = 1,     // text = file name, value = its size
-  kActionProgress = 2,      // value = bytes processed since the last report
-  kActionEndOfBatch = 3,    //
-  kActionMessage = 4,       // text = message
-  kActionBatchFiles = 5,    // value = number of files in the batch
-  kActionBatchBytes = 6,    // value = total bytes of the batch
-  kActionPassword = 8,      // text = entry name, value = attempts left; answer flag 1 + text
-  kActionCrcError = 9,      // text = entry name; answer flag 1 keeps the file, 0 drops it
-  kActionOverwrite = 10,    // text = target, flag bit 0 = target is older; answer value 1 = yes
-  kActionSkipped = 11,      // value = reason
+  kActionFileBegun = 1,   // text = file name, value = its size
+  kActionProgress = 2,    // value = bytes processed since the last report
+  kActionEndOfBatch = 3,  //
+  kActionMessage = 4,     // text = message
+  kActionBatchFiles = 5,  // value = number of files in the batch
+  kActionBatchBytes = 6,  // value = total bytes of the batch
+  kActionPassword = 8,    // text = entry name, value = attempts left; answer flag 1 + text
+  kActionCrcError = 9,    // text = entry name; answer flag 1 keeps the file, 0 drops it
+  kActionOverwrite = 10,  // text = target, flag bit 0 = target is older; answer value 1 = yes
+  kActionSkipped = 11,    // value = reason
 };
 
 // Reasons given with kActionSkipped.
@@ -64,7 +64,7 @@ union ShortSlot {
 
 struct CallbackRecord {
   Slot reserved0;
-  void* caller;                  // 4: the caller given in the block
+  void* caller;  // 4: the caller given in the block
   Slot reserved8[2];
   Slot action;                   // 16
   Slot flag;                     // 20: input and answer
@@ -78,46 +78,46 @@ using Callback = std::int32_t(ZIPDLL_CALL*)(CallbackRecord* record);
 struct ZipFileEntry {
   const char* file_spec;  // 0
   Slot reserved4[2];
-  const char* password;   // 12
-  Slot encrypt;           // 16
-  ShortSlot recurse;      // 20
+  const char* password;  // 12
+  Slot encrypt;          // 16
+  ShortSlot recurse;     // 20
   Slot reserved24[3];
-  const char* root;       // 36: folder for relative specs, with a trailing backslash, or ""
+  const char* root;  // 36: folder for relative specs, with a trailing backslash, or ""
   Slot reserved40[16];
 };
 
 struct ZipCommandBlock {
   Slot reserved0;
-  void* caller;               // 4
-  Slot version;               // 8
-  Callback callback;          // 12
-  Slot trace;                 // 16
-  const char* password;       // 20
+  void* caller;          // 4
+  Slot version;          // 8
+  Callback callback;     // 12
+  Slot trace;            // 16
+  const char* password;  // 20
   Slot reserved24;
-  Slot encrypt;               // 28
-  Slot include_system;        // 32: include hidden and system files
+  Slot encrypt;         // 28
+  Slot include_system;  // 32: include hidden and system files
   Slot reserved36[2];
-  Slot no_folder_entries;     // 44
+  Slot no_folder_entries;  // 44
   Slot reserved48[2];
-  Slot quiet;                 // 56
-  Slot level;                 // 60
+  Slot quiet;  // 56
+  Slot level;  // 60
   Slot reserved64[2];
-  Slot drop_folder_names;     // 72
-  ShortSlot recurse;          // 76
-  Slot grow;                  // 80: add to the existing archive
-  Slot force_dos_names;       // 84
+  Slot drop_folder_names;  // 72
+  ShortSlot recurse;       // 76
+  Slot grow;               // 80: add to the existing archive
+  Slot force_dos_names;    // 84
   Slot reserved88[2];
-  Slot update;                // 96
-  Slot freshen;               // 100
+  Slot update;   // 96
+  Slot freshen;  // 100
   Slot reserved104[4];
-  Slot entry_count;           // 120
-  const char* archive;        // 124
-  const char* temp_folder;    // 128
-  const char* comment;        // 132
+  Slot entry_count;         // 120
+  const char* archive;      // 124
+  const char* temp_folder;  // 128
+  const char* comment;      // 132
   Slot reserved136;
-  ZipFileEntry* entries;      // 140
+  ZipFileEntry* entries;  // 140
   Slot reserved144[17];
-  Slot check;                 // 212
+  Slot check;  // 212
 };
 
 struct UnzipFileEntry {
@@ -127,28 +127,28 @@ struct UnzipFileEntry {
 
 struct UnzipCommandBlock {
   Slot reserved0;
-  void* caller;                   // 4
-  Slot version;                   // 8
-  Callback callback;              // 12
-  Slot trace;                     // 16
+  void* caller;       // 4
+  Slot version;       // 8
+  Callback callback;  // 12
+  Slot trace;         // 16
   Slot reserved20;
-  const char* password;           // 24
-  Slot test_only;                 // 28
+  const char* password;  // 24
+  Slot test_only;        // 28
   Slot reserved32[2];
-  Slot quiet;                     // 40
+  Slot quiet;  // 40
   Slot reserved44;
-  Slot update;                    // 48
-  Slot freshen;                   // 52
-  Slot recreate_folders;          // 56
-  Slot overwrite;                 // 60
-  Slot entry_count;               // 64: 0 = every entry
-  const char* archive;            // 68
-  UnzipFileEntry* entries;        // 72
+  Slot update;              // 48
+  Slot freshen;             // 52
+  Slot recreate_folders;    // 56
+  Slot overwrite;           // 60
+  Slot entry_count;         // 64: 0 = every entry
+  const char* archive;      // 68
+  UnzipFileEntry* entries;  // 72
   Slot reserved76[7];
-  Slot password_attempts;         // 104
-  const char* target_folder;      // 108: with a trailing backslash
+  Slot password_attempts;     // 104
+  const char* target_folder;  // 108: with a trailing backslash
   Slot reserved112[8];
-  Slot check;                     // 144
+  Slot check;  // 144
 };
 
 // Entry points, as the component finds them by name.

@@ -136,27 +136,53 @@ std::mutex map_mutex;
 std::string map_signature;
 std::shared_ptr<const DriveMap> map_cache;
 
+// The names of the folder whose names were last needed without regard to case. Looking for a
+// name that does not exist yet means reading the whole folder; extracting thousands of files into
+// one folder would read it once per file. The listing stays valid while the folder's change time
+// is the one it was read at, and the platform's own changes keep it up to date as they happen.
+struct FolderListing {
+  std::string folder;
+  ino_t inode = 0;
+  struct timespec changed = {};
+  std::vector<std::string> names;
+};
+std::mutex listing_mutex;
+FolderListing listing;
+
+bool SameTime(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
 // Case-insensitive lookup of one element in a host folder; the element itself when none matches.
 std::string FindElement(const std::string& folder, const std::string& element, bool* found) {
-  std::string exact = folder + "/" + element;
+  const std::string exact = folder + "/" + element;
   struct stat st;
   if (lstat(exact.c_str(), &st) == 0) {
     *found = true;
     return element;
   }
   *found = false;
-  DIR* dir = opendir(folder.empty() ? "/" : folder.c_str());
-  if (!dir) return element;
-  std::string match = element;
-  while (dirent* entry = readdir(dir)) {
-    if (util::EqualNoCase(entry->d_name, element)) {
-      match = entry->d_name;
+  const std::string opened = folder.empty() ? "/" : folder;
+  std::lock_guard<std::mutex> lock(listing_mutex);
+  if (stat(opened.c_str(), &st) != 0) return element;
+  if (listing.folder != folder || listing.inode != st.st_ino ||
+      !SameTime(listing.changed, st.st_mtim)) {
+    DIR* dir = opendir(opened.c_str());
+    if (!dir) return element;
+    listing.names.clear();
+    while (dirent* entry = readdir(dir)) listing.names.emplace_back(entry->d_name);
+    closedir(dir);
+    listing.folder = folder;
+    listing.inode = st.st_ino;
+    listing.changed = st.st_mtim;
+  }
+  for (const std::string& name : listing.names) {
+    if (util::EqualNoCase(name, element)) {
       *found = true;
-      break;
+      return name;
     }
   }
-  closedir(dir);
-  return match;
+  return element;
 }
 
 // Splits a Windows path below its drive into elements, folding "." and "..".
@@ -179,6 +205,23 @@ std::vector<std::string> Elements(const std::string& rest) {
 }
 
 }  // namespace
+
+void NoteFolderChange(const std::string& host_path, bool added) {
+  const size_t slash = host_path.rfind('/');
+  if (slash == std::string::npos) return;
+  const std::string folder = host_path.substr(0, slash);
+  const std::string name = host_path.substr(slash + 1);
+  std::lock_guard<std::mutex> lock(listing_mutex);
+  if (listing.folder != folder) return;
+  struct stat st;
+  if (stat(folder.empty() ? "/" : folder.c_str(), &st) != 0) {
+    listing.folder.clear();
+    return;
+  }
+  std::erase(listing.names, name);
+  if (added) listing.names.push_back(name);
+  listing.changed = st.st_mtim;
+}
 
 DriveMap ParseDriveMap(const std::string& text) {
   DriveMap map;
@@ -253,9 +296,22 @@ bool ToHostPath(const std::string& windows_path, std::string* host_path) {
   auto map = CurrentDriveMap();
   auto drive = map->drives.find(letter);
   if (drive == map->drives.end()) return false;
+  const std::vector<std::string> elements = Elements(rest);
+
+  // Most paths are written as they exist, or name a new file in a folder that does: two checks.
+  std::string parent = drive->second.folder;
+  for (size_t i = 0; i + 1 < elements.size(); ++i) parent += "/" + elements[i];
+  struct stat st;
+  if (!elements.empty() && stat(parent.empty() ? "/" : parent.c_str(), &st) == 0 &&
+      S_ISDIR(st.st_mode)) {
+    bool found = false;
+    *host_path = parent + "/" + FindElement(parent, elements.back(), &found);
+    return true;
+  }
+
   std::string host = drive->second.folder;
   bool parent_exists = IsFolder(host);
-  for (const std::string& element : Elements(rest)) {
+  for (const std::string& element : elements) {
     bool found = false;
     std::string name = parent_exists ? FindElement(host, element, &found) : element;
     host += "/" + name;

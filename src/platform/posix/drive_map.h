@@ -48,6 +48,10 @@ DriveMap ParseDriveMap(const std::string& text);
 // against the current folder. Returns false for a drive that is not mapped, UNC or device names.
 bool ToHostPath(const std::string& windows_path, std::string* host_path);
 
+// Tells the lookup of names without regard to case that the platform has just added (or removed)
+// this file or folder, so that what it knows of the folder stays current.
+void NoteFolderChange(const std::string& host_path, bool added);
+
 // Turns a host path into a Windows path through the drive whose folder holds it most closely.
 // Returns false when no drive holds it.
 bool ToWindowsPath(const std::string& host_path, std::string* windows_path);

@@ -98,7 +98,10 @@ int CreateTempBeside(const std::string& target, std::string* temp) {
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   int fd = mkstemp(name.data());
-  if (fd >= 0) *temp = name.data();
+  if (fd >= 0) {
+    *temp = name.data();
+    posix::NoteFolderChange(*temp, true);
+  }
   return fd;
 }
 
@@ -106,8 +109,13 @@ int CreateTempBeside(const std::string& target, std::string* temp) {
 bool CommitTemp(int fd, const std::string& temp, const std::string& target) {
   bool ok = fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
-  if (ok && rename(temp.c_str(), target.c_str()) == 0) return true;
+  if (ok && rename(temp.c_str(), target.c_str()) == 0) {
+    posix::NoteFolderChange(temp, false);
+    posix::NoteFolderChange(target, true);
+    return true;
+  }
   unlink(temp.c_str());
+  posix::NoteFolderChange(temp, false);
   return false;
 }
 
@@ -285,12 +293,16 @@ bool SetFileAge(const std::string& path, int32_t dos_time) {
 
 bool CreateDirectory(const std::string& path) {
   std::string host;
-  return ToHostPath(path, &host) && mkdir(host.c_str(), 0777) == 0;
+  if (!ToHostPath(path, &host) || mkdir(host.c_str(), 0777) != 0) return false;
+  posix::NoteFolderChange(host, true);
+  return true;
 }
 
 bool RemoveDirectory(const std::string& path) {
   std::string host;
-  return ToHostPath(path, &host) && rmdir(host.c_str()) == 0;
+  if (!ToHostPath(path, &host) || rmdir(host.c_str()) != 0) return false;
+  posix::NoteFolderChange(host, false);
+  return true;
 }
 
 bool DeleteFile(const std::string& path) {
@@ -298,7 +310,9 @@ bool DeleteFile(const std::string& path) {
   struct stat st;
   if (!ToHostPath(path, &host) || lstat(host.c_str(), &st) != 0) return false;
   if (S_ISDIR(st.st_mode) || IsReadOnly(st)) return false;  // as Windows refuses both
-  return unlink(host.c_str()) == 0;
+  if (unlink(host.c_str()) != 0) return false;
+  posix::NoteFolderChange(host, false);
+  return true;
 }
 
 bool CopyFile(const std::string& source, const std::string& destination, bool fail_if_exists) {
@@ -338,6 +352,7 @@ bool CopyFile(const std::string& source, const std::string& destination, bool fa
   if (!ok) {
     close(out);
     unlink(temp.c_str());
+    posix::NoteFolderChange(temp, false);
     return false;
   }
   return CommitTemp(out, temp, to);
@@ -347,7 +362,10 @@ bool MoveFileReplacing(const std::string& source, const std::string& destination
   std::string from, to;
   if (!ToHostPath(source, &from) || !ToHostPath(destination, &to)) return false;
   if (access(from.c_str(), F_OK) != 0 || RefusesReplacement(to)) return false;
-  return rename(from.c_str(), to.c_str()) == 0;
+  if (rename(from.c_str(), to.c_str()) != 0) return false;
+  posix::NoteFolderChange(from, false);
+  posix::NoteFolderChange(to, true);
+  return true;
 }
 
 bool ReadWholeFile(const std::string& path, std::string* contents) {
@@ -377,6 +395,7 @@ bool WriteWholeFileSafely(const std::string& path, const std::string& contents) 
   if (!WriteAll(fd, contents.data(), contents.size()) || fchmod(fd, mode) != 0) {
     close(fd);
     unlink(temp.c_str());
+    posix::NoteFolderChange(temp, false);
     return false;
   }
   return CommitTemp(fd, temp, host);
@@ -411,6 +430,7 @@ std::string GetTempFileName(const std::string& folder, const std::string& prefix
     int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       close(fd);
+      posix::NoteFolderChange(host, true);
       return name;
     }
     if (errno != EEXIST) return std::string();
@@ -530,6 +550,7 @@ std::unique_ptr<File> File::Open(const std::string& path, Mode mode) {
   }
   int fd = open(host.c_str(), flags, 0666);
   if (fd < 0) return nullptr;
+  if (mode == Mode::kCreate || mode == Mode::kCreateNew) posix::NoteFolderChange(host, true);
   return std::unique_ptr<File>(new File(fd));
 }
 

@@ -1,0 +1,119 @@
+#include "zipdll/entry_streamer.h"
+
+#include <memory>
+
+#include "zipdll/deflate.h"
+#include "zipdll/entry_packer.h"
+#include "zipdll/zip_format.h"
+
+namespace zipdll {
+namespace {
+
+constexpr size_t kPiece = 64 << 10;
+
+// Reads the whole file from its start, handing each piece to use; false on a read error or when
+// use says so.
+bool ReadPieces(platform::File& file, const std::function<bool(const char*, size_t)>& use) {
+  if (!file.Seek(0)) return false;
+  std::string buffer(kPiece, '\0');
+  for (;;) {
+    size_t got = 0;
+    if (!file.Read(buffer.data(), buffer.size(), &got)) return false;
+    if (!use(buffer.data(), got)) return false;
+    if (got == 0) return true;
+  }
+}
+
+}  // namespace
+
+StreamResult StreamEntry(ZipWriter& writer, platform::File& file, CentralRecord record, int level,
+                         const std::string* password, const std::function<bool(uint64_t)>& progress,
+                         uint64_t* size) {
+  uint32_t crc = 0;
+  if (password) {
+    // The encryption header checks the password against the CRC, so it must be known first.
+    const bool read = ReadPieces(file, [&](const char* data, size_t length) {
+      crc = Crc32(crc, data, length);
+      return true;
+    });
+    if (!read) return StreamResult::kUnreadable;
+  }
+  if (password) record.flags |= kFlagEncrypted;
+  if (!writer.BeginStreamedEntry(record)) return StreamResult::kWriteFailed;
+  const uint64_t data_start = writer.Position();
+  const auto abandon = [&](StreamResult result) {
+    return writer.AbandonStreamedEntry() ? result : StreamResult::kWriteFailed;
+  };
+
+  std::unique_ptr<TraditionalCipher> cipher;
+  const auto begin_data = [&] {
+    if (!password) return true;
+    cipher = std::make_unique<TraditionalCipher>(*password);
+    const std::string header = EncryptionHeader(crc, cipher.get());
+    return writer.Write(header.data(), header.size());
+  };
+  const auto put = [&](std::string* bytes) {
+    if (cipher) cipher->Encrypt(reinterpret_cast<uint8_t*>(bytes->data()), bytes->size());
+    return writer.Write(bytes->data(), bytes->size());
+  };
+
+  // One reading of the file into the entry, deflated or stored; progress is reported on the first.
+  StreamResult failure = StreamResult::kUnreadable;
+  uint32_t pass_crc = 0;
+  uint64_t total = 0;
+  const auto pass = [&](bool deflating, bool report) {
+    if (!begin_data()) {
+      failure = StreamResult::kWriteFailed;
+      return false;
+    }
+    std::unique_ptr<DeflateStream> deflate;
+    if (deflating) deflate = std::make_unique<DeflateStream>(level);
+    pass_crc = 0;
+    total = 0;
+    std::string out;
+    return ReadPieces(file, [&](const char* data, size_t length) {
+      out.clear();
+      if (deflate) {
+        if (!deflate->Compress(data, length, length == 0, &out)) return false;
+      } else {
+        out.assign(data, length);
+      }
+      pass_crc = Crc32(pass_crc, data, length);
+      total += length;
+      if (!put(&out)) {
+        failure = StreamResult::kWriteFailed;
+        return false;
+      }
+      if (report && length > 0 && !progress(length)) {
+        failure = StreamResult::kStopped;
+        return false;
+      }
+      return true;
+    });
+  };
+  const auto give_up = [&] {
+    return failure == StreamResult::kUnreadable ? abandon(failure) : failure;
+  };
+
+  uint16_t method = level > 0 ? kMethodDeflated : kMethodStored;
+  if (!pass(level > 0, true)) return give_up();
+  // Changed between two readings: the password check byte would be wrong.
+  if (password && pass_crc != crc) return abandon(StreamResult::kUnreadable);
+  crc = pass_crc;
+  const uint64_t first_total = total;
+  const uint64_t header_size = password ? kEncryptionHeaderSize : 0;
+  if (method == kMethodDeflated && writer.Position() - data_start - header_size >= total) {
+    // Deflate did not shrink it: store it instead, in another reading.
+    method = kMethodStored;
+    if (!writer.RewindTo(data_start)) return StreamResult::kWriteFailed;
+    if (!pass(false, false)) return give_up();
+    if (pass_crc != crc || total != first_total) return abandon(StreamResult::kUnreadable);
+  }
+  if (!writer.EndStreamedEntry(method, crc, writer.Position() - data_start, total)) {
+    return StreamResult::kWriteFailed;
+  }
+  *size = total;
+  return StreamResult::kAdded;
+}
+
+}  // namespace zipdll

@@ -1,0 +1,344 @@
+#include "zipdll/unzip_extractor.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+
+#include "util/wildcard.h"
+#include "zipdll/unzip_entry_data.h"
+#include "zipdll/unzip_safe_name.h"
+
+namespace zipdll {
+namespace {
+
+constexpr uint64_t kProgressStep = 64 * 1024;
+
+std::string WithBackslashes(std::string name) {
+  for (char& c : name) {
+    if (c == '/') c = '\\';
+  }
+  return name;
+}
+
+// The last element of a stored name, without the slash a folder entry ends with.
+std::string FileNamePart(const std::string& name) {
+  std::string path = WithBackslashes(name);
+  while (!path.empty() && path.back() == '\\') path.pop_back();
+  const size_t split = path.rfind('\\');
+  return split == std::string::npos ? path : path.substr(split + 1);
+}
+
+bool IsFolderPath(const std::string& path) {
+  const uint32_t attributes = platform::GetFileAttributes(path);
+  return attributes != platform::kInvalidAttributes && (attributes & platform::kAttrDirectory);
+}
+
+// A work file beside the target; deleted unless it was moved into place.
+class WorkFile {
+ public:
+  explicit WorkFile(std::string path) : path_(std::move(path)) {}
+  ~WorkFile() {
+    file.reset();
+    if (!path_.empty()) platform::DeleteFile(path_);
+  }
+  WorkFile(const WorkFile&) = delete;
+  WorkFile& operator=(const WorkFile&) = delete;
+
+  const std::string& path() const { return path_; }
+  void Release() { path_.clear(); }
+
+  std::unique_ptr<platform::File> file;
+
+ private:
+  std::string path_;
+};
+
+}  // namespace
+
+Extractor::Extractor(ExtractOptions options, Reporter* reporter)
+    : options_(std::move(options)), reporter_(reporter) {
+  if (!options_.password.empty()) known_passwords_.push_back(options_.password);
+}
+
+void Extractor::Run() {
+  archive_ = platform::File::Open(options_.archive, platform::File::Mode::kRead);
+  if (!archive_) {
+    reporter_->Message("Cannot open the archive \"" + options_.archive + "\".");
+    return;
+  }
+  std::string error;
+  if (!ReadDirectory(*archive_, &directory_, &error)) {
+    reporter_->Message("\"" + options_.archive + "\": " + error);
+    return;
+  }
+  if (options_.target_folder.empty()) {
+    const size_t split = options_.archive.rfind('\\');
+    options_.target_folder =
+        split == std::string::npos ? std::string() : options_.archive.substr(0, split + 1);
+  }
+  if (!options_.target_folder.empty() && options_.target_folder.back() != '\\') {
+    options_.target_folder += '\\';
+  }
+  // A drive root keeps its backslash ("C:\"); any other folder is asked for without it.
+  std::string folder = options_.target_folder;
+  if (folder.size() > 3) folder.pop_back();
+  if (!options_.test_only && (folder.empty() || !IsFolderPath(folder))) {
+    reporter_->Message("The target folder \"" + options_.target_folder + "\" does not exist.");
+    return;
+  }
+
+  std::vector<bool> spec_used(options_.specs.size(), false);
+  std::vector<const EntryInfo*> chosen;
+  uint64_t files = 0, bytes = 0;
+  for (const EntryInfo& entry : directory_.entries) {
+    bool wanted = options_.specs.empty();
+    for (size_t i = 0; i < options_.specs.size(); ++i) {
+      if (Matches(entry, options_.specs[i])) wanted = spec_used[i] = true;
+    }
+    if (!wanted) continue;
+    chosen.push_back(&entry);
+    if (!entry.IsFolder()) {
+      ++files;
+      // Sizes are the archive's word: add them without letting a lie wrap the total round.
+      bytes += std::min(entry.uncompressed_size, UINT64_MAX - bytes);
+    }
+  }
+
+  reporter_->Call(kActionBatchFiles, "", static_cast<int64_t>(files));
+  reporter_->Call(kActionBatchBytes, "", static_cast<int64_t>(bytes));
+  for (size_t i = 0; i < options_.specs.size(); ++i) {
+    if (!spec_used[i]) {
+      reporter_->Skipped(options_.specs[i], kSkipNotFound, "no entry of the archive matches it");
+    }
+  }
+  for (const EntryInfo* entry : chosen) {
+    if (entry->IsFolder()) {
+      MakeFolder(*entry);
+    } else {
+      ProcessEntry(*entry);
+    }
+  }
+  reporter_->Call(kActionEndOfBatch, "", 0);
+}
+
+// A spec with a folder in it is matched against the whole stored name, any other against the
+// entry's file name alone, so that "*.cht" takes "Charts/SMITH.CHT".
+bool Extractor::Matches(const EntryInfo& entry, const std::string& spec) const {
+  const std::string mask = WithBackslashes(spec);
+  if (mask.find('\\') != std::string::npos) {
+    std::string name = WithBackslashes(entry.name);
+    while (!name.empty() && name.back() == '\\') name.pop_back();
+    return util::MatchesMask(name, mask);
+  }
+  return util::MatchesMask(FileNamePart(entry.name), mask);
+}
+
+void Extractor::MakeFolder(const EntryInfo& entry) {
+  if (options_.test_only || !options_.recreate_folders) return;
+  std::string relative, why;
+  if (!SafeRelativePath(entry.name, true, &relative, &why)) {
+    reporter_->Skipped(entry.name, kSkipUnsafeName, why);
+    return;
+  }
+  if (!CreateFolders(relative)) {
+    reporter_->Message("The folder \"" + options_.target_folder + relative +
+                       "\" cannot be created.");
+  }
+}
+
+void Extractor::ProcessEntry(const EntryInfo& entry) {
+  reporter_->Call(kActionFileBegun, entry.name, static_cast<int64_t>(entry.uncompressed_size));
+  reported_ = pending_ = 0;
+
+  std::string target;
+  bool replacing = false;
+  if (!options_.test_only) {
+    std::string relative, why;
+    if (!SafeRelativePath(entry.name, options_.recreate_folders, &relative, &why)) {
+      reporter_->Skipped(entry.name, kSkipUnsafeName, why);
+      return FinishProgress(entry);
+    }
+    target = options_.target_folder + relative;
+    if (!MayWrite(entry, target, &replacing)) return FinishProgress(entry);
+  }
+  uint64_t data_offset = 0;
+  std::string error;
+  if (!EntryDataOffset(*archive_, directory_, entry, &data_offset, &error)) {
+    reporter_->Skipped(entry.name, kSkipBadData, error);
+    return FinishProgress(entry);
+  }
+  std::string password;
+  if (entry.IsEncrypted() && !FindPassword(entry, data_offset, &password)) {
+    return FinishProgress(entry);
+  }
+  if (options_.test_only) {
+    TestEntry(entry, data_offset, password);
+  } else {
+    WriteEntry(entry, data_offset, password, target, replacing);
+  }
+  FinishProgress(entry);
+}
+
+bool Extractor::MayWrite(const EntryInfo& entry, const std::string& target, bool* replacing) {
+  const uint32_t attributes = platform::GetFileAttributes(target);
+  const bool exists = attributes != platform::kInvalidAttributes;
+  *replacing = exists;
+  if (exists && (attributes & platform::kAttrDirectory)) {
+    reporter_->Skipped(entry.name, kSkipBadData, "a folder of that name is in the way");
+    return false;
+  }
+  const bool by_age = options_.update || options_.freshen;
+  if (!exists) {
+    if (options_.freshen && !options_.update) {
+      reporter_->Skipped(entry.name, kSkipNotNewer, "there is no file to freshen");
+      return false;
+    }
+    return true;
+  }
+  // DOS times compare as numbers: the date is in the high word.
+  const int32_t age = platform::GetFileAge(target);
+  const bool older =
+      age == -1 || static_cast<uint32_t>(age) < static_cast<uint32_t>(entry.DosDateTime());
+  if (by_age && !older) {
+    reporter_->Skipped(entry.name, kSkipNotNewer, "the existing file is not older");
+    return false;
+  }
+  const bool proposed = by_age || options_.overwrite;
+  const CallbackRecord& answer =
+      reporter_->Call(kActionOverwrite, target, proposed ? 1 : 0, older ? 1 : 0);
+  if (answer.value != 1) {
+    reporter_->Skipped(entry.name, kSkipUserDeclined, "the existing file was kept");
+    return false;
+  }
+  return true;
+}
+
+bool Extractor::FindPassword(const EntryInfo& entry, uint64_t data_offset, std::string* password) {
+  for (const std::string& known : known_passwords_) {
+    if (PasswordFits(*archive_, data_offset, entry, known)) {
+      *password = known;
+      return true;
+    }
+  }
+  for (int left = options_.password_attempts; left > 0; --left) {
+    const CallbackRecord& answer = reporter_->Call(kActionPassword, entry.name, left);
+    if (answer.flag != 1) {
+      reporter_->Skipped(entry.name, kSkipNoPassword, "no password was given");
+      return false;
+    }
+    const std::string candidate(answer.text);
+    if (PasswordFits(*archive_, data_offset, entry, candidate)) {
+      known_passwords_.push_back(candidate);
+      *password = candidate;
+      return true;
+    }
+  }
+  reporter_->Skipped(entry.name, kSkipNoPassword, "no password fits");
+  return false;
+}
+
+void Extractor::TestEntry(const EntryInfo& entry, uint64_t data_offset,
+                          const std::string& password) {
+  std::string detail;
+  const EntryDataResult result = ReadEntryData(
+      *archive_, data_offset, entry, password,
+      [&](const uint8_t*, size_t size) {
+        ReportProgress(size);
+        return true;
+      },
+      &detail);
+  if (result == EntryDataResult::kOk) {
+    ++extracted_;
+  } else {
+    reporter_->Skipped(entry.name, kSkipBadData, detail);
+  }
+}
+
+void Extractor::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
+                           const std::string& password, const std::string& target, bool replacing) {
+  const size_t split = target.rfind('\\');
+  const std::string folder = target.substr(0, split + 1);
+  const std::string relative_folder = folder.substr(options_.target_folder.size());
+  if (!relative_folder.empty() && !CreateFolders(relative_folder)) {
+    reporter_->Skipped(entry.name, kSkipBadData, "its folder cannot be created");
+    return;
+  }
+  WorkFile work(platform::GetTempFileName(folder, "unz"));
+  if (!work.path().empty()) {
+    work.file = platform::File::Open(work.path(), platform::File::Mode::kCreate);
+  }
+  if (!work.file) {
+    reporter_->Skipped(entry.name, kSkipBadData, "no file can be written in \"" + folder + "\"");
+    return;
+  }
+
+  std::string detail;
+  const EntryDataResult result = ReadEntryData(
+      *archive_, data_offset, entry, password,
+      [&](const uint8_t* data, size_t size) {
+        if (!work.file->Write(data, size)) return false;
+        ReportProgress(size);
+        return true;
+      },
+      &detail);
+  switch (result) {
+    case EntryDataResult::kOk:
+      break;
+    case EntryDataResult::kCrcMismatch:
+      if (reporter_->Call(kActionCrcError, entry.name, 0).flag != 1) {
+        reporter_->Skipped(entry.name, kSkipBadData, detail);
+        return;
+      }
+      reporter_->Message("\"" + entry.name + "\" was kept although its CRC does not match.");
+      break;
+    case EntryDataResult::kSinkFailed:
+      reporter_->Skipped(entry.name, kSkipBadData, "writing \"" + work.path() + "\" failed");
+      return;
+    default:
+      reporter_->Skipped(entry.name, kSkipBadData, detail);
+      return;
+  }
+  // The data reaches the disk before it replaces a file, so that a crash right after the rename
+  // cannot leave an empty file where the old one was. A new file needs no such care.
+  const bool written = work.file->SetAge(entry.DosDateTime()) && (!replacing || work.file->Flush());
+  work.file.reset();
+  if (!written || !platform::MoveFileReplacing(work.path(), target)) {
+    reporter_->Skipped(entry.name, kSkipBadData, "\"" + target + "\" cannot be replaced");
+    return;
+  }
+  work.Release();
+  ++extracted_;
+}
+
+bool Extractor::CreateFolders(const std::string& relative) {
+  for (size_t at = relative.find('\\'); at != std::string::npos; at = relative.find('\\', at + 1)) {
+    const std::string path = options_.target_folder + relative.substr(0, at);
+    if (!IsFolderPath(path) && !platform::CreateDirectory(path)) return false;
+  }
+  const std::string whole = options_.target_folder + relative;
+  if (!relative.empty() && relative.back() != '\\') {
+    return IsFolderPath(whole) || platform::CreateDirectory(whole);
+  }
+  return true;
+}
+
+void Extractor::ReportProgress(uint64_t bytes) {
+  pending_ += bytes;
+  if (pending_ >= kProgressStep) {
+    reported_ += pending_;
+    const uint64_t sending = std::exchange(pending_, 0);
+    reporter_->Call(kActionProgress, "", static_cast<int64_t>(sending));
+  }
+}
+
+void Extractor::FinishProgress(const EntryInfo& entry) {
+  uint64_t rest = pending_;
+  if (reported_ + pending_ < entry.uncompressed_size) {
+    rest = entry.uncompressed_size - reported_;
+  }
+  reported_ += rest;
+  pending_ = 0;
+  reporter_->Call(kActionProgress, "", static_cast<int64_t>(rest));
+}
+
+}  // namespace zipdll

@@ -1,0 +1,171 @@
+// The layouts other zip tools write, passwords, and the block checks of the entry point.
+#include <gmock/gmock.h>
+
+#include "zipdll/unzip_test_fixture.h"
+#include "zipdll/zip_format.h"
+
+namespace unzip_test {
+namespace {
+
+using testing::ElementsAre;
+using testing::HasSubstr;
+
+TEST_F(UnzipTest, ReadsStoredDescriptorAndZip64Entries) {
+  TestArchive archive;
+  archive.Add("stored.txt", "stored data").method = 0;
+  archive.Add("signed.txt", "descriptor with its signature").descriptor =
+      TestEntry::Descriptor::kWithSignature;
+  archive.Add("unsigned.txt", "descriptor without a signature").descriptor =
+      TestEntry::Descriptor::kWithoutSignature;
+  archive.Add("wide.txt", Noise(70000)).zip64 = true;
+  archive.zip64_end = true;
+  archive.prefix = "MZ a self-extractor's program would be here" + Noise(3000);
+  archive.suffix = "trailing bytes after the archive";
+  archive.comment = "a comment";
+  EXPECT_EQ(driver_.Run(Request(WriteArchive(archive))), 4) << driver_.Messages();
+  EXPECT_EQ(folder_.Read("out\\stored.txt"), "stored data");
+  EXPECT_EQ(folder_.Read("out\\signed.txt"), "descriptor with its signature");
+  EXPECT_EQ(folder_.Read("out\\unsigned.txt"), "descriptor without a signature");
+  EXPECT_EQ(folder_.Read("out\\wide.txt"), Noise(70000));
+}
+
+TEST_F(UnzipTest, DecodesUtf8AndCodePage437Names) {
+  TestArchive archive;
+  archive.Add("Andr\xC3\xA9.txt", "bit 11").flags = zipdll::kFlagUtf8;
+  // Info-ZIP style: a code page 437 name with the UTF-8 one in a 0x7075 extra field.
+  TestEntry& extra = archive.Add("Z\x81rich.txt", "unicode extra");
+  const std::string unicode = "Z\xC3\xBCrich-utf8.txt";
+  std::string field;
+  zipdll::Put16(&field, zipdll::kExtraUnicodePath);
+  zipdll::Put16(&field, static_cast<uint16_t>(5 + unicode.size()));
+  field += '\x01';
+  zipdll::Put32(&field, zipdll::Crc32(0, extra.name.data(), extra.name.size()));
+  field += unicode;
+  extra.extra = field;
+  archive.Add("Caf\x82.txt", "MS-DOS");  // 0x82 is e-acute in code page 437
+  EXPECT_EQ(driver_.Run(Request(WriteArchive(archive))), 3) << driver_.Messages();
+  EXPECT_EQ(folder_.Read("out\\Andr\xC3\xA9.txt"), "bit 11");
+  EXPECT_EQ(folder_.Read("out\\Z\xC3\xBCrich-utf8.txt"), "unicode extra");
+  EXPECT_EQ(folder_.Read("out\\Caf\xC3\xA9.txt"), "MS-DOS");
+  EXPECT_EQ(driver_.Of(zipdll::kActionFileBegun)[2].text, "Caf\xC3\xA9.txt");
+}
+
+// Written by Info-ZIP zip 3.0 with -P "s3cret pw": deflated, encrypted, with a signed data
+// descriptor; so our cipher is checked against another implementation, not only against itself.
+const unsigned char kForeignEncrypted[] =
+    "\x50\x4b\x03\x04\x14\x00\x09\x00\x08\x00\xca\x7b\x22\x58\x35\x7f\x39\x95\x38\x00\x00\x00\x2e"
+    "\x00\x00\x00\x08\x00\x00\x00\x6e\x6f\x74\x65\x2e\x74\x78\x74\xf1\x09\x39\x39\x4f\x8d\xba\xfa"
+    "\x72\xbf\x68\xdc\xad\x34\x8d\x26\x3c\x36\x31\xa8\x25\xc5\xaa\x08\x35\x51\xf7\x66\xfd\xa3\xd7"
+    "\x1d\x87\xcc\xc9\x2c\xe0\xa9\x72\xb3\xc2\xe5\x9f\x3e\x51\xde\xc4\x3f\x22\xfe\x37\x8d\xc2\xde"
+    "\x79\xba\x50\x4b\x07\x08\x35\x7f\x39\x95\x38\x00\x00\x00\x2e\x00\x00\x00\x50\x4b\x01\x02\x1e"
+    "\x03\x14\x00\x09\x00\x08\x00\xca\x7b\x22\x58\x35\x7f\x39\x95\x38\x00\x00\x00\x2e\x00\x00\x00"
+    "\x08\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\xa4\x81\x00\x00\x00\x00\x6e\x6f\x74\x65\x2e"
+    "\x74\x78\x74\x50\x4b\x05\x06\x00\x00\x00\x00\x01\x00\x01\x00\x36\x00\x00\x00\x6e\x00\x00\x00"
+    "\x00\x00";
+
+TEST_F(UnzipTest, ReadsAnArchiveEncryptedByAnotherTool) {
+  const std::string path = folder_.Write(
+      "foreign.zip",
+      std::string(reinterpret_cast<const char*>(kForeignEncrypted), sizeof kForeignEncrypted - 1));
+  UnzipRequest request = Request(path);
+  request.password = "s3cret pw";
+  EXPECT_EQ(driver_.Run(request), 1) << driver_.Messages();
+  EXPECT_EQ(folder_.Read("out\\note.txt"), "Encrypted by another tool, read back by ours.\n");
+  // 2024-01-02 15:30:20
+  EXPECT_EQ(platform::GetFileAge(target_ + "note.txt"),
+            static_cast<int32_t>(((44u << 9 | 1u << 5 | 2u) << 16) | (15u << 11 | 30u << 5 | 10u)));
+  EXPECT_TRUE(driver_.Of(zipdll::kActionPassword).empty());
+}
+
+TEST_F(UnzipTest, AsksForPasswordsAndRemembersTheOneThatFits) {
+  TestArchive archive;
+  archive.Add("one.txt", "first secret").password = "right";
+  TestEntry& second = archive.Add("two.txt", "second secret");
+  second.password = "right";
+  second.descriptor = TestEntry::Descriptor::kWithSignature;
+  archive.Add("plain.txt", "no secret");
+  int asked = 0;
+  driver_.answer = [&asked](zipdll::CallbackRecord* record) {
+    if (record->action == zipdll::kActionPassword) {
+      std::snprintf(record->text, sizeof record->text, "%s", ++asked == 1 ? "wrong" : "right");
+      record->flag = 1;
+    }
+    return 0;
+  };
+  UnzipRequest request = Request(WriteArchive(archive));
+  request.password = "not this one either";
+  EXPECT_EQ(driver_.Run(request), 3) << driver_.Messages();
+  EXPECT_EQ(folder_.Read("out\\one.txt"), "first secret");
+  EXPECT_EQ(folder_.Read("out\\two.txt"), "second secret");
+  const auto prompts = driver_.Of(zipdll::kActionPassword);
+  ASSERT_EQ(prompts.size(), 2u);
+  EXPECT_EQ(prompts[0].text, "one.txt");
+  EXPECT_EQ(prompts[0].value, 3);
+  EXPECT_EQ(prompts[1].value, 2);
+}
+
+TEST_F(UnzipTest, SkipsAnEncryptedEntryWithoutAPasswordThatFits) {
+  TestArchive archive;
+  archive.Add("locked.txt", "secret").password = "right";
+  archive.Add("open.txt", "open");
+  const std::string path = WriteArchive(archive);
+
+  // Declined at once.
+  EXPECT_EQ(driver_.Run(Request(path)), 1);
+  EXPECT_EQ(driver_.Of(zipdll::kActionPassword).size(), 1u);
+  EXPECT_THAT(driver_.SkipReasons(), ElementsAre(zipdll::kSkipNoPassword));
+
+  // Wrong every time: asked as often as the block allows.
+  driver_.events.clear();
+  driver_.answer = [](zipdll::CallbackRecord* record) {
+    if (record->action == zipdll::kActionPassword) {
+      std::snprintf(record->text, sizeof record->text, "guess");
+      record->flag = 1;
+    }
+    return 0;
+  };
+  UnzipRequest request = Request(path);
+  request.password_attempts = 2;
+  EXPECT_EQ(driver_.Run(request), 1);
+  EXPECT_EQ(driver_.Of(zipdll::kActionPassword).size(), 2u);
+  EXPECT_THAT(driver_.SkipReasons(), ElementsAre(zipdll::kSkipNoPassword));
+  EXPECT_THAT(Listing(target_), ElementsAre("open.txt"));
+}
+
+TEST_F(UnzipTest, RefusesABlockOfAnotherVersionOrCheckValue) {
+  ASSERT_NE(UnzipDriver::Version(), nullptr);
+  EXPECT_GE(UnzipDriver::Version()(), 160);
+
+  TestArchive archive;
+  archive.Add("a.txt", "a");
+  const std::string path = WriteArchive(archive);
+  const std::string target = target_;
+  auto block = std::make_unique<zipdll::UnzipCommandBlock>();
+  block->archive = path.c_str();
+  block->target_folder = target.c_str();
+  block->overwrite = zipdll::kTrue;
+  block->version = 159;
+  block->check = zipdll::kStructureCheck;
+  EXPECT_EQ(driver_.RunBlock(block.get()), 0);
+  EXPECT_THAT(driver_.Actions(), ElementsAre(zipdll::kActionMessage));
+
+  driver_.events.clear();
+  block->version = zipdll::kInterfaceVersion;
+  block->check = 6;
+  EXPECT_EQ(driver_.RunBlock(block.get()), 0);
+  EXPECT_THAT(driver_.Actions(), ElementsAre(zipdll::kActionMessage));
+  EXPECT_TRUE(Listing(target_).empty());
+
+  // Without a callback it says nothing and still refuses.
+  block->callback = nullptr;
+  EXPECT_EQ(UnzipDriver::Exec()(block.get()), 0);
+  EXPECT_EQ(UnzipDriver::Exec()(nullptr), 0);
+
+  // The same block, made right, works without a callback too.
+  block->check = zipdll::kStructureCheck;
+  EXPECT_EQ(UnzipDriver::Exec()(block.get()), 1);
+  EXPECT_EQ(folder_.Read("out\\a.txt"), "a");
+}
+
+}  // namespace
+}  // namespace unzip_test
