@@ -1,0 +1,235 @@
+// Reading the archive's end record and central directory, and the disks of a multiple-disk
+// archive.
+#include <cstdio>
+#include <vector>
+
+#include "platform/platform.h"
+#include "ui/toolkit.h"
+#include "zip/little_endian.h"
+#include "zip/tzip.h"
+
+namespace zip {
+namespace {
+
+// The end record lies within the last 64 KiB: 22 bytes and a comment of up to 65535 - 22 bytes.
+constexpr uint64_t kEndRecordSearch = 65535;
+constexpr unsigned kMaxDiskNumber = 1000;
+
+constexpr uint32_t kZip64LocatorSignature = 0x07064B50;
+constexpr uint32_t kZip64RecordSignature = 0x06064B50;
+constexpr size_t kZip64LocatorSize = 20;
+constexpr size_t kZip64RecordSize = 56;
+
+constexpr uint8_t kHostMsDos = 0;
+constexpr uint8_t kHostOs2Hpfs = 6;
+constexpr uint8_t kHostNtfs = 11;
+
+std::unique_ptr<platform::File> OpenForReading(const std::string& name) {
+  return platform::File::Open(name, platform::File::Mode::kRead);
+}
+
+[[noreturn]] void ThrowNotValid(const std::string& name) {
+  throw ZipException("\"" + name + "\"\nis not a valid Zip file.");
+}
+
+bool ReadText(platform::File& file, size_t length, std::string* text) {
+  text->assign(length, '\0');
+  return length == 0 || file.ReadExact(text->data(), length);
+}
+
+}  // namespace
+
+int64_t TZip::LocateEndRecord(platform::File& file) {
+  uint64_t size = 0;
+  if (!file.Size(&size) || size < TEOCHInfo::kSize) return -1;
+  uint8_t tail[TEOCHInfo::kSize];
+  if (file.Seek(size - TEOCHInfo::kSize) && file.ReadExact(tail, sizeof tail) &&
+      Get32(tail) == TEOCHInfo::kSignature) {
+    return static_cast<int64_t>(size - TEOCHInfo::kSize);
+  }
+  const uint64_t length = std::min(size, kEndRecordSearch);
+  std::vector<uint8_t> buffer(static_cast<size_t>(length));
+  if (!file.Seek(size - length) || !file.ReadExact(buffer.data(), buffer.size())) return -1;
+  for (size_t at = buffer.size() - TEOCHInfo::kSize + 1; at-- > 0;) {
+    if (Get32(&buffer[at]) == TEOCHInfo::kSignature) {
+      return static_cast<int64_t>(size - length + at);
+    }
+  }
+  return -1;
+}
+
+void TZip::ReadDirectory() {
+  Contents.clear();
+  if (zip_file_name_.empty()) return;
+  std::unique_ptr<platform::File> file = OpenForReading(zip_file_name_);
+  if (!file) ThrowNotValid(zip_file_name_);
+  int64_t position = LocateEndRecord(*file);
+  while (position < 0) {
+    file.reset();
+    const int disk = DiskLabelNumber(zip_file_name_);
+    if (disk == 0) ThrowNotValid(zip_file_name_);
+    char text[200];
+    snprintf(text, sizeof text,
+             "This is [ Disk %d ] of a multiple disk Zip file.\nInsert the last disk of the Zip "
+             "file before pressing [ OK ] to continue ...",
+             disk);
+    ui::Toolkit& toolkit = ui::CurrentToolkit();
+    if (toolkit.MessageBox(text, toolkit.ApplicationTitle(),
+                           ui::kMbOkCancel | ui::kMbIconInformation) != ui::kIdOk) {
+      return;
+    }
+    file = OpenForReading(zip_file_name_);
+    if (!file) ThrowNotValid(zip_file_name_);
+    position = LocateEndRecord(*file);
+  }
+
+  end_record_.position = position;
+  if (!file->Seek(static_cast<uint64_t>(position)) ||
+      !file->ReadExact(end_record_.record.data(), end_record_.record.size())) {
+    ThrowNotValid(zip_file_name_);
+  }
+  if (end_record_.ThisDisk() > kMaxDiskNumber || end_record_.CentralDirDisk() > kMaxDiskNumber) {
+    ThrowNotValid(zip_file_name_);
+  }
+  std::string comment;
+  if (!ReadText(*file, end_record_.CommentLength(), &comment)) comment.clear();
+  end_record_.comment = OemNames ? platform::OemToAnsi(comment) : comment;
+
+  total_entries_ = end_record_.TotalEntries();
+  directory_size_ = end_record_.CentralDirSize();
+  directory_offset_ = end_record_.CentralDirOffset();
+  directory_end_ = position;
+  ReadZip64EndRecord(*file);
+
+  if (total_entries_ != 0) {
+    const bool here = end_record_.CentralDirDisk() == end_record_.ThisDisk();
+    if (here || AwaitDisk(zip_file_name_, end_record_.CentralDirDisk() + 1)) {
+      if (!here) file = OpenForReading(zip_file_name_);
+      if (!file || !ReadCentralHeaders(file)) {
+        Contents.clear();
+        throw ZipException("Error reading CentralFileHeader.");
+      }
+    }
+  }
+}
+
+// Archives past 65535 entries or 4 GiB keep their true counts in a second, larger end record
+// that a locator just in front of the 32-bit one points at. Without it such an archive would list
+// a wrong number of entries, or none.
+bool TZip::ReadZip64EndRecord(platform::File& file) {
+  if (end_record_.TotalEntries() != 0xFFFF && end_record_.CentralDirSize() != 0xFFFFFFFF &&
+      end_record_.CentralDirOffset() != 0xFFFFFFFF) {
+    return false;
+  }
+  const int64_t locator_at = end_record_.position - static_cast<int64_t>(kZip64LocatorSize);
+  uint8_t locator[kZip64LocatorSize];
+  if (locator_at < 0 || !file.Seek(static_cast<uint64_t>(locator_at)) ||
+      !file.ReadExact(locator, sizeof locator) || Get32(locator) != kZip64LocatorSignature) {
+    return false;
+  }
+  // The record normally ends where the locator begins; the stored offset is tried first, as it
+  // is right when nothing was put in front of the archive and the record has extra data.
+  uint8_t record[kZip64RecordSize];
+  auto read_record = [&](uint64_t at) {
+    return file.Seek(at) && file.ReadExact(record, sizeof record) &&
+           Get32(record) == kZip64RecordSignature &&
+           at + 12 + Get64(record + 4) == static_cast<uint64_t>(locator_at);
+  };
+  uint64_t record_at = Get64(locator + 8);
+  if (!read_record(record_at)) {
+    if (locator_at < static_cast<int64_t>(kZip64RecordSize)) return false;
+    record_at = static_cast<uint64_t>(locator_at) - kZip64RecordSize;
+    if (!read_record(record_at)) return false;
+  }
+  total_entries_ = Get64(record + 32);
+  directory_size_ = Get64(record + 40);
+  directory_offset_ = Get64(record + 48);
+  directory_end_ = static_cast<int64_t>(record_at);
+  return true;
+}
+
+bool TZip::ReadCentralHeaders(std::unique_ptr<platform::File>& file) {
+  const bool multiple = MultipleDisk();
+  uint64_t start = directory_offset_;
+  if (!multiple) {
+    if (directory_end_ < 0 || directory_size_ > static_cast<uint64_t>(directory_end_)) {
+      return false;
+    }
+    start = static_cast<uint64_t>(directory_end_) - directory_size_;
+  }
+  if (!file->Seek(start)) return false;
+  for (uint64_t index = 0; index < total_entries_; ++index) {
+    TFileInfo info;
+    while (!file->ReadExact(info.header.data(), info.header.size())) {
+      if (!multiple) return false;
+      const int disk = DiskLabelNumber(zip_file_name_);
+      if (disk == 0 || disk > end_record_.ThisDisk()) return false;
+      // The directory goes on at the start of the next disk's file.
+      file.reset();
+      if (!AwaitDisk(zip_file_name_, disk + 1)) return false;
+      file = OpenForReading(zip_file_name_);
+      if (!file) return false;
+    }
+    if (Get32(info.header.data()) != TFileInfo::kSignature) return false;
+    if (index == 0) {
+      const uint8_t host = info.HostSystem();
+      OemNames = host == kHostMsDos || host == kHostOs2Hpfs ||
+                 (host == kHostNtfs && info.VersionMadeBy() == 50);
+    }
+    std::string name;
+    if (!ReadText(*file, Get16(&info.header[28]), &name)) return false;
+    if (OemNames) name = platform::OemToAnsi(name);
+    for (char& c : name) {
+      if (c == '/') c = '\\';
+    }
+    info.FileName = std::move(name);
+    if (!ReadText(*file, Get16(&info.header[30]), &info.ExtraField)) return false;
+    if (!ReadText(*file, Get16(&info.header[32]), &info.FileComment)) return false;
+    if (OemNames) info.FileComment = platform::OemToAnsi(info.FileComment);
+    info.Encrypted = (info.Flags() & 0x0001) != 0;
+    Contents.push_back(std::move(info));
+  }
+  return true;
+}
+
+int TZip::DiskLabelNumber(const std::string& name) {
+  const uint32_t attributes = platform::GetFileAttributes(name);
+  if (attributes == platform::kInvalidAttributes || (attributes & platform::kAttrDirectory) ||
+      name.size() < 2 || name[1] != ':') {
+    return 0;
+  }
+  const std::string root = name.substr(0, 2) + "\\";
+  if (platform::GetDriveType(root) != platform::kDriveRemovable) return 0;
+  const unsigned previous = platform::SetErrorMode(platform::kSemFailCriticalErrors);
+  std::string label;
+  uint32_t serial = 0;
+  const bool read = platform::GetVolumeInformation(root, &label, &serial);
+  platform::SetErrorMode(previous);
+  static const std::string kPrefix = "PKBACK# ";
+  if (!read || label.compare(0, kPrefix.size(), kPrefix) != 0) return 0;
+  const std::string digits = label.substr(kPrefix.size(), 3);
+  int number = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return 0;
+    number = number * 10 + (c - '0');
+  }
+  return number;
+}
+
+bool TZip::AwaitDisk(const std::string& name, int n) {
+  ui::Toolkit& toolkit = ui::CurrentToolkit();
+  while (DiskLabelNumber(name) != n) {
+    char text[200];
+    snprintf(text, sizeof text,
+             "Insert [ Disk %d ] of the Zip file into the floppy drive\nbefore pressing [ OK ] to "
+             "continue ...",
+             n);
+    if (toolkit.MessageBox(text, toolkit.ApplicationTitle(),
+                           ui::kMbOkCancel | ui::kMbIconInformation) != ui::kIdOk) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace zip

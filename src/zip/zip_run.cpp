@@ -1,0 +1,256 @@
+// Add and Extract: the call blocks for the libraries, and what surrounds each run.
+#include <vector>
+
+#include "platform/platform.h"
+#include "ui/toolkit.h"
+#include "zip/progress_form.h"
+#include "zip/tzip.h"
+#include "zip/zip_libraries.h"
+
+namespace zip {
+namespace {
+
+using zipdll::kFalse;
+using zipdll::kTrue;
+using zipdll::Slot;
+
+constexpr int kCompressionLevel = 9;
+constexpr Slot kPasswordAttempts = 3;
+
+Slot Switch(bool on) { return on ? kTrue : kFalse; }
+
+void Refuse(const std::string& text) {
+  ui::Toolkit& toolkit = ui::CurrentToolkit();
+  toolkit.MessageBox(text, toolkit.ApplicationTitle(), ui::kMbOk | ui::kMbIconInformation);
+}
+
+const char kMultipleDiskRefusal[] =
+    "Cannot Add, Delete or Extract from a multiple disk Zip file...\nMerge this Zip file onto the "
+    "hard disk before retrying.";
+
+bool FolderExists(const std::string& folder) {
+  const uint32_t attributes = platform::GetFileAttributes(folder);
+  return attributes != platform::kInvalidAttributes && (attributes & platform::kAttrDirectory);
+}
+
+void MakeCurrent(const std::string& folder) {
+  if (!platform::SetCurrentDirectory(folder)) {
+    throw InOutError("Unable to make \"" + folder + "\" the current folder.");
+  }
+}
+
+// The copy of the archive an add starts from: put back when the add is cancelled, deleted on
+// every way out.
+class ArchiveCopy {
+ public:
+  ArchiveCopy(const std::string& archive, const std::string& folder)
+      : path_(platform::GetTempFileName(folder, "zzz")) {
+    copied_ = !path_.empty() && !archive.empty() && platform::CopyFile(archive, path_, false);
+  }
+  ~ArchiveCopy() {
+    if (!path_.empty()) platform::DeleteFile(path_);
+  }
+  ArchiveCopy(const ArchiveCopy&) = delete;
+  ArchiveCopy& operator=(const ArchiveCopy&) = delete;
+
+  // Only a copy that was made whole may replace the archive.
+  void Restore(const std::string& archive) const {
+    if (copied_) platform::CopyFile(path_, archive, false);
+  }
+
+ private:
+  std::string path_;
+  bool copied_ = false;
+};
+
+// Frees the progress window and closes the trace file however the library call ends.
+template <typename Cleanup>
+class ScopeExit {
+ public:
+  explicit ScopeExit(Cleanup cleanup) : cleanup_(std::move(cleanup)) {}
+  ~ScopeExit() { cleanup_(); }
+  ScopeExit(const ScopeExit&) = delete;
+  ScopeExit& operator=(const ScopeExit&) = delete;
+
+ private:
+  Cleanup cleanup_;
+};
+
+}  // namespace
+
+int TZip::Add() {
+  std::string folder = TempDir;
+  if (folder.empty()) folder = platform::GetTempPath();
+  const ArchiveCopy copy(zip_file_name_, folder);
+  ScopeExit clear_base([this] { AddBaseDir.clear(); });
+  const int result = AddRun();
+  if (Cancelled) copy.Restore(zip_file_name_);
+  return result;
+}
+
+int TZip::AddRun() {
+  if (zip_file_name_.empty()) {
+    Refuse("A Zip file must be openned or created before\nAdding, Deleting or Extracting files.");
+    return 0;
+  }
+  if (FileSpecs.empty()) {
+    Refuse("No files have been selected.");
+    return 0;
+  }
+  if (MultipleDisk()) {
+    Refuse(kMultipleDiskRefusal);
+    return 0;
+  }
+  zipdll::ZipDllExecFunction exec = LoadZipDll(DllDirectory);
+  const std::string root = AddBaseDir.empty() ? std::string() : util::AddBackslash(AddBaseDir);
+  Cancelled = false;
+  if (!AddBaseDir.empty() && FolderExists(AddBaseDir)) MakeCurrent(AddBaseDir);
+
+  const bool has_password = !Password.empty();
+  const bool recurse = AddOptions & 0x04;
+  const uint16_t recurse_value = recurse ? 0xFFFF : 0;
+  const std::string comment = OemNames ? platform::AnsiToOem(ZipComment()) : ZipComment();
+  if (AddOptions & 0x08) {
+    for (std::string& spec : FileSpecs) {
+      const bool absolute = spec.size() > 2 && (spec[0] == '\\' || spec[1] == ':');
+      if (!absolute) spec = root + spec;
+    }
+  }
+  std::vector<zipdll::ZipFileEntry> entries(FileSpecs.size());
+  for (size_t i = 0; i < FileSpecs.size(); ++i) {
+    zipdll::ZipFileEntry& entry = entries[i];
+    entry = {};
+    entry.file_spec = FileSpecs[i].c_str();
+    entry.password = has_password ? Password.c_str() : nullptr;
+    entry.encrypt = Switch(has_password);
+    entry.recurse.value = recurse_value;
+    entry.root = root.c_str();
+  }
+  auto block = std::make_unique<zipdll::ZipCommandBlock>();
+  *block = {};
+  block->caller = this;
+  block->version = zipdll::kInterfaceVersion;
+  block->callback = &TZip::LibraryCallback;
+  block->trace = Switch(Trace);
+  block->password = has_password ? Password.c_str() : nullptr;
+  block->encrypt = Switch(has_password);
+  block->include_system = Switch(AddOptions & 0x40);
+  block->no_folder_entries = Switch(!(AddOptions & 0x10));
+  block->quiet = kTrue;
+  block->level = kCompressionLevel;
+  block->drop_folder_names = Switch(!(AddOptions & 0x0C));
+  block->recurse.value = recurse_value;
+  block->grow = kTrue;
+  block->force_dos_names = Switch(AddOptions & 0x80);
+  block->update = Switch(AddOptions & 0x02);
+  block->freshen = Switch((AddOptions & 0x01) && !(AddOptions & 0x02));
+  block->entry_count = static_cast<Slot>(entries.size());
+  block->archive = zip_file_name_.c_str();
+  block->temp_folder = TempDir.c_str();
+  block->comment = comment.empty() ? nullptr : comment.c_str();
+  block->entries = entries.data();
+  block->check = zipdll::kStructureCheck;
+
+  OpenTraceFile();
+  int result = 0;
+  {
+    ScopeExit release([this] {
+      progress_form_.reset();
+      CloseTraceFile();
+    });
+    if (ShowProgressDialog) {
+      progress_form_ = std::make_unique<TProgressForm>(*this);
+      progress_form_->Show();
+    }
+    result = exec(block.get());
+  }
+  block.reset();
+  entries.clear();
+  FileSpecs.clear();
+  if (result > 0) {
+    ReadDirectory();
+    FireContentsChanged();
+  }
+  return result;
+}
+
+int TZip::Extract() {
+  Cancelled = false;
+  if (Contents.empty()) return 0;
+  if (MultipleDisk()) {
+    Refuse(kMultipleDiskRefusal);
+    return 0;
+  }
+  if (!ExtrBaseDir.empty() && !FolderExists(ExtrBaseDir)) {
+    Refuse("Unable to extract files to:\n\"" + ExtrBaseDir + "\"\nThis folder does not exist.");
+    return 0;
+  }
+  zipdll::UnzDllExecFunction exec = LoadUnzDll(DllDirectory);
+  std::string target;
+  if (!ExtrBaseDir.empty()) {
+    target = util::AddBackslash(ExtrBaseDir);
+  } else {
+    const size_t slash = zip_file_name_.find_last_of("\\:");
+    target = slash == std::string::npos ? std::string() : zip_file_name_.substr(0, slash + 1);
+  }
+  // A name without a folder lies in the current folder already.
+  if (!target.empty()) MakeCurrent(target);
+
+  const bool update = ExtrOptions & 0x01;
+  const bool freshen = (ExtrOptions & 0x02) && !update;
+  std::vector<zipdll::UnzipFileEntry> entries(FileSpecs.size());
+  for (size_t i = 0; i < FileSpecs.size(); ++i) {
+    entries[i] = {};
+    entries[i].file_spec = FileSpecs[i].c_str();
+  }
+  auto block = std::make_unique<zipdll::UnzipCommandBlock>();
+  *block = {};
+  block->caller = this;
+  block->version = zipdll::kInterfaceVersion;
+  block->callback = &TZip::LibraryCallback;
+  block->trace = kFalse;
+  block->password = Password.empty() ? nullptr : Password.c_str();
+  block->test_only = Switch((ExtrOptions & 0x04) && !(ExtrOptions & 0x03));
+  block->quiet = kTrue;
+  block->update = Switch(update);
+  block->freshen = Switch(freshen);
+  block->recreate_folders = Switch(ExtrOptions & 0x10);
+  block->overwrite = Switch(!(ExtrOptions & 0x07));
+  block->entry_count = static_cast<Slot>(entries.size());
+  block->archive = zip_file_name_.c_str();
+  block->entries = entries.empty() ? nullptr : entries.data();
+  block->password_attempts = kPasswordAttempts;
+  block->target_folder = target.c_str();
+  block->check = zipdll::kStructureCheck;
+
+  OpenTraceFile();
+  int result = 0;
+  {
+    ScopeExit release([this] {
+      progress_form_.reset();
+      CloseTraceFile();
+    });
+    if (ShowProgressDialog) {
+      progress_form_ = std::make_unique<TProgressForm>(*this);
+      progress_form_->Show();
+      ui::CurrentToolkit().ProcessMessages();
+    }
+    result = exec(block.get());
+  }
+  block.reset();
+  entries.clear();
+  FileSpecs.clear();
+  return result;
+}
+
+void TZip::OpenTraceFile() {
+  if (!Trace) return;
+  const std::string program = platform::GetModuleFileName();
+  if (program.empty()) return;
+  trace_file_ =
+      platform::File::Open(util::StripExtension(program) + ".trace", platform::File::Mode::kCreate);
+}
+
+void TZip::CloseTraceFile() { trace_file_.reset(); }
+
+}  // namespace zip
