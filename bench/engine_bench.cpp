@@ -54,10 +54,10 @@ int main(int argc, char** argv) {
   const auto start = std::chrono::steady_clock::now();
   std::int32_t files = 0;
   if (std::string(argv[1]) == "add") {
-    ZipFileEntry spec = {};
-    spec.file_spec = "*.*";
-    spec.recurse.value = 0xFFFF;
-    spec.root = folder.c_str();
+    ZipFileEntry entry = {};
+    entry.file_spec = "*.*";
+    entry.recurse.value = 0xFFFF;
+    entry.root = folder.c_str();
     ZipCommandBlock block = {};
     block.version = kInterfaceVersion;
     block.check = kStructureCheck;
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     block.grow = kTrue;
     block.include_system = kTrue;
     block.entry_count = 1;
-    block.entries = &spec;
+    block.entries = &entry;
     block.archive = archive.c_str();
     block.temp_folder = temp.c_str();
     platform::SetCurrentDirectory(folder);

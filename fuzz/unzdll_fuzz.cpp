@@ -71,8 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     abort();
   }
 
-  UnzipFileEntry spec = {};
-  spec.file_spec = (mode & 0x40) ? "*.cht" : "*";
+  UnzipFileEntry entry = {};
+  entry.file_spec = (mode & 0x40) ? "*.cht" : "*";
   UnzipCommandBlock block = {};
   block.version = kInterfaceVersion;
   block.check = kStructureCheck;
@@ -85,14 +85,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   block.overwrite = (mode & 0x07) ? kFalse : kTrue;
   block.password = (mode & 0x10) ? "secret" : nullptr;
   block.entry_count = (mode & 0x20) ? 1 : 0;
-  block.entries = &spec;
+  block.entries = &entry;
   block.archive = "C:\\in.zip";
   block.target_folder = "C:\\out\\";
   block.password_attempts = 3;
   unzip_exec(&block);
 
-  for (const auto& entry : fs::directory_iterator(drive_root)) {
-    const std::string name = entry.path().filename().string();
+  for (const auto& item : fs::directory_iterator(drive_root)) {
+    const std::string name = item.path().filename().string();
     if (name != "in.zip" && name != "out") {
       std::fprintf(stderr, "written outside the target folder: %s\n", name.c_str());
       abort();

@@ -166,6 +166,9 @@ class TZip {
   void FireContentsChanged();
 
   int AddRun();
+  // Runs one library call with the trace file open and the progress window shown (when wanted),
+  // releasing both however the call ends.
+  int CallLibrary(const std::function<int()>& call, bool let_messages_run_first);
   int CallZipDll(zipdll::ZipCommandBlock& block);
   int CallUnzDll(zipdll::UnzipCommandBlock& block);
   void OpenTraceFile();

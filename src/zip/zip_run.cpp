@@ -78,6 +78,20 @@ class ScopeExit {
 
 }  // namespace
 
+int TZip::CallLibrary(const std::function<int()>& call, bool let_messages_run_first) {
+  OpenTraceFile();
+  ScopeExit release([this] {
+    progress_form_.reset();
+    CloseTraceFile();
+  });
+  if (ShowProgressDialog) {
+    progress_form_ = std::make_unique<TProgressForm>(*this);
+    progress_form_->Show();
+    if (let_messages_run_first) ui::CurrentToolkit().ProcessMessages();
+  }
+  return call();
+}
+
 int TZip::Add() {
   std::string folder = TempDir;
   if (folder.empty()) folder = platform::GetTempPath();
@@ -111,9 +125,9 @@ int TZip::AddRun() {
   const uint16_t recurse_value = recurse ? 0xFFFF : 0;
   const std::string comment = OemNames ? platform::AnsiToOem(ZipComment()) : ZipComment();
   if (AddOptions & 0x08) {
-    for (std::string& spec : FileSpecs) {
-      const bool absolute = spec.size() > 2 && (spec[0] == '\\' || spec[1] == ':');
-      if (!absolute) spec = root + spec;
+    for (std::string& name : FileSpecs) {
+      const bool absolute = name.size() > 2 && (name[0] == '\\' || name[1] == ':');
+      if (!absolute) name = root + name;
     }
   }
   std::vector<zipdll::ZipFileEntry> entries(FileSpecs.size());
@@ -151,19 +165,7 @@ int TZip::AddRun() {
   block->entries = entries.data();
   block->check = zipdll::kStructureCheck;
 
-  OpenTraceFile();
-  int result = 0;
-  {
-    ScopeExit release([this] {
-      progress_form_.reset();
-      CloseTraceFile();
-    });
-    if (ShowProgressDialog) {
-      progress_form_ = std::make_unique<TProgressForm>(*this);
-      progress_form_->Show();
-    }
-    result = exec(block.get());
-  }
+  const int result = CallLibrary([&] { return exec(block.get()); }, false);
   block.reset();
   entries.clear();
   FileSpecs.clear();
@@ -223,20 +225,7 @@ int TZip::Extract() {
   block->target_folder = target.c_str();
   block->check = zipdll::kStructureCheck;
 
-  OpenTraceFile();
-  int result = 0;
-  {
-    ScopeExit release([this] {
-      progress_form_.reset();
-      CloseTraceFile();
-    });
-    if (ShowProgressDialog) {
-      progress_form_ = std::make_unique<TProgressForm>(*this);
-      progress_form_->Show();
-      ui::CurrentToolkit().ProcessMessages();
-    }
-    result = exec(block.get());
-  }
+  const int result = CallLibrary([&] { return exec(block.get()); }, true);
   block.reset();
   entries.clear();
   FileSpecs.clear();
