@@ -3,11 +3,16 @@
 #include <algorithm>
 
 #include "platform/platform.h"
-#include "zip/little_endian.h"
 #include "zip/progress_form.h"
 #include "zip/zip_libraries.h"
+#include "zipdll/zip_format.h"
 
 namespace zip {
+
+using zipdll::Get16;
+using zipdll::Get32;
+using zipdll::Store16;
+using zipdll::Store32;
 namespace {
 
 // What the system's temporary path may be at most before it counts as none.
@@ -31,11 +36,11 @@ uint16_t TEOCHInfo::TotalEntries() const { return Get16(&record[10]); }
 uint32_t TEOCHInfo::CentralDirSize() const { return Get32(&record[12]); }
 uint32_t TEOCHInfo::CentralDirOffset() const { return Get32(&record[16]); }
 uint16_t TEOCHInfo::CommentLength() const { return Get16(&record[20]); }
-void TEOCHInfo::SetCommentLength(uint16_t length) { Put16(&record[20], length); }
+void TEOCHInfo::SetCommentLength(uint16_t length) { Store16(&record[20], length); }
 
 void TEOCHInfo::Reset() {
   record.fill(0);
-  Put32(&record[0], kSignature);
+  Store32(&record[0], kSignature);
 }
 
 uint16_t TFileInfo::Flags() const { return Get16(&header[8]); }

@@ -5,20 +5,23 @@
 
 #include "platform/platform.h"
 #include "ui/toolkit.h"
-#include "zip/little_endian.h"
 #include "zip/tzip.h"
+#include "zipdll/zip_format.h"
 
 namespace zip {
+
+using zipdll::Get16;
+using zipdll::Get32;
+using zipdll::Get64;
+using zipdll::kZip64EndRecordSignature;
+using zipdll::kZip64EndRecordSize;
+using zipdll::kZip64LocatorSignature;
+using zipdll::kZip64LocatorSize;
 namespace {
 
 // The end record lies within the last 64 KiB: 22 bytes and a comment of up to 65535 - 22 bytes.
 constexpr uint64_t kEndRecordSearch = 65535;
 constexpr unsigned kMaxDiskNumber = 1000;
-
-constexpr uint32_t kZip64LocatorSignature = 0x07064B50;
-constexpr uint32_t kZip64RecordSignature = 0x06064B50;
-constexpr size_t kZip64LocatorSize = 20;
-constexpr size_t kZip64RecordSize = 56;
 
 constexpr uint8_t kHostMsDos = 0;
 constexpr uint8_t kHostOs2Hpfs = 6;
@@ -129,16 +132,16 @@ bool TZip::ReadZip64EndRecord(platform::File& file) {
   }
   // The record normally ends where the locator begins; the stored offset is tried first, as it
   // is right when nothing was put in front of the archive and the record has extra data.
-  uint8_t record[kZip64RecordSize];
+  uint8_t record[kZip64EndRecordSize];
   auto read_record = [&](uint64_t at) {
     return file.Seek(at) && file.ReadExact(record, sizeof record) &&
-           Get32(record) == kZip64RecordSignature &&
+           Get32(record) == kZip64EndRecordSignature &&
            at + 12 + Get64(record + 4) == static_cast<uint64_t>(locator_at);
   };
   uint64_t record_at = Get64(locator + 8);
   if (!read_record(record_at)) {
-    if (locator_at < static_cast<int64_t>(kZip64RecordSize)) return false;
-    record_at = static_cast<uint64_t>(locator_at) - kZip64RecordSize;
+    if (locator_at < static_cast<int64_t>(kZip64EndRecordSize)) return false;
+    record_at = static_cast<uint64_t>(locator_at) - kZip64EndRecordSize;
     if (!read_record(record_at)) return false;
   }
   total_entries_ = Get64(record + 32);

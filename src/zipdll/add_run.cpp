@@ -168,11 +168,11 @@ void AddRun::Plan() {
   const Slot count = block_.entries ? std::max<Slot>(0, block_.entry_count) : 0;
   for (Slot i = 0; i < count; ++i) {
     const ZipFileEntry& entry = block_.entries[i];
-    const std::string spec = Text(entry.file_spec);
-    if (spec.empty()) continue;
+    const std::string file_spec = Text(entry.file_spec);
+    if (file_spec.empty()) continue;
     SpecOptions spec_options = options;
     spec_options.recurse = entry.recurse.value == 0xFFFF || block_.recurse.value == 0xFFFF;
-    ExpandFileSpec(spec, Text(entry.root), spec_options, &files, &skipped_);
+    ExpandFileSpec(file_spec, Text(entry.root), spec_options, &files, &skipped_);
     const bool encrypt = IsOn(entry.encrypt) || IsOn(block_.encrypt);
     const std::string password = entry.password ? Text(entry.password) : Text(block_.password);
     protection.resize(files.size(), {encrypt, password});

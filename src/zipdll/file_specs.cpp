@@ -49,7 +49,7 @@ bool Hidden(uint32_t attributes) {
   return (attributes & (platform::kAttrHidden | platform::kAttrSystem)) != 0;
 }
 
-// Walks one folder of a spec's expansion.
+// Walks one folder of a file file_spec's expansion.
 class Walker {
  public:
   Walker(const SpecOptions& options, std::vector<SourceFile>* files,
@@ -145,14 +145,15 @@ bool FindOne(const std::string& path, FindEntry* found) {
 
 }  // namespace
 
-void ExpandFileSpec(const std::string& spec, const std::string& root, const SpecOptions& options,
-                    std::vector<SourceFile>* files, std::vector<SkippedItem>* skipped) {
-  std::string full = spec;
+void ExpandFileSpec(const std::string& file_spec, const std::string& root,
+                    const SpecOptions& options, std::vector<SourceFile>* files,
+                    std::vector<SkippedItem>* skipped) {
+  std::string full = file_spec;
   std::string strip;  // the part of the path the stored names leave out
-  if (!IsAbsolute(spec) && !root.empty()) {
-    full = root + spec;
+  if (!IsAbsolute(file_spec) && !root.empty()) {
+    full = root + file_spec;
     strip = root;
-  } else if (!root.empty() && StartsWithNoCase(spec, root)) {
+  } else if (!root.empty() && StartsWithNoCase(file_spec, root)) {
     strip = root;
   }
   // A folder may be named with a trailing backslash.
@@ -185,7 +186,8 @@ void ExpandFileSpec(const std::string& spec, const std::string& root, const Spec
       self.attributes = attributes;
       if (!is_drive_root) FindOne(full, &self);
       if (Hidden(attributes) && !options.include_hidden_system && !is_drive_root) {
-        skipped->push_back({spec, kSkipHiddenOrSystem, "Skipped hidden or system folder: " + full});
+        skipped->push_back(
+            {file_spec, kSkipHiddenOrSystem, "Skipped hidden or system folder: " + full});
         return;
       }
       const std::string folder = is_drive_root ? full : full + "\\";
@@ -201,7 +203,7 @@ void ExpandFileSpec(const std::string& spec, const std::string& root, const Spec
   }
   if (files->size() == before) {
     if (skipped->size() == skipped_before)
-      skipped->push_back({spec, kSkipNotFound, "Nothing matches: " + spec});
+      skipped->push_back({file_spec, kSkipNotFound, "Nothing matches: " + file_spec});
   }
 }
 

@@ -28,18 +28,20 @@ struct SourceFile {
   uint32_t attributes = 0;  // platform kAttr* bits
 };
 
-// Something a spec could not take, to be reported once the batch has begun.
+// Something a file file_spec could not take, to be reported once the batch has begun.
 struct SkippedItem {
-  std::string what;  // the spec or the file
+  std::string what;  // the file_spec or the file
   SkipReason reason;
   std::string message;
 };
 
-// Expands one spec. A relative spec is taken below root when root is not empty ("C:\Data\", with
-// a trailing backslash), else below the current folder. Stored names keep the folders of the spec
-// below root (or, outside root, the whole path without its drive); never "..".
-void ExpandFileSpec(const std::string& spec, const std::string& root, const SpecOptions& options,
-                    std::vector<SourceFile>* files, std::vector<SkippedItem>* skipped);
+// Expands one file file_spec. A relative file file_spec is taken below root when root is not empty
+// ("C:\Data\", with a trailing backslash), else below the current folder. Stored names keep the
+// folders of the file file_spec below root (or, outside root, the whole path without its drive);
+// never "..".
+void ExpandFileSpec(const std::string& file_spec, const std::string& root,
+                    const SpecOptions& options, std::vector<SourceFile>* files,
+                    std::vector<SkippedItem>* skipped);
 
 // Removes later duplicates of a stored name (without regard to case), reporting those that come
 // from a different file, and with force_dos_names turns every element of every name into an 8.3

@@ -121,10 +121,10 @@ void Extractor::Run() {
   reporter_->Call(kActionEndOfBatch, "", 0);
 }
 
-// A spec with a folder in it is matched against the whole stored name, any other against the
-// entry's file name alone, so that "*.cht" takes "Charts/SMITH.CHT".
-bool Extractor::Matches(const EntryInfo& entry, const std::string& spec) const {
-  const std::string mask = WithBackslashes(spec);
+// A file file_spec with a folder in it is matched against the whole stored name, any other against
+// the entry's file name alone, so that "*.cht" takes "Charts/SMITH.CHT".
+bool Extractor::Matches(const EntryInfo& entry, const std::string& file_spec) const {
+  const std::string mask = WithBackslashes(file_spec);
   if (mask.find('\\') != std::string::npos) {
     std::string name = WithBackslashes(entry.name);
     while (!name.empty() && name.back() == '\\') name.pop_back();

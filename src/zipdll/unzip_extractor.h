@@ -36,7 +36,7 @@ class Extractor {
 
  private:
   std::vector<const EntryInfo*> ChooseEntries();
-  bool Matches(const EntryInfo& entry, const std::string& spec) const;
+  bool Matches(const EntryInfo& entry, const std::string& file_spec) const;
   void ProcessEntry(const EntryInfo& entry);
   void MakeFolder(const EntryInfo& entry);
   // Decides whether to write target; false (after a skip report) when it is to stay.

@@ -6,17 +6,6 @@
 
 namespace zipdll {
 
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-uint64_t Get64(const uint8_t* p) {
-  return static_cast<uint64_t>(Get32(p)) | (static_cast<uint64_t>(Get32(p + 4)) << 32);
-}
-
 void Put16(std::string* out, uint16_t value) {
   out->push_back(static_cast<char>(value & 0xFF));
   out->push_back(static_cast<char>(value >> 8));

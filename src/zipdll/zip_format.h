@@ -44,9 +44,29 @@ inline constexpr uint16_t kZip64Marker16 = 0xFFFF;
 // Size of the header in front of encrypted data.
 inline constexpr size_t kEncryptionHeaderSize = 12;
 
-uint16_t Get16(const uint8_t* p);
-uint32_t Get32(const uint8_t* p);
-uint64_t Get64(const uint8_t* p);
+inline uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+inline uint32_t Get32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+inline uint64_t Get64(const uint8_t* p) {
+  return static_cast<uint64_t>(Get32(p)) | (static_cast<uint64_t>(Get32(p + 4)) << 32);
+}
+
+// Overwrite a field in place.
+inline void Store16(uint8_t* p, uint16_t value) {
+  p[0] = static_cast<uint8_t>(value);
+  p[1] = static_cast<uint8_t>(value >> 8);
+}
+
+inline void Store32(uint8_t* p, uint32_t value) {
+  Store16(p, static_cast<uint16_t>(value));
+  Store16(p + 2, static_cast<uint16_t>(value >> 16));
+}
+
+// Append a field.
 void Put16(std::string* out, uint16_t value);
 void Put32(std::string* out, uint32_t value);
 void Put64(std::string* out, uint64_t value);
