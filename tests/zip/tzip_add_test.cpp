@@ -175,8 +175,8 @@ TEST_F(AddTest, RelativeSpecsAreTakenFromTheBaseFolder) {
               UnorderedElementsAre("one.txt", "sub\\two.txt", other.substr(3), no_drive.substr(1)));
   EXPECT_EQ(zip.AddBaseDir, "");
 
-  // Without 0x08 a relative spec is looked for in the current folder, which the base folder is
-  // made for the run.
+  // Without 0x08 a relative file file_spec is looked for in the current folder, which the base
+  // folder is made for the run.
   temp_.Write("base\\four.txt", "4");
   zip.AddOptions = 0x02;
   zip.AddBaseDir = base;

@@ -109,7 +109,7 @@ TEST_F(UnzipTest, SpecsMatchTheFileNameWithoutRegardToCase) {
   EXPECT_EQ(driver_.Of(zipdll::kActionSkipped)[0].text, "missing.dat");
   EXPECT_EQ(driver_.Of(zipdll::kActionSkipped)[0].value, zipdll::kSkipNotFound);
 
-  // A spec with a folder is matched against the whole stored name.
+  // A file file_spec with a folder is matched against the whole stored name.
   driver_.events.clear();
   test_support::TempFolder other;
   request.target = other.path();

@@ -66,9 +66,9 @@ int ZipDriver::Add(const AddRequest& request,
       request.base_dir.empty() ? std::string() : util::AddBackslash(request.base_dir);
   std::vector<std::string> specs = request.specs;
   if (options & 0x08) {
-    for (std::string& spec : specs) {
-      const bool absolute = spec.size() > 2 && (spec[0] == '\\' || spec[1] == ':');
-      if (!absolute) spec = root + spec;
+    for (std::string& file_spec : specs) {
+      const bool absolute = file_spec.size() > 2 && (file_spec[0] == '\\' || file_spec[1] == ':');
+      if (!absolute) file_spec = root + file_spec;
     }
   }
   const std::string temp = platform::GetTempPath();

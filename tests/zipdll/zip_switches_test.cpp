@@ -83,7 +83,7 @@ TEST_F(ZipDllSwitches, RelativeSpecsAreStoredBelowTheBaseFolder) {
   EXPECT_EQ(Add({"*.cht", "sub\\deeper\\c.cht", "..\\tree\\notes.txt"}, 0x0A, folder_ / "tree"),
             (Names{"a.cht", "sub/deeper/c.cht", "tree/notes.txt"}));
   EXPECT_EQ(result_, 3);
-  // The engine itself takes a relative spec below the entry's root.
+  // The engine itself takes a relative file file_spec below the entry's root.
   ZipDriver driver;
   platform::DeleteFile(archive_);
   AddRequest request{archive_, {"sub\\*.cht"}, 0x06};
