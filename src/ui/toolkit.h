@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "ui/form.h"
+
 namespace ui {
 
 // Message box styles and answers, with the values of the Win32 MB_* and ID* constants.
@@ -90,7 +92,31 @@ class Toolkit {
   virtual std::optional<Rect> MainWindowFrame() const = 0;
   // The desktop's work area (the screen less the task bar).
   virtual Rect WorkArea() const = 0;
+
+  // The application's main window: caption, outer size; centred on the screen when shown. The
+  // first form created is the main window (message boxes are modal to it, progress windows
+  // centre on it).
+  virtual std::unique_ptr<Form> CreateForm(const std::string& caption, int width, int height) = 0;
+  // Shows the form and runs the event loop until it closes. Returns the process exit code.
+  virtual int Run(Form& form) = 0;
+
+  // The hourglass over every window of the program while busy; the normal cursor otherwise.
+  virtual void SetBusyCursor(bool busy) = 0;
+
+  // Called from a thread other than the main one: runs call on the main thread, between two
+  // window messages, and returns when it has run (the caller waits meanwhile). An exception
+  // from call is shown as a handler's would be and does not reach the caller.
+  virtual void RunOnMainThread(const std::function<void()>& call) = 0;
 };
+
+// The toolkit of this build (Win32 on Windows, FLTK on Linux). Null, with a sentence for the user
+// in *error, when it cannot start (no display).
+std::unique_ptr<Toolkit> CreateNativeToolkit(const std::string& title, std::string* error);
+
+// Runs an event handler the way the event loop does: an exception it lets out is shown in a
+// message box titled with the application title (stop icon, OK), and does not go further.
+// Returns false when the handler failed.
+bool RunHandler(const std::function<void()>& handler);
 
 // The toolkit the program runs with. Set once at start-up (tests set ui::headless).
 Toolkit& CurrentToolkit();

@@ -90,7 +90,69 @@ std::optional<std::string> HeadlessToolkit::InputBox(const std::string& caption,
 
 void HeadlessToolkit::ProcessMessages() {
   ++pumps;
+  RunPendingCalls();
   if (on_process_messages) on_process_messages(pumps);
+}
+
+std::unique_ptr<Form> HeadlessToolkit::CreateForm(const std::string& caption, int width,
+                                                  int height) {
+  auto created = std::make_unique<HeadlessForm>(*this, caption, width, height);
+  if (!form) form = created.get();
+  return created;
+}
+
+int HeadlessToolkit::Run(Form& main_form) {
+  main_form.Show();
+  auto& headless = static_cast<HeadlessForm&>(main_form);
+  while (!headless.closed && WaitForCall(run_idle_timeout_ms)) {
+  }
+  return 0;
+}
+
+void HeadlessToolkit::SetBusyCursor(bool value) {
+  busy = value;
+  cursor_log.push_back(value);
+}
+
+void HeadlessToolkit::RunOnMainThread(const std::function<void()>& call) {
+  if (std::this_thread::get_id() == main_thread_) {
+    RunHandler(call);
+    return;
+  }
+  PendingCall pending{&call};
+  std::unique_lock lock(mutex_);
+  pending_.push_back(&pending);
+  changed_.notify_all();
+  changed_.wait(lock, [&] { return pending.done; });
+}
+
+int HeadlessToolkit::RunPendingCalls() {
+  int ran = 0;
+  for (;;) {
+    PendingCall* next = nullptr;
+    {
+      std::lock_guard lock(mutex_);
+      if (pending_.empty()) return ran;
+      next = pending_.front();
+      pending_.pop_front();
+    }
+    RunHandler(*next->call);
+    ++ran;
+    std::lock_guard lock(mutex_);
+    next->done = true;
+    changed_.notify_all();
+  }
+}
+
+bool HeadlessToolkit::WaitForCall(int timeout_ms) {
+  {
+    std::unique_lock lock(mutex_);
+    if (!changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                           [&] { return !pending_.empty(); })) {
+      return false;
+    }
+  }
+  return RunPendingCalls() > 0;
 }
 
 std::unique_ptr<ProgressView> HeadlessToolkit::CreateProgressView(int client_width,

@@ -2,13 +2,18 @@
 // script, so that the window logic and the archive component run unattended.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "ui/headless/headless_form.h"
 #include "ui/toolkit.h"
 
 namespace ui::headless {
@@ -80,6 +85,25 @@ class HeadlessToolkit : public Toolkit {
   std::unique_ptr<ProgressView> CreateProgressView(int client_width, int client_height) override;
   std::optional<Rect> MainWindowFrame() const override { return main_window; }
   Rect WorkArea() const override { return work_area; }
+  std::unique_ptr<Form> CreateForm(const std::string& caption, int width, int height) override;
+  // Shows the form, then runs calls handed over from other threads until it closes or no more
+  // come within run_idle_timeout.
+  int Run(Form& form) override;
+  void SetBusyCursor(bool busy) override;
+  // From the thread that created the toolkit: runs the call at once. From another thread: queues
+  // it for the next ProcessMessages (or RunPendingCalls) and waits until it has run.
+  void RunOnMainThread(const std::function<void()>& call) override;
+
+  // Runs the calls other threads handed over; returns how many ran.
+  int RunPendingCalls();
+  // Waits up to timeout_ms for a call from another thread and runs it; false when none came.
+  bool WaitForCall(int timeout_ms);
+
+  // The main window, once created (the first form).
+  HeadlessForm* form = nullptr;
+  bool busy = false;
+  std::vector<bool> cursor_log;  // every SetBusyCursor, in order
+  int run_idle_timeout_ms = 200;
 
   std::string title = "RidideDuvure";
   // The next answers to MessageBox; when empty, kIdOk for kMbOk boxes, else kIdCancel.
@@ -98,6 +122,16 @@ class HeadlessToolkit : public Toolkit {
   // When set, CreateProgressView uses it (to run the logic with real windows while prompts stay
   // scripted); progress then stays null.
   std::function<std::unique_ptr<ProgressView>(int, int)> progress_factory;
+
+ private:
+  struct PendingCall {
+    const std::function<void()>* call;
+    bool done = false;
+  };
+  std::thread::id main_thread_ = std::this_thread::get_id();
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<PendingCall*> pending_;
 };
 
 }  // namespace ui::headless

@@ -1,0 +1,247 @@
+#include "app/file_maint.h"
+
+#include <cmath>
+
+#include "cdburner/cd_burner.h"
+#include "platform/platform.h"
+#include "util/files.h"
+#include "zip/tzip.h"
+
+namespace app {
+namespace {
+
+constexpr int kBackupItem = 0;
+constexpr int kRestoreItem = 1;
+
+// The folder of a full file name, with its trailing backslash.
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of("\\:");
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Takes a drive proposal through its fallbacks: a lone C: gives way to a removable drive, nothing
+// at all to a network drive, and failing that to C: after all. Each step is a separate
+// assignment, so a source box sees (and reports) every change.
+void FallBackFromDriveC(ui::DirectoryEdit& box) {
+  if (box.Text() == "C:\\") box.SetText(util::FindDriveOfType(platform::kDriveRemovable));
+  if (box.Text().empty()) box.SetText(util::FindDriveOfType(platform::kDriveRemote));
+  if (box.Text().empty()) box.SetText("C:\\");
+}
+
+}  // namespace
+
+bool ReportMessage(const std::string& text) {
+  ui::Toolkit& toolkit = ui::CurrentToolkit();
+  toolkit.MessageBox(text, toolkit.ApplicationTitle(), ui::kMbOk);
+  return true;
+}
+
+TFileMaint::TFileMaint(ui::Toolkit& toolkit)
+    : toolkit_(toolkit), form_(toolkit.CreateForm("Ridideduvure 4.0", 324, 432)) {
+  ui::Form& form = *form_;
+  RadioGroup1 = &form.AddRadioGroup("RadioGroup1", "Choose an Action", {"Backup", "Restore"},
+                                    {68, 2, 139, 57});
+  RadioGroup1->SetItemIndex(kBackupItem);
+  CDRomCB = &form.AddCheckBox("CDRomCB", "Burn CDRom (Windows XP Only)", {9, 62, 290, 17});
+  HVBackupCB =
+      &form.AddCheckBox("HVBackupCB", "Include Halvane 5,6,7,8 or 9 User Files", {9, 82, 290, 17});
+  HVBackupCB->SetChecked(true);
+  SearchDiskCB = &form.AddCheckBox("SearchDiskCB", "Search entire hard disk for Chart Files",
+                                   {9, 104, 290, 17});
+  Lsource = &form.AddLabel("Lsource", "Source Folder containing Chart Files", 16, 136);
+  LSource2 = &form.AddLabel("LSource2", "(Select c:\\ to backup entire main hard disk)", 16, 152);
+  ESource = &form.AddDirectoryEdit("ESource", "c:\\", {16, 170, 280, 21});
+  LDest = &form.AddLabel("LDest", "Destination For Backup Files  ", 16, 201);
+  AutoDest = &form.AddCheckBox("AutoDest", "Auto (Uses H.V. Userdata Folder)", {16, 218, 271, 12});
+  AutoDest->SetChecked(true);
+  EDest = &form.AddDirectoryEdit("EDest", "A:\\", {16, 230, 280, 21});
+  BackupButt = &form.AddButton("BackupButt", "Backup", {16, 263, 89, 33}, ui::ButtonRole::kOk);
+  RestoreButt = &form.AddButton("RestoreButt", "Restore", {111, 263, 89, 33}, ui::ButtonRole::kOk);
+  BitBtn2 = &form.AddButton("BitBtn2", "Exit", {206, 263, 89, 33}, ui::ButtonRole::kCancel);
+  PLabel = &form.AddLabel("PLabel", "", 10, 306);
+  AdvProgress1 = &form.AddProgressBar("AdvProgress1", {49, 332, 194, 17});
+  Label1 = &form.AddLabel("Label1", "Back up your charts and settings, or restore them.", 12, 358,
+                          12, "Arial");
+
+  Zip1 = std::make_unique<zip::TZip>();
+  Zip1->ShowProgressDialog = true;
+  Zip1->OnZEDProgressEvent = [this](zip::TZip& sender, const std::string& name, int done,
+                                    int total) { Zip1ZEDProgressEvent(sender, name, done, total); };
+  Zip1->OnMergeProgress = [this](zip::TZip& sender, const std::string& name, int done, int total) {
+    Zip1MergeProgress(sender, name, done, total);
+  };
+  Zip1->OnSpanProgress = [this](zip::TZip& sender, const std::string& name, int done, int total) {
+    Zip1SpanProgress(sender, name, done, total);
+  };
+  CDBurner1 = std::make_unique<cdburner::TCDBurner>(form_.get());
+
+  RadioGroup1->on_click = [this] { RadioGroup1Click(); };
+  CDRomCB->on_click = [this] { CDRomCBClick(); };
+  HVBackupCB->on_click = [this] { CDRomCBClick(); };
+  SearchDiskCB->on_click = [this] { CDRomCBClick(); };
+  AutoDest->on_click = [this] { AutoDestClick(); };
+  ESource->on_change = [this] { ESourceChange(); };
+  BackupButt->on_click = [this] { RunCommand(&TFileMaint::BackupButClick); };
+  RestoreButt->on_click = [this] { RunCommand(&TFileMaint::RestoreButtClick); };
+  BitBtn2->on_click = [this] { BitBtn2Click(); };
+  form.on_show = [this] { FormShow(); };
+  form.on_close = [this] { FormClose(); };
+}
+
+TFileMaint::~TFileMaint() = default;
+
+void TFileMaint::FormShow() {
+  const std::string documents = util::GetDocumentsDir();
+  ClearLocations(*this);
+  LocateApplication(documents, *this);
+  const std::string program = platform::GetModuleFileName();
+  RunFromCD = !program.empty() &&
+              platform::GetDriveType(program.substr(0, 1) + ":\\") == platform::kDriveCdrom;
+  if (RunFromCD) RadioGroup1->SetItemIndex(kRestoreItem);
+  RadioGroup1Click();
+  if (HalvaneVersion != 0) {
+    HVBackupCB->SetCaption("Include All Halvane " + std::to_string(HalvaneVersion) +
+                           " User Data Files");
+  }
+}
+
+void TFileMaint::RadioGroup1Click() {
+  EDest->SetEnabled(true);
+  ESource->SetEnabled(true);
+  CDRomCB->SetEnabled(true);
+  BackupButt->SetVisible(true);
+  RestoreButt->SetVisible(true);
+  SearchDiskCB->SetEnabled(true);
+  LSource2->SetVisible(false);
+
+  const int mode = RadioGroup1->ItemIndex();
+  if (mode == kBackupItem) {
+    LSource2->SetVisible(true);
+    RestoreButt->SetVisible(false);
+    AutoDest->SetVisible(false);
+
+    ESource->SetText("C:\\");
+    if (!SearchDiskCB->Checked() && !ChartFolder.empty()) {
+      ESource->SetText(util::AddBackslash(ChartFolder));
+    }
+
+    if (CDRomCB->Checked()) {
+      EDest->SetText(util::FindDriveOfType(platform::kDriveCdrom));
+      if (EDest->Text().empty()) {
+        EDest->SetText(util::FindDriveOfType(platform::kDriveFixed));
+        CDRomCB->SetChecked(false);
+      }
+    }
+    if (!CDRomCB->Checked()) EDest->SetText(util::FindDriveOfType(platform::kDriveFixed));
+    FallBackFromDriveC(*EDest);
+    EDest->SetEnabled(!CDRomCB->Checked());
+    if (HalvaneVersion != 0) {
+      HVBackupCB->SetCaption("Include All Halvane " + std::to_string(HalvaneVersion) +
+                             " User Data Files");
+    }
+  } else if (mode == kRestoreItem) {
+    SearchDiskCB->SetEnabled(false);
+    AutoDest->SetVisible(true);
+    EDest->SetEnabled(!AutoDest->Checked());
+    CDRomCB->SetEnabled(false);
+    BackupButt->SetVisible(false);
+
+    if (CDRomCB->Checked()) {
+      ESource->SetText(util::FindDriveOfType(platform::kDriveCdrom));
+      if (ESource->Text().empty()) ESource->SetText(util::FindDriveOfType(platform::kDriveFixed));
+    } else {
+      ESource->SetText(util::FindDriveOfType(platform::kDriveFixed));
+    }
+    FallBackFromDriveC(*ESource);
+    if (RunFromCD) {
+      ESource->SetText(FolderOf(platform::GetModuleFileName()));
+      ESource->SetEnabled(false);
+    }
+    toolkit_.ProcessMessages();
+    UpdateRestoreDestination();
+    HVBackupCB->SetCaption("Include All Halvane User Data Files");
+  }
+  LDest->SetEnabled(EDest->Enabled() || AutoDest->Visible());
+  Lsource->SetEnabled(ESource->Enabled());
+}
+
+void TFileMaint::UpdateRestoreDestination() {
+  const std::string archive = util::AddBackslash(ESource->Text()) + kChartArchiveName;
+  std::string origin;
+  if (util::FileExistsChecked(archive)) {
+    Zip1->ZipFileName(archive);
+    origin = util::TextAfter(Zip1->ZipComment(), 0, kBackupCommentPrefix);
+  }
+  if (!origin.empty()) EDest->SetText(origin);
+  if (AutoDest->Checked()) EDest->SetText(UserDataFolder);
+}
+
+void TFileMaint::CDRomCBClick() { RadioGroup1Click(); }
+
+void TFileMaint::AutoDestClick() {
+  EDest->SetEnabled(!AutoDest->Checked());
+  UpdateRestoreDestination();
+}
+
+void TFileMaint::ESourceChange() {
+  if (RadioGroup1->ItemIndex() == kRestoreItem) UpdateRestoreDestination();
+}
+
+void TFileMaint::BitBtn2Click() {
+  StopRequested = true;
+  toolkit_.ProcessMessages();
+  form_->Close();
+  toolkit_.ProcessMessages();
+}
+
+void TFileMaint::FormClose() {
+  closed_ = true;
+  FoundFiles.reset();
+}
+
+void TFileMaint::Zip1ZEDProgressEvent(zip::TZip&, const std::string&, int bytes_done,
+                                      int total_bytes) {
+  // Nothing sensible to show for an empty batch: the bar stays where it is.
+  if (total_bytes == 0) return;
+  // nearbyint rounds a half to the even neighbour in the default rounding mode.
+  double position = std::nearbyint(100.0 * bytes_done / total_bytes);
+  if (position < 0) position = 0;
+  if (position > 100) position = 100;
+  AdvProgress1->SetPosition(static_cast<int>(position));
+}
+
+void TFileMaint::Zip1MergeProgress(zip::TZip& sender, const std::string& file_name, int bytes_done,
+                                   int total_bytes) {
+  Zip1ZEDProgressEvent(sender, file_name, bytes_done, total_bytes);
+}
+
+void TFileMaint::Zip1SpanProgress(zip::TZip& sender, const std::string& file_name, int bytes_done,
+                                  int total_bytes) {
+  Zip1ZEDProgressEvent(sender, file_name, bytes_done, total_bytes);
+}
+
+void TFileMaint::RunCommand(void (TFileMaint::*command)()) {
+  if (command_running_ || closed_) return;
+  // Everything that could start a second command, or change what the running one reads.
+  ui::Control* const guarded[] = {RadioGroup1, CDRomCB, HVBackupCB, SearchDiskCB, AutoDest,
+                                  ESource,     EDest,   BackupButt, RestoreButt};
+  bool was_enabled[std::size(guarded)];
+  for (size_t i = 0; i < std::size(guarded); ++i) {
+    was_enabled[i] = guarded[i]->Enabled();
+    guarded[i]->SetEnabled(false);
+  }
+  command_running_ = true;
+  struct Restore {
+    TFileMaint& window;
+    ui::Control* const* controls;
+    const bool* enabled;
+    size_t count;
+    ~Restore() {
+      window.command_running_ = false;
+      for (size_t i = 0; i < count; ++i) controls[i]->SetEnabled(enabled[i]);
+    }
+  } restore{*this, guarded, was_enabled, std::size(guarded)};
+  (this->*command)();
+}
+
+}  // namespace app

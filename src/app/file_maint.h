@@ -1,0 +1,127 @@
+// The main window: its controls, the run-time state the commands share, and its handlers. The
+// window logic talks to the screen only through ui/, so it runs unchanged on every toolkit; the
+// Backup and Restore commands and the chart-file search are members too, defined in search/,
+// backup/ and restore/.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/locations/locations.h"
+#include "ui/toolkit.h"
+#include "util/text.h"
+
+namespace zip {
+class TZip;
+}
+namespace cdburner {
+class TCDBurner;
+}
+
+namespace app {
+
+// Set by Exit and never reset: the long loops of the commands stop at their next test of it.
+inline bool StopRequested = false;
+
+// Shows text in a modal box titled with the application title, with an OK button and no icon.
+// Always true.
+bool ReportMessage(const std::string& text);
+
+// What every archive comment begins with; the text after it names the folder backed up.
+inline constexpr char kBackupCommentPrefix[] = "Vardek Backup of ";
+inline constexpr char kChartArchiveName[] = "ChartBackup.zip";
+inline constexpr char kUserDataArchiveName[] = "RUDadoze.zev";
+
+class TFileMaint : public Locations {
+ public:
+  // Builds the window and its controls with the toolkit (not yet shown), the archive component
+  // and the CD burner.
+  explicit TFileMaint(ui::Toolkit& toolkit);
+  ~TFileMaint();
+  TFileMaint(const TFileMaint&) = delete;
+  TFileMaint& operator=(const TFileMaint&) = delete;
+
+  ui::Form& Form() { return *form_; }
+  ui::Toolkit& Toolkit() { return toolkit_; }
+
+  // Controls, top to bottom. Owned by the form.
+  ui::RadioGroup* RadioGroup1 = nullptr;
+  ui::CheckBox* CDRomCB = nullptr;
+  ui::CheckBox* HVBackupCB = nullptr;
+  ui::CheckBox* SearchDiskCB = nullptr;
+  ui::Label* Lsource = nullptr;
+  ui::Label* LSource2 = nullptr;
+  ui::DirectoryEdit* ESource = nullptr;
+  ui::Label* LDest = nullptr;
+  ui::CheckBox* AutoDest = nullptr;
+  ui::DirectoryEdit* EDest = nullptr;
+  ui::Button* BackupButt = nullptr;
+  ui::Button* RestoreButt = nullptr;
+  ui::Button* BitBtn2 = nullptr;
+  ui::Label* PLabel = nullptr;
+  ui::ProgressBar* AdvProgress1 = nullptr;
+  ui::Label* Label1 = nullptr;
+
+  // Components owned for the life of the window.
+  std::unique_ptr<zip::TZip> Zip1;
+  std::unique_ptr<cdburner::TCDBurner> CDBurner1;
+
+  // The program itself was started from a CD-ROM drive.
+  bool RunFromCD = false;
+  // Working lists: absent until the first command that needs them creates them. FormClose
+  // releases FoundFiles, possibly while a command is still running: a command tests it after
+  // every point where window messages run.
+  std::unique_ptr<util::StringList> FoundFiles;
+  std::unique_ptr<util::StringList> SearchFolders;
+  std::unique_ptr<util::StringList> PatternMatches;
+
+  // A command (Backup or Restore) is running: the controls that could start another one or
+  // change what it reads are disabled meanwhile.
+  bool CommandRunning() const { return command_running_; }
+
+  // --- the window's handlers ---
+  void FormShow();
+  void RadioGroup1Click();
+  void UpdateRestoreDestination();
+  void CDRomCBClick();
+  void AutoDestClick();
+  void ESourceChange();
+  void BitBtn2Click();
+  void FormClose();
+  void Zip1ZEDProgressEvent(zip::TZip& sender, const std::string& file_name, int bytes_done,
+                            int total_bytes);
+  void Zip1MergeProgress(zip::TZip& sender, const std::string& file_name, int bytes_done,
+                         int total_bytes);
+  void Zip1SpanProgress(zip::TZip& sender, const std::string& file_name, int bytes_done,
+                        int total_bytes);
+
+  // --- the chart-file search (search/) ---
+  void CollectSubfolders(const std::string& folder, util::StringList& list);
+  void SearchChartFiles();
+  void FilterChartFiles();
+  void StoreChartFolderSetting();
+
+  // --- the Backup command (backup/) ---
+  void BackupButClick();
+  void GatherChartFiles();
+  // Writes FoundFiles into target_folder + file_name with the comment; true when written.
+  bool WriteArchive(const std::string& target_folder, const std::string& file_name,
+                    const std::string& comment, const std::string& caption, int options);
+  void GatherUserDataFiles();
+  void StageForCD(const std::string& target_folder);
+
+  // --- the Restore command (restore/) ---
+  void RestoreButtClick();
+
+ private:
+  // Runs a command with the re-entry guard: the option boxes, the action buttons, the mode and
+  // both folder boxes are disabled for the run and given back their states afterwards.
+  void RunCommand(void (TFileMaint::*command)());
+
+  ui::Toolkit& toolkit_;
+  std::unique_ptr<ui::Form> form_;
+  bool command_running_ = false;
+  bool closed_ = false;
+};
+
+}  // namespace app
