@@ -1,5 +1,7 @@
 #include "ui/win32/win32_progress_view.h"
 
+#include "ui/win32/win32_toolkit.h"
+
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -36,6 +38,12 @@ LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wparam, LP
       break;
     case DM_GETDEFID:  // lets Enter press the button while the pump routes dialog keys here
       return MAKELRESULT(Win32ProgressView::kButtonId, DC_HASDEFID);
+    case WM_SETCURSOR:  // the hourglass of a busy program covers this window too
+      if (BusyCursorShown()) {
+        SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+        return TRUE;
+      }
+      break;
     case WM_CLOSE:  // the close box only hides, as for any form; Cancel is the way to stop
       ShowWindow(window, SW_HIDE);
       return 0;

@@ -1,30 +1,72 @@
 #include "ui/win32/win32_toolkit.h"
 
+#include "ui/win32/win32_api.h"
+#include "ui/win32/win32_form.h"
 #include "ui/win32/win32_input_box.h"
 #include "ui/win32/win32_progress_view.h"
-
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#undef MessageBox  // our Toolkit::MessageBox, not the A/W macro
 
 namespace ui::win32 {
 namespace {
 
+// Sent to the call window; lparam points to the std::function to run.
+constexpr UINT kRunCallMessage = WM_APP + 1;
+
+bool busy_cursor = false;
+
 // The main window when it is still there; boxes must not be owned by a destroyed window.
 HWND LiveWindow(HWND window) { return window && IsWindow(window) ? window : nullptr; }
 
-bool IsProgressWindow(HWND window) {
+bool HasClass(HWND window, const char* class_name) {
   char name[64] = {};
-  return window && GetClassNameA(window, name, sizeof(name)) > 0 &&
-         lstrcmpA(name, Win32ProgressView::kClassName) == 0;
+  return window && GetClassNameA(window, name, sizeof(name)) > 0 && lstrcmpA(name, class_name) == 0;
+}
+
+// One message as the program's loops handle it: Tab, Enter and Escape in the main and progress
+// windows behave as in a dialog.
+void Dispatch(MSG& message) {
+  HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+  if ((HasClass(root, Win32Form::kClassName) || HasClass(root, Win32ProgressView::kClassName)) &&
+      IsDialogMessageA(root, &message)) {
+    return;
+  }
+  TranslateMessage(&message);
+  DispatchMessageA(&message);
+}
+
+LRESULT CALLBACK CallWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == kRunCallMessage) {
+    RunHandler(*reinterpret_cast<const std::function<void()>*>(lparam));
+    return 0;
+  }
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+bool RegisterCallClass() {
+  static const bool registered = [] {
+    WNDCLASSEXA window_class{};
+    window_class.cbSize = sizeof(window_class);
+    window_class.lpfnWndProc = CallWindowProc;
+    window_class.hInstance = GetModuleHandleA(nullptr);
+    window_class.lpszClassName = Win32Toolkit::kCallWindowClassName;
+    return RegisterClassExA(&window_class) != 0;
+  }();
+  return registered;
 }
 
 }  // namespace
+
+bool BusyCursorShown() { return busy_cursor; }
+
+Win32Toolkit::Win32Toolkit(std::string title) : title_(std::move(title)) {
+  if (RegisterCallClass()) {
+    call_window_ = CreateWindowExA(0, kCallWindowClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                   nullptr, GetModuleHandleA(nullptr), nullptr);
+  }
+}
+
+Win32Toolkit::~Win32Toolkit() {
+  if (call_window_) DestroyWindow(call_window_);
+}
 
 int Win32Toolkit::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
   HWND owner = LiveWindow(main_window_);
@@ -46,11 +88,7 @@ void Win32Toolkit::ProcessMessages() {
       PostQuitMessage(static_cast<int>(message.wParam));
       return;
     }
-    // Enter and Tab in a progress window behave as in a dialog.
-    HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
-    if (IsProgressWindow(root) && IsDialogMessageA(root, &message)) continue;
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
+    Dispatch(message);
   }
 }
 
@@ -74,4 +112,52 @@ Rect Win32Toolkit::WorkArea() const {
   return {area.left, area.top, area.right - area.left, area.bottom - area.top};
 }
 
+std::unique_ptr<Form> Win32Toolkit::CreateForm(const std::string& caption, int width, int height) {
+  auto form = std::make_unique<Win32Form>(caption, width, height);
+  if (!LiveWindow(main_window_)) main_window_ = form->Handle();
+  return form;
+}
+
+int Win32Toolkit::Run(Form& form) {
+  auto* window = dynamic_cast<Win32Form*>(&form);
+  if (!window || !window->Handle()) return 1;
+  form.Show();
+  MSG message;
+  while (!window->Closed()) {
+    const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+    if (got == 0) return static_cast<int>(message.wParam);  // WM_QUIT
+    if (got == -1) return 1;
+    Dispatch(message);
+  }
+  return 0;
+}
+
+void Win32Toolkit::SetBusyCursor(bool busy) {
+  busy_cursor = busy;
+  // Now, not at the next mouse move: a busy command lets no message run for a while.
+  SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(busy ? IDC_WAIT : IDC_ARROW)));
+}
+
+void Win32Toolkit::RunOnMainThread(const std::function<void()>& call) {
+  if (!call_window_) {  // no window to hand over through: at least the call is not lost
+    RunHandler(call);
+    return;
+  }
+  // Sent, not posted: the main thread runs it from its next message retrieval, and this thread
+  // waits meanwhile. From the main thread itself the call runs at once.
+  SendMessageA(call_window_, kRunCallMessage, 0, reinterpret_cast<LPARAM>(&call));
+}
+
 }  // namespace ui::win32
+
+namespace ui {
+
+// Windows always has its window system: this never fails.
+std::unique_ptr<Toolkit> CreateNativeToolkit(const std::string& title, std::string*) {
+  INITCOMMONCONTROLSEX controls{sizeof(controls),
+                                ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
+  return std::make_unique<win32::Win32Toolkit>(title);
+}
+
+}  // namespace ui

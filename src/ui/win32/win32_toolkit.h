@@ -1,5 +1,6 @@
 // The toolkit of the Windows program: the system's message box, an input box built in code,
-// the Win32 progress window, and the desktop's work area.
+// the Win32 progress window and main window, the message loop, the hourglass cursor and the
+// hand-over of calls from other threads to the main one.
 #pragma once
 
 #include <memory>
@@ -12,9 +13,19 @@ struct HWND__;
 
 namespace ui::win32 {
 
+// Whether SetBusyCursor(true) is in force: the program's windows then keep the hourglass.
+bool BusyCursorShown();
+
 class Win32Toolkit : public Toolkit {
  public:
-  explicit Win32Toolkit(std::string title = "RidideDuvure") : title_(std::move(title)) {}
+  // The class of the hidden window through which other threads hand calls to this one.
+  static constexpr const char* kCallWindowClassName = "RidideDuvureCalls";
+
+  // Must be created on the thread that runs the windows: that thread becomes the main one.
+  explicit Win32Toolkit(std::string title = "RidideDuvure");
+  ~Win32Toolkit() override;
+  Win32Toolkit(const Win32Toolkit&) = delete;
+  Win32Toolkit& operator=(const Win32Toolkit&) = delete;
 
   std::string ApplicationTitle() const override { return title_; }
   int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
@@ -24,6 +35,12 @@ class Win32Toolkit : public Toolkit {
   std::unique_ptr<ProgressView> CreateProgressView(int client_width, int client_height) override;
   std::optional<Rect> MainWindowFrame() const override;
   Rect WorkArea() const override;
+  // The first form created becomes the main window.
+  std::unique_ptr<Form> CreateForm(const std::string& caption, int width, int height) override;
+  // Returns 0 when the form closed, or the code of a WM_QUIT that ended the loop first.
+  int Run(Form& form) override;
+  void SetBusyCursor(bool busy) override;
+  void RunOnMainThread(const std::function<void()>& call) override;
 
   // The main window, once it exists: boxes are modal to it and progress windows centre on it.
   void SetMainWindow(HWND__* window) { main_window_ = window; }
@@ -32,6 +49,7 @@ class Win32Toolkit : public Toolkit {
  private:
   std::string title_;
   HWND__* main_window_ = nullptr;
+  HWND__* call_window_ = nullptr;  // message-only, owned by the main thread
 };
 
 }  // namespace ui::win32

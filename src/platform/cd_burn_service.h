@@ -1,0 +1,37 @@
+// The shell's CD writing service (its burner object and the CD staging folder). Windows has it
+// from XP on; other systems have none, and tests install a fake through the override below.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+class CdBurnService {
+ public:
+  virtual ~CdBurnService();
+  // Each returns a status: 0 for success, otherwise the HRESULT (or another error code).
+  virtual long HasRecordableDrive(bool* has) = 0;
+  // The recorder's drive as the shell gives it (four wide characters, "D:\"), in ANSI.
+  virtual long GetRecorderDriveLetter(std::string* drive) = 0;
+  // Burns the staging folder, with the shell's wizard owned by owner_window (may be null). Runs on
+  // the calling thread; call it from the thread that is to burn.
+  virtual long Burn(void* owner_window) = 0;
+};
+
+// Creates the shell's burner object; null plus the error's message in *error when it cannot.
+std::unique_ptr<CdBurnService> CreateCdBurnService(std::string* error);
+
+// The shell's CD staging folder, without a trailing backslash; false when there is none.
+bool GetCdBurnArea(std::string* path);
+
+// For tests: replaces both functions above process-wide until reset with std::nullopt.
+struct CdBurnServiceOverride {
+  std::function<std::unique_ptr<CdBurnService>(std::string*)> create;
+  std::function<bool(std::string*)> burn_area;
+};
+void SetCdBurnServiceOverride(std::optional<CdBurnServiceOverride> override_with);
+
+}  // namespace platform

@@ -1,0 +1,138 @@
+// Starts the program beside this one, switches its main window to Restore with a click, keeps a
+// picture of the window and leaves by Exit: the window as a user meets it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include "win32_driver.h"
+
+#ifndef RD_DRIVEN_PROGRAM
+#define RD_DRIVEN_PROGRAM "ridideduvure.exe"
+#endif
+
+namespace ui::win32::driver {
+namespace {
+
+constexpr int kStartTimeoutMs = 60000;  // a first start under Wine can be slow
+constexpr int kStepTimeoutMs = 15000;
+constexpr char kMainCaption[] = "Ridideduvure 4.0";
+
+// RD_SCREENSHOT_DIR (a Windows path, or a Linux one that Wine's drive Z: reaches), else the
+// screenshots folder beside the bin folder.
+std::string ScreenshotFolder() {
+  char value[MAX_PATH] = {};
+  std::string folder(value, GetEnvironmentVariableA("RD_SCREENSHOT_DIR", value, MAX_PATH));
+  if (folder.empty() || folder.size() >= MAX_PATH) {
+    folder = OwnFolder() + "..\\screenshots";
+  } else if (folder[0] == '/') {
+    std::replace(folder.begin(), folder.end(), '/', '\\');
+    folder = "Z:" + folder;
+  }
+  char full[MAX_PATH] = {};
+  const DWORD length = GetFullPathNameA(folder.c_str(), MAX_PATH, full, nullptr);
+  if (length > 0 && length < MAX_PATH) folder = full;
+  if (folder.back() != '\\') folder += '\\';
+  return folder;
+}
+
+// Under Wine on a bare X display (Xvfb, no window manager) nobody would draw the window's frame
+// and caption: Wine is asked to draw them itself, for the driven program only and for the
+// length of the test. Elsewhere the setting is read by nothing.
+class WineDrawsTheFrame {
+ public:
+  explicit WineDrawsTheFrame(const std::string& program)
+      : key_("Software\\Wine\\AppDefaults\\" + program + "\\X11 Driver") {
+    HKEY handle = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &handle,
+                        nullptr) != ERROR_SUCCESS) {
+      return;
+    }
+    // A setting of the user's own stays as it is.
+    if (RegQueryValueExA(handle, kValue, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+      set_ = RegSetValueExA(handle, kValue, 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2) ==
+             ERROR_SUCCESS;
+    }
+    RegCloseKey(handle);
+  }
+  ~WineDrawsTheFrame() {
+    if (set_) RegDeleteKeyValueA(HKEY_CURRENT_USER, key_.c_str(), kValue);
+  }
+
+ private:
+  static constexpr const char* kValue = "Managed";
+  std::string key_;
+  bool set_ = false;
+};
+
+// Ends the program however the test ends, so that a failure leaves no window behind.
+struct KillAtEnd {
+  Program& program;
+  ~KillAtEnd() { program.Kill(); }
+};
+
+TEST(Win32WindowDriverTest, SwitchesToRestoreTakesAPictureAndExits) {
+  const std::string path = OwnFolder() + RD_DRIVEN_PROGRAM;
+  WineDrawsTheFrame frame_drawn_by_wine(RD_DRIVEN_PROGRAM);
+  Program program = StartProgram(path);
+  ASSERT_TRUE(program.Started()) << "cannot start " << path;
+  KillAtEnd kill_at_end{program};
+
+  HWND main =
+      WaitFor([&] { return FindTopWindow(program.Id(), "", kMainCaption); }, kStartTimeoutMs);
+  ASSERT_NE(main, nullptr) << "no window \"" << kMainCaption << "\" appeared";
+  RECT frame;
+  GetWindowRect(main, &frame);
+  EXPECT_EQ(frame.right - frame.left, 324);
+  EXPECT_EQ(frame.bottom - frame.top, 432);
+
+  HWND backup_item = FindChildByText(main, "Backup", Kind::kRadioButton);
+  HWND restore_item = FindChildByText(main, "Restore", Kind::kRadioButton);
+  HWND backup_button = FindChildByText(main, "Backup", Kind::kPushButton);
+  HWND restore_button = FindChildByText(main, "Restore", Kind::kPushButton);
+  HWND exit_button = FindChildByText(main, "Exit", Kind::kPushButton);
+  ASSERT_TRUE(backup_item && restore_item && backup_button && restore_button && exit_button);
+  EXPECT_TRUE(IsChecked(backup_item));
+  EXPECT_TRUE(IsWindowVisible(backup_button));
+  EXPECT_FALSE(IsWindowVisible(restore_button));
+
+  Click(restore_item);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(backup_button); }, kStepTimeoutMs))
+      << "the Backup button stayed after the click on Restore";
+  EXPECT_TRUE(IsChecked(restore_item));
+  EXPECT_FALSE(IsChecked(backup_item));
+  EXPECT_TRUE(IsWindowVisible(restore_button));
+  EXPECT_EQ(FindTopWindow(program.Id(), "#32770", ""), nullptr) << "an unexpected message box";
+
+  // In front and fully painted before the screen is read.
+  SetForegroundWindow(main);
+  RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  WaitUntil([] { return false; }, 700);
+  const std::string folder = ScreenshotFolder();
+  std::error_code ignored;
+  std::filesystem::create_directories(folder, ignored);
+  std::string error;
+  EXPECT_TRUE(CaptureWindowPng(main, folder + "win32-restore.png", &error)) << error;
+  std::printf("Screenshot: %swin32-restore.png\n", folder.c_str());
+
+  // A command refuses an empty source with a box of the program's, and the window stays.
+  HWND source = FindChildByText(main, "Source Folder containing Chart Files", Kind::kLabel);
+  HWND source_edit = NextOfKind(source, Kind::kEdit);
+  ASSERT_NE(source_edit, nullptr);
+  TypeText(source_edit, "");
+  Click(restore_button);
+  std::string caption;
+  EXPECT_EQ(AnswerMessageBox(program.Id(), IDOK, kStepTimeoutMs, &caption),
+            "Both Source and Dest must be selected.");
+  EXPECT_EQ(caption, "RidideDuvure");
+
+  Click(exit_button);
+  const std::optional<DWORD> exit_code = program.WaitForExit(kStepTimeoutMs);
+  ASSERT_TRUE(exit_code.has_value()) << "the program did not end after Exit";
+  EXPECT_EQ(*exit_code, 0u);
+}
+
+}  // namespace
+}  // namespace ui::win32::driver
