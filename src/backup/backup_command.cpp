@@ -1,0 +1,83 @@
+// The Backup command: the walk over the source folder, the chart archive, then the user-data
+// archive and the CD hand-off (user_data_backup.cpp), each written by WriteArchive
+// (archive_writer.cpp).
+#include <memory>
+
+#include "app/file_maint.h"
+#include "search/busy_cursor.h"
+#include "search/chart_masks.h"
+#include "search/folder_scan.h"
+#include "util/files.h"
+
+namespace app {
+namespace {
+
+constexpr int kChartArchiveOptions = 0x54;     // recurse, folder entries, hidden and system files
+constexpr int kUserDataArchiveOptions = 0x5C;  // the same, relative to the (empty) base folder
+
+// Exit was clicked, or the window closed (which releases FoundFiles), while messages ran: the run
+// ends without starting its next step.
+bool RunStopped(const TFileMaint& window) { return StopRequested || !window.FoundFiles; }
+
+}  // namespace
+
+void TFileMaint::BackupButClick() {
+  if (ESource->Text().empty() || EDest->Text().empty()) {
+    ReportMessage("Both Source and Dest must be selected.");
+    return;
+  }
+  const search::BusyCursor busy(toolkit_);
+  SearchFolders = std::make_unique<util::StringList>();
+  FoundFiles = std::make_unique<util::StringList>();
+  ESource->SetText(util::AddBackslash(ESource->Text()));
+  EDest->SetText(util::AddBackslash(EDest->Text()));
+  const std::string source = ESource->Text();
+  CollectSubfolders(source, *SearchFolders);
+  if (RunStopped(*this)) return;
+  SearchFolders->push_back(source);  // the source folder is searched last
+  const std::string target = CDRomCB->Checked() ? std::string("C:\\temp") : EDest->Text();
+  PLabel->SetCaption("Searching for Chart Files");
+  toolkit_.ProcessMessages();
+  if (RunStopped(*this)) return;
+  GatherChartFiles();
+  if (RunStopped(*this)) return;
+  PLabel->SetCaption("");
+  FilterChartFiles();
+  if (!WriteArchive(target, kChartArchiveName, kBackupCommentPrefix + source,
+                    "Zipping up Chart Files.", kChartArchiveOptions)) {
+    return;
+  }
+  if (RunStopped(*this)) return;
+
+  if (HVBackupCB->Checked()) {
+    FoundFiles->clear();
+    PLabel->SetCaption("Gathering Halvane Data Files.");
+    GatherUserDataFiles();
+    if (!WriteArchive(target, kUserDataArchiveName, kBackupCommentPrefix + SystemDataFolder,
+                      "Zipping up User Data Files.", kUserDataArchiveOptions)) {
+      return;
+    }
+    if (RunStopped(*this)) return;
+  }
+  if (CDRomCB->Checked()) {
+    StageForCD(target);
+    if (StopRequested) return;
+  }
+  PLabel->SetCaption("Finished.");
+}
+
+void TFileMaint::GatherChartFiles() {
+  if (!SearchFolders || !FoundFiles) return;
+  const size_t count = SearchFolders->size();
+  for (size_t i = 0; i < count; ++i) {
+    AdvProgress1->SetPosition(search::FolderProgress(i, count));
+    if ((i + 1) % 5 == 0) {
+      toolkit_.ProcessMessages();
+      if (RunStopped(*this)) return;
+    }
+    search::AppendMatchingFiles((*SearchFolders)[i], search::SearchChartMasks,
+                                search::kChartMaskCount, *FoundFiles);
+  }
+}
+
+}  // namespace app

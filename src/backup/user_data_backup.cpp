@@ -1,0 +1,78 @@
+// The second half of a backup: the application's user data into its own archive, and the
+// hand-off of both archives, the program and an "autorun.inf" to the CD writer.
+#include <stdexcept>
+
+#include "app/file_maint.h"
+#include "backup/user_data_masks.h"
+#include "cdburner/cd_burner.h"
+#include "platform/platform.h"
+#include "util/files.h"
+
+namespace app {
+namespace {
+
+// Starts the program in Restore mode when the disc is put into another machine. The name is
+// fixed: the program on the disc is always this one, whatever it was called here.
+constexpr char kAutorunText[] = "[autorun]\r\nopen=ridideduvure.exe\r\n";
+
+constexpr int kPumpsAroundBurn = 10;
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+void TFileMaint::GatherUserDataFiles() {
+  if (!FoundFiles) return;  // the window has closed
+  FoundFiles->clear();
+  // Before the user-files layout the application kept these two beside its system data.
+  if (!HasUserFilesLayout() && !SystemDataFolder.empty()) {
+    FoundFiles->push_back(util::AddBackslash(SystemDataFolder) + "dynsetup.fil");
+    FoundFiles->push_back(util::AddBackslash(SystemDataFolder) + "COLSCHEM.INI");
+  }
+  if (!UserDataFolder.empty()) {
+    for (const std::string& mask : backup::UserDataMasks) {
+      FoundFiles->push_back(util::AddBackslash(UserDataFolder) + mask);
+    }
+  }
+  if (!InterpFolder.empty()) FoundFiles->push_back(util::AddBackslash(InterpFolder) + "*.int");
+}
+
+void TFileMaint::StageForCD(const std::string& target_folder) {
+  // The burner copies its list while it burns: files queued now would join a burn in progress.
+  if (CDBurner1->IsBurning()) {
+    ReportMessage(
+        "A CD is still being written, so these files were not sent to the CD Writing Wizard. "
+        "The backup is in " +
+        util::AddBackslash(target_folder) + "; back up to CD again once the CD is finished.");
+    return;
+  }
+  PLabel->SetCaption("Sending Files to the CD Writing Wizard.");
+  toolkit_.MessageBox("Your files will now be sent to the Windows XP CD Writing Wizard.",
+                      toolkit_.ApplicationTitle(), ui::kMbOk);
+  for (int i = 0; i < kPumpsAroundBurn; ++i) toolkit_.ProcessMessages();
+  // Exit while the box was open: no burn is started for a program that is closing.
+  if (StopRequested) return;
+
+  const std::string program = platform::GetModuleFileName();
+  const std::string program_folder = FolderOf(program);
+  const std::string autorun = program_folder + "autorun.inf";
+  // Written before anything is queued, so a failure leaves the burner's list as it was. One the
+  // user has put there is theirs: it goes on the disc unchanged.
+  if (!util::FileExistsChecked(autorun) && !platform::WriteWholeFileSafely(autorun, kAutorunText)) {
+    throw std::runtime_error("Unable to create \n\"" + autorun + "\"");
+  }
+  const std::string archives = util::AddBackslash(target_folder);
+  CDBurner1->AddFile(archives + kChartArchiveName);
+  if (HVBackupCB->Checked()) CDBurner1->AddFile(archives + kUserDataArchiveName);
+  CDBurner1->AddFile(autorun);
+  CDBurner1->AddFile(program);
+  CDBurner1->AddFile(program_folder + "UNZDLL.DLL");
+  CDBurner1->AddFile(program_folder + "ZipDll.dll");
+  CDBurner1->StartBurn();
+  for (int i = 0; i < kPumpsAroundBurn; ++i) toolkit_.ProcessMessages();
+}
+
+}  // namespace app

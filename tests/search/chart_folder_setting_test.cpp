@@ -1,0 +1,89 @@
+// With Auto on, the search also takes in the application's old chart folder and points the
+// settings file at the chart folder inside the user-files folder.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app/window_fixture.h"
+#include "platform/platform.h"
+#include "util/ini_file.h"
+
+namespace app {
+namespace {
+
+using ::testing::ElementsAre;
+
+class ChartFolderSettingTest : public WindowTest {
+ protected:
+  void SearchFrom(const std::string& source) {
+    ASSERT_TRUE(Check("AutoDest").checked);
+    ASSERT_TRUE(Edit("ESource").Type(source));
+    window_->SearchChartFiles();
+  }
+  std::string Settings() const {
+    std::string text;
+    platform::ReadWholeFile(window_->SettingsPath, &text);
+    return text;
+  }
+};
+
+TEST_F(ChartFolderSettingTest, UserFilesLayoutGetsTheChartsFolderAndLosesItsRecentList) {
+  const std::string old_charts = temp_ / "OldCharts\\";
+  temp_.Write("OldCharts\\old.cht");
+  temp_.Write("Src\\new.cht");
+  WriteSystemSettings(9, "[Halvane]\r\nSystemDataPath=C:\\Halvane9\r\n");
+  WriteUserSettings(9, "; the user's own note\r\n[Halvane]\r\nChartDataPath=" + old_charts +
+                           "\r\nZoom=3\r\n[ChartsMRU]\r\nFile1=" + old_charts +
+                           "old.cht\r\n[Colours]\r\nBack=1\r\n");
+  Open();
+  const std::string user_data = window_->UserDataFolder;
+  ASSERT_FALSE(user_data.empty());
+
+  SearchFrom(temp_ / "Src");
+  EXPECT_EQ(window_->SearchFolders->back(), old_charts);  // searched last, without its subfolders
+  EXPECT_THAT(*window_->FoundFiles, ElementsAre(temp_ / "Src\\new.cht", old_charts + "old.cht"));
+  EXPECT_EQ(window_->ChartFolder, user_data);
+  util::IniFile settings = util::IniFile::FromText(window_->SettingsPath, Settings());
+  EXPECT_EQ(settings.ReadString("Halvane", "ChartDataPath"), user_data + "\\Charts\\");
+  EXPECT_EQ(settings.ReadString("Halvane", "Zoom"), "3");
+  EXPECT_FALSE(settings.SectionExists("ChartsMRU"));
+  EXPECT_EQ(settings.ReadString("Colours", "Back"), "1");
+  EXPECT_NE(Settings().find("; the user's own note"), std::string::npos);
+
+  // The chart folder is the user-data folder now: a second search adds nothing.
+  SearchFrom(temp_ / "Src");
+  EXPECT_EQ(window_->SearchFolders->back(), temp_ / "Src\\");
+}
+
+TEST_F(ChartFolderSettingTest, OlderLayoutGetsTheUserDataFolderItself) {
+  const std::string user_data = temp_ / "UserData";
+  temp_.MakeFolder("UserData");
+  temp_.Write("Charts5\\c.cht");
+  WriteSystemSettings(5, "[Halvane]\r\nChartDataPath=" + (temp_ / "Charts5") + "\r\nUserDataPath=" +
+                             user_data + "\r\n[ChartsMRU]\r\nFile1=c.cht\r\n");
+  Open();
+  SearchFrom(temp_ / "UserData");
+  EXPECT_EQ(window_->SearchFolders->back(), temp_ / "Charts5");
+  EXPECT_THAT(*window_->FoundFiles, ElementsAre(temp_ / "Charts5\\c.cht"));
+  util::IniFile settings = util::IniFile::FromText(window_->SettingsPath, Settings());
+  EXPECT_EQ(settings.ReadString("Halvane", "ChartDataPath"), user_data);
+  EXPECT_EQ(settings.ReadString("ChartsMRU", "File1"), "c.cht");
+  EXPECT_EQ(window_->ChartFolder, user_data);
+}
+
+TEST_F(ChartFolderSettingTest, NoSettingsFileChangesNothingAndTheUnknownFolderIsSkipped) {
+  // Version 9 without its user settings file: no chart folder is known.
+  WriteSystemSettings(9, "[Halvane]\r\nSystemDataPath=C:\\Halvane9\r\n");
+  temp_.Write("Src\\a.cht");
+  Open();
+  ASSERT_TRUE(window_->SettingsPath.empty());
+  ASSERT_TRUE(window_->ChartFolder.empty());
+  for (int run = 0; run < 2; ++run) {
+    SearchFrom(temp_ / "Src");
+    EXPECT_EQ(window_->SearchFolders->back(), "");  // appended on every search
+    EXPECT_THAT(*window_->FoundFiles, ElementsAre(temp_ / "Src\\a.cht"));
+    EXPECT_TRUE(window_->ChartFolder.empty());
+  }
+}
+
+}  // namespace
+}  // namespace app

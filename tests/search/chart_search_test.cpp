@@ -1,0 +1,196 @@
+// The chart-file search through the main window: the folder walk, the masks, the filter with its
+// companions, progress, and Exit in the middle of a walk.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "app/window_fixture.h"
+#include "search/chart_masks.h"
+#include "util/files.h"
+
+namespace app {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+
+class SearchTest : public WindowTest {
+ protected:
+  // Types the source as the user would, without a trailing backslash, and searches.
+  void Search(const std::string& source, bool user_files) {
+    Open();
+    if (Check("HVBackupCB").checked != user_files) {
+      ASSERT_TRUE(Check("HVBackupCB").Click());
+    }
+    ASSERT_TRUE(Edit("ESource").Type(source));
+    window_->SearchChartFiles();
+  }
+
+  // What one listing per mask and folder gives, in the order of SearchFolders: the order the
+  // single listing per folder has to reproduce.
+  util::StringList ListedOncePerMask(size_t mask_count) const {
+    util::StringList expected;
+    for (const std::string& folder : *window_->SearchFolders) {
+      for (size_t m = 0; m < mask_count; ++m) {
+        for (const std::string& name : util::ListFiles(folder + search::SearchChartMasks[m])) {
+          expected.push_back(folder + name);
+        }
+      }
+    }
+    return expected;
+  }
+};
+
+TEST_F(SearchTest, WalksBreadthFirstAndListsByFolderThenMaskThenListing) {
+  const std::string charts = temp_ / "Charts";
+  // Enough names in one folder that the listing order is the file system's, not the creation
+  // order; the masks interleave so that a listing in the wrong order shows.
+  for (int i = 0; i < 12; ++i) {
+    const std::string n = std::to_string(i * 7 % 12);
+    temp_.Write("Charts\\A\\c" + n + ".cht");
+    temp_.Write("Charts\\A\\o" + n + ".OMB");
+    temp_.Write("Charts\\A\\n" + n + ".ini");
+  }
+  temp_.Write("Charts\\A\\X\\deep.hvCHT");
+  temp_.Write("Charts\\B\\b.om2");
+  temp_.Write("Charts\\B\\pic.jpg");
+  temp_.Write("Charts\\B\\plain.txt");
+  temp_.Write("Charts\\top.cht");
+  temp_.MakeFolder("Charts\\Empty");
+
+  Search(charts, /*user_files=*/false);
+  EXPECT_EQ(Edit("ESource").text, charts + "\\");
+  util::StringList first_level;
+  util::AddSubfolderNames(charts, first_level);
+  ASSERT_EQ(first_level.size(), 3u);
+  util::StringList expected_folders = first_level;
+  expected_folders.push_back(charts + "\\A\\X\\");
+  expected_folders.push_back(charts + "\\");
+  EXPECT_THAT(*window_->SearchFolders, ElementsAreArray(expected_folders));
+
+  // Four masks: the charts only.
+  EXPECT_THAT(*window_->FoundFiles, ElementsAreArray(ListedOncePerMask(4)));
+  EXPECT_EQ(window_->FoundFiles->size(), 12u + 12u + 3u);
+  EXPECT_EQ(window_->FoundFiles->back(), charts + "\\top.cht");
+
+  // All 37: the user files too, and the lists start afresh.
+  ASSERT_TRUE(Check("HVBackupCB").Click());  // which proposes a source afresh
+  ASSERT_TRUE(Edit("ESource").Type(charts));
+  window_->SearchChartFiles();
+  EXPECT_EQ(window_->SearchFolders->size(), 5u);
+  EXPECT_THAT(*window_->FoundFiles, ElementsAreArray(ListedOncePerMask(37)));
+  EXPECT_EQ(window_->FoundFiles->size(), 12u * 3 + 4);
+  EXPECT_EQ(Label("PLabel").caption, "");
+  EXPECT_EQ(toolkit_.cursor_log, (std::vector<bool>{true, false, true, false}));
+}
+
+TEST_F(SearchTest, DropsOtherSoftwareAndAppendsCompanionsInReverse) {
+  const std::string charts = temp_ / "Charts\\";
+  // One searched folder per level, so the order of the found files is fixed.
+  temp_.Write("Charts\\L1\\Both.omb");
+  temp_.Write("Charts\\L1\\Both.cht");
+  temp_.Write("Charts\\L1\\Both.chm");  // one companion for two charts: listed twice
+  temp_.Write("Charts\\L1\\L2\\Deep.cht");
+  temp_.Write("Charts\\L1\\L2\\Deep.xn0");
+  temp_.Write("Charts\\L1\\L2\\old.cht\\notes.ini");  // the folder's name makes it a chart
+  temp_.Write("Charts\\L1\\L2\\old.cht\\notes.CHM");
+  temp_.Write("Charts\\ChannelTables\\x.cht");
+  temp_.Write("Charts\\ChannelTables\\x.CHM");
+  temp_.Write("Charts\\ATR9Data\\y.omb");
+  temp_.Write("Charts\\AtiDrive2\\z.cht");
+  temp_.Write("Charts\\windows\\system32\\noise.cht");
+  temp_.Write("Charts\\Jones.omb");
+  temp_.Write("Charts\\Smith.cht");
+  temp_.Write("Charts\\Smith.chm");
+  temp_.Write("Charts\\Smith.XN0");
+
+  Search(charts, /*user_files=*/true);
+  EXPECT_THAT(
+      *window_->FoundFiles,
+      ElementsAre(charts + "L1\\Both.omb", charts + "L1\\Both.cht", charts + "L1\\L2\\Deep.cht",
+                  charts + "L1\\L2\\old.cht\\notes.ini", charts + "Jones.omb", charts + "Smith.cht",
+                  // companions: last chart first, ".CHM" before ".XN0"
+                  charts + "Smith.CHM", charts + "Smith.XN0", charts + "L1\\L2\\old.cht\\notes.CHM",
+                  charts + "L1\\L2\\Deep.XN0", charts + "L1\\Both.CHM", charts + "L1\\Both.CHM"));
+}
+
+TEST_F(SearchTest, EmptySourceChangesNothing) {
+  Open();
+  ASSERT_TRUE(Edit("ESource").Type(""));
+  const size_t captions = Label("PLabel").history.size();
+  window_->SearchChartFiles();
+  EXPECT_FALSE(window_->FoundFiles);
+  EXPECT_FALSE(window_->SearchFolders);
+  EXPECT_TRUE(toolkit_.cursor_log.empty());
+  EXPECT_EQ(Label("PLabel").history.size(), captions);
+}
+
+TEST_F(SearchTest, ProgressMovesOncePerFolderAndPumpsEveryFifth) {
+  for (const char* folder : {"A", "B", "C"}) temp_.MakeFolder(std::string("S\\") + folder);
+  Open();
+  ASSERT_TRUE(Check("HVBackupCB").Click());
+  Bar().history.clear();
+  ASSERT_TRUE(Edit("ESource").Type(temp_ / "S"));
+  window_->SearchChartFiles();
+  EXPECT_THAT(Bar().history, ElementsAre(25, 50, 75, 100));
+
+  test_support::TempFolder eight;
+  for (int i = 0; i < 7; ++i) eight.MakeFolder("F" + std::to_string(i));
+  int pumps_during_search = 0;
+  toolkit_.on_process_messages = [&](int) {
+    if (Label("PLabel").caption.starts_with("Searching")) ++pumps_during_search;
+  };
+  Bar().history.clear();
+  ASSERT_TRUE(Edit("ESource").Type(eight.path()));
+  window_->SearchChartFiles();
+  EXPECT_THAT(Bar().history, ElementsAre(12, 25, 38, 50, 62, 75, 88, 100));
+  EXPECT_EQ(pumps_during_search, 2);  // once before the search, once at the fifth folder
+  EXPECT_THAT(Label("PLabel").history,
+              ::testing::Contains(::testing::StartsWith("Inspecting Folders ")));
+}
+
+TEST_F(SearchTest, ExitDuringTheWalkStopsItAndLeavesNoList) {
+  for (int i = 0; i < 150; ++i) temp_.MakeFolder("W\\F" + std::to_string(i));
+  temp_.Write("W\\F1\\a.cht");
+  Open();
+  ASSERT_TRUE(Edit("ESource").Type(temp_ / "W"));
+  int pumps_after_exit = -1;
+  toolkit_.on_process_messages = [&](int) {
+    if (pumps_after_exit >= 0) {
+      ++pumps_after_exit;
+    } else if (window_->SearchFolders && window_->SearchFolders->size() > 100) {
+      pumps_after_exit = 0;
+      ASSERT_TRUE(Button("BitBtn2").Click());
+    }
+  };
+  window_->SearchChartFiles();
+  EXPECT_TRUE(StopRequested);
+  EXPECT_FALSE(window_->FoundFiles);
+  EXPECT_LE(pumps_after_exit, 3);  // the Exit click's own pumps, then the walk stops
+  EXPECT_FALSE(toolkit_.busy);
+}
+
+#if !defined(_WIN32)
+// Windows cannot even name such folders through its ANSI calls; on Linux they exist.
+TEST_F(SearchTest, FoldersTooLongToListEndTheWalkThere) {
+  std::string deep = "L";
+  for (int depth = 0; depth < 40; ++depth) deep += "\\folder-of-ten";
+  temp_.Write(deep + "\\far.cht");
+  temp_.Write("L\\near.cht");
+  Search(temp_ / "L", false);
+  ASSERT_TRUE(window_->SearchFolders);
+  // Every folder once, none beyond the listable length descended into, no ancestor again.
+  std::set<std::string> unique(window_->SearchFolders->begin(), window_->SearchFolders->end());
+  EXPECT_EQ(unique.size(), window_->SearchFolders->size());
+  EXPECT_LT(window_->SearchFolders->size(), 41u);
+  for (const std::string& folder : *window_->SearchFolders) {
+    EXPECT_EQ(folder.rfind(temp_ / "L\\", 0), 0u) << folder;
+  }
+  EXPECT_THAT(*window_->FoundFiles, ::testing::Contains(temp_ / "L\\near.cht"));
+}
+#endif
+
+}  // namespace
+}  // namespace app
