@@ -60,8 +60,8 @@ TFileMaint::TFileMaint(ui::Toolkit& toolkit)
   BitBtn2 = &form.AddButton("BitBtn2", "Exit", {206, 263, 89, 33}, ui::ButtonRole::kCancel);
   PLabel = &form.AddLabel("PLabel", "", 10, 306);
   AdvProgress1 = &form.AddProgressBar("AdvProgress1", {49, 332, 194, 17});
-  Label1 = &form.AddLabel("Label1", "Back up your charts and settings, or restore them.", 12, 358,
-                          12, "Arial");
+  Label1 = &form.AddLabel("Label1", "Back up or restore your charts and settings.", 12, 358, 12,
+                          "Arial");
 
   Zip1 = std::make_unique<zip::TZip>();
   Zip1->ShowProgressDialog = true;

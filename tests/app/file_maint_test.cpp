@@ -316,3 +316,74 @@ TEST_F(DriveProposalTest, StartedFromACdTheWindowOpensInRestore) {
 
 }  // namespace
 }  // namespace app
+
+namespace app {
+namespace {
+
+// While a command runs, window messages run too: nothing may start a second command or change
+// what the running one reads, while Exit still works.
+class CommandGuardTest : public WindowTest {
+ protected:
+  void ChartTree() {
+    for (int i = 0; i < 12; ++i) temp_.Write("charts\\f" + std::to_string(i) + "\\a.cht", "chart");
+    temp_.MakeFolder("backup");
+  }
+};
+
+TEST_F(CommandGuardTest, ASecondCommandCannotStartDuringTheFirst) {
+  ChartTree();
+  Open();
+  ASSERT_TRUE(Edit("ESource").Type(temp_ / "charts\\"));
+  ASSERT_TRUE(Edit("EDest").Type(temp_ / "backup\\"));
+  ASSERT_TRUE(Check("HVBackupCB").Click());  // charts only; the click re-proposes the folders
+  ASSERT_TRUE(Edit("ESource").Type(temp_ / "charts\\"));
+  ASSERT_TRUE(Edit("EDest").Type(temp_ / "backup\\"));
+  int tries = 0;
+  toolkit_.on_process_messages = [&](int) {
+    if (!window_->CommandRunning()) return;
+    ++tries;
+    EXPECT_FALSE(Button("BackupButt").Click());
+    EXPECT_FALSE(Check("CDRomCB").Click());
+    EXPECT_FALSE(Check("SearchDiskCB").Click());
+    EXPECT_FALSE(Mode().Select(1));
+    EXPECT_FALSE(Edit("ESource").Type("C:\\"));
+    EXPECT_TRUE(Button("BitBtn2").enabled);
+  };
+  ASSERT_TRUE(Button("BackupButt").Click());
+  EXPECT_GT(tries, 0);
+  EXPECT_FALSE(window_->CommandRunning());
+  EXPECT_EQ(Label("PLabel").caption, "Finished.");
+  EXPECT_TRUE(util::FileExistsChecked(temp_ / "backup\\ChartBackup.zip"));
+  // Everything is usable again, in the state the mode gives it.
+  EXPECT_TRUE(Button("BackupButt").enabled);
+  EXPECT_TRUE(Check("CDRomCB").enabled);
+  EXPECT_TRUE(Edit("ESource").enabled);
+  EXPECT_TRUE(Mode().enabled);
+  EXPECT_EQ(Mode().ItemIndex(), 0);
+}
+
+TEST_F(CommandGuardTest, ExitDuringACommandEndsItWithoutTheFileList) {
+  ChartTree();
+  Open();
+  ASSERT_TRUE(Edit("ESource").Type(temp_ / "charts\\"));
+  ASSERT_TRUE(Edit("EDest").Type(temp_ / "backup\\"));
+  bool exited = false;
+  toolkit_.on_process_messages = [&](int) {
+    if (window_->CommandRunning() && !exited) {
+      exited = true;
+      EXPECT_TRUE(Button("BitBtn2").Click());
+    }
+  };
+  Button("BackupButt").Click();
+  EXPECT_TRUE(exited);
+  EXPECT_TRUE(StopRequested);
+  EXPECT_TRUE(toolkit_.form->closed);
+  EXPECT_EQ(window_->FoundFiles, nullptr);
+  EXPECT_NE(Label("PLabel").caption, "Finished.");
+  // A closed window runs no more commands (a run would make a new file list).
+  Button("BackupButt").Click();
+  EXPECT_EQ(window_->FoundFiles, nullptr);
+}
+
+}  // namespace
+}  // namespace app
