@@ -153,6 +153,34 @@ void Program::Kill() {
   }
 }
 
+constexpr const char* kManagedValue = "Managed";
+
+WineDrawsTheFrame::WineDrawsTheFrame(const std::string& program)
+    : key_("Software\\Wine\\AppDefaults\\" + program + "\\X11 Driver") {
+  HKEY handle = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0,
+                      KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &handle,
+                      nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  // A setting of the user's own stays as it is.
+  if (RegQueryValueExA(handle, kManagedValue, nullptr, nullptr, nullptr, nullptr) !=
+      ERROR_SUCCESS) {
+    set_ = RegSetValueExA(handle, kManagedValue, 0, REG_SZ, reinterpret_cast<const BYTE*>("N"),
+                          2) == ERROR_SUCCESS;
+  }
+  RegCloseKey(handle);
+}
+
+WineDrawsTheFrame::~WineDrawsTheFrame() {
+  if (set_) RegDeleteKeyValueA(HKEY_CURRENT_USER, key_.c_str(), kManagedValue);
+}
+
+bool RunsUnderWine() {
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 std::string OwnFolder() {
   char path[MAX_PATH] = {};
   const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);

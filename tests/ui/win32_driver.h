@@ -40,6 +40,24 @@ class Program {
   DWORD id_ = 0;
 };
 
+// Under Wine on a bare X display (Xvfb, no window manager) nobody would draw a window's frame
+// and caption: Wine is asked to draw them itself, for the named program only and for the life of
+// this object. Elsewhere the setting is read by nothing.
+class WineDrawsTheFrame {
+ public:
+  explicit WineDrawsTheFrame(const std::string& program);
+  ~WineDrawsTheFrame();
+  WineDrawsTheFrame(const WineDrawsTheFrame&) = delete;
+  WineDrawsTheFrame& operator=(const WineDrawsTheFrame&) = delete;
+
+ private:
+  std::string key_;
+  bool set_ = false;
+};
+
+// Whether this program runs under Wine.
+bool RunsUnderWine();
+
 // The folder of this test program, with a trailing backslash.
 std::string OwnFolder();
 

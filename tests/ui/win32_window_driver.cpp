@@ -37,36 +37,6 @@ std::string ScreenshotFolder() {
   return folder;
 }
 
-// Under Wine on a bare X display (Xvfb, no window manager) nobody would draw the window's frame
-// and caption: Wine is asked to draw them itself, for the driven program only and for the
-// length of the test. Elsewhere the setting is read by nothing.
-class WineDrawsTheFrame {
- public:
-  explicit WineDrawsTheFrame(const std::string& program)
-      : key_("Software\\Wine\\AppDefaults\\" + program + "\\X11 Driver") {
-    HKEY handle = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0,
-                        KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &handle,
-                        nullptr) != ERROR_SUCCESS) {
-      return;
-    }
-    // A setting of the user's own stays as it is.
-    if (RegQueryValueExA(handle, kValue, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-      set_ = RegSetValueExA(handle, kValue, 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2) ==
-             ERROR_SUCCESS;
-    }
-    RegCloseKey(handle);
-  }
-  ~WineDrawsTheFrame() {
-    if (set_) RegDeleteKeyValueA(HKEY_CURRENT_USER, key_.c_str(), kValue);
-  }
-
- private:
-  static constexpr const char* kValue = "Managed";
-  std::string key_;
-  bool set_ = false;
-};
-
 // Ends the program however the test ends, so that a failure leaves no window behind.
 struct KillAtEnd {
   Program& program;

@@ -1,0 +1,91 @@
+#include "ui/fltk/fltk_progress_view.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Progress.H>
+
+#include "ui/fltk/fltk_window.h"
+
+namespace ui::fltk {
+
+FltkProgressView::FltkProgressView(int client_width, int client_height)
+    : window_(std::make_unique<KeyedWindow>(client_width, client_height, "")) {
+  RaiseEdge(*window_);
+  label_ = new Fl_Box(0, 0, 0, kLabelHeight);
+  label_->labelsize(kFontSize);
+  label_->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_CLIP);
+  bar_ = new Fl_Progress(0, 0, 0, kBarHeight);
+  bar_->minimum(0);
+  bar_->maximum(100);
+  bar_->value(0);
+  bar_->selection_color(FL_DARK_BLUE);
+  button_ = new Fl_Button(0, 0, kButtonWidth, kButtonHeight);
+  button_->labelsize(kFontSize);
+  button_->callback(
+      [](Fl_Widget*, void* data) { static_cast<FltkProgressView*>(data)->PressButton(); }, this);
+  window_->end();
+  // A dialog border: the size is fixed.
+  window_->size_range(client_width, client_height, client_width, client_height);
+  // Kept above the program's other windows, the nearest FLTK has to always-on-top.
+  window_->set_non_modal();
+  window_->on_enter = [this] {
+    if (button_default_) PressButton();
+  };
+  // The close box only hides, as for any form; the button is the way to stop.
+  window_->on_close_box = [this] { Hide(); };
+}
+
+FltkProgressView::~FltkProgressView() = default;
+
+void FltkProgressView::SetCaption(const std::string& caption) {
+  window_->copy_label(caption.c_str());
+}
+
+void FltkProgressView::SetLabel(const std::string& text, int left, int top, int width) {
+  label_->copy_label(EscapeLabel(text).c_str());
+  label_->resize(left, top, width, kLabelHeight);
+  window_->redraw();
+}
+
+void FltkProgressView::SetBar(int left, int top, int width) {
+  bar_->resize(left, top, width, kBarHeight);
+  window_->redraw();
+}
+
+void FltkProgressView::SetBarMaximum(int maximum) { bar_->maximum(static_cast<float>(maximum)); }
+
+void FltkProgressView::SetBarPosition(int position) { bar_->value(static_cast<float>(position)); }
+
+void FltkProgressView::SetButton(const std::string& caption, int left, int top, bool is_default) {
+  button_->copy_label(caption.c_str());  // "&Cancel" underlines the C, as on Windows
+  button_->resize(left, top, kButtonWidth, kButtonHeight);
+  // A default button wears a darker frame, as on Windows.
+  button_->box(is_default ? FL_BORDER_BOX : FL_UP_BOX);
+  button_default_ = is_default;
+  window_->redraw();
+}
+
+Rect FltkProgressView::Frame() const {
+  return {window_->x() - kFrameLeft, window_->y() - kFrameTop, window_->w() + kFrameExtraWidth,
+          window_->h() + kFrameExtraHeight};
+}
+
+void FltkProgressView::MoveTo(int left, int top) {
+  window_->position(left + kFrameLeft, top + kFrameTop);
+}
+
+void FltkProgressView::Show() {
+  window_->show();
+  Fl::flush();
+}
+
+void FltkProgressView::Hide() { window_->hide(); }
+
+bool FltkProgressView::Visible() const { return window_->shown() && window_->visible(); }
+
+void FltkProgressView::PressButton() {
+  if (on_button) on_button();
+}
+
+}  // namespace ui::fltk
