@@ -4,9 +4,9 @@
 #include <memory>
 
 #include "app/file_maint.h"
-#include "search/busy_cursor.h"
 #include "search/chart_masks.h"
 #include "search/folder_scan.h"
+#include "ui/toolkit.h"
 #include "util/files.h"
 
 namespace app {
@@ -26,7 +26,7 @@ void TFileMaint::BackupButClick() {
     ReportMessage("Both Source and Dest must be selected.");
     return;
   }
-  const search::BusyCursor busy(toolkit_);
+  const ui::BusyCursor busy(toolkit_);
   SearchFolders = std::make_unique<util::StringList>();
   FoundFiles = std::make_unique<util::StringList>();
   ESource->SetText(util::AddBackslash(ESource->Text()));

@@ -43,7 +43,7 @@ constexpr char kNoLooseRestoreMessage[] =
 void RestoreFromArchive(TFileMaint& window, const std::string& archive) {
   zip::TZip& zip = *window.Zip1;
   {
-    restore::BusyCursor busy(window.Toolkit());
+    ui::BusyCursor busy(window.Toolkit());
     util::MakeFolderPath(window.EDest->Text());
     zip.ZipFileName(archive);
     zip::ProgressCaption = "Unzipping and Restoring Chart files.";
@@ -84,7 +84,7 @@ void RestoreLooseFiles(TFileMaint& window) {
   window.SearchChartFiles();
   bool copied_nothing = false;
   {
-    restore::BusyCursor busy(window.Toolkit());
+    ui::BusyCursor busy(window.Toolkit());
     // The search lets window messages run: after Exit the list is released and the run is over.
     if (StopRequested || !window.FoundFiles) return;
     if (window.FoundFiles->empty()) {

@@ -20,19 +20,6 @@ inline constexpr uint8_t kUpdateWithFoldersOptions = 0x13;
 // no other pattern names: the last entry brings those back too.
 const util::StringList& ChartPatterns();
 
-// The hourglass for as long as a step runs, and the normal cursor afterwards however it ends (an
-// exception from the archive component included).
-class BusyCursor {
- public:
-  explicit BusyCursor(ui::Toolkit& toolkit) : toolkit_(toolkit) { toolkit_.SetBusyCursor(true); }
-  ~BusyCursor() { toolkit_.SetBusyCursor(false); }
-  BusyCursor(const BusyCursor&) = delete;
-  BusyCursor& operator=(const BusyCursor&) = delete;
-
- private:
-  ui::Toolkit& toolkit_;
-};
-
 // Extracts the members of the open archive that match one of patterns into the component's
 // ExtrBaseDir. FoundFiles holds the patterns afterwards, as long as the window still has its lists.
 void ExtractMatching(TFileMaint& window, const util::StringList& patterns);

@@ -86,7 +86,7 @@ bool RestoreUserData(TFileMaint& window) {
     ReportMessage("No Halvane Backup was found at that source location.");
     return false;
   }
-  BusyCursor busy(window.Toolkit());
+  ui::BusyCursor busy(window.Toolkit());
   util::MakeFolderPath(window.EDest->Text());
   window.Zip1->ZipFileName(archive);
   if (HasUserFilesLayout()) {

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "app/file_maint.h"
-#include "search/busy_cursor.h"
 #include "search/chart_masks.h"
 #include "search/folder_scan.h"
+#include "ui/toolkit.h"
 #include "util/files.h"
 
 namespace app {
@@ -50,7 +50,7 @@ void TFileMaint::CollectSubfolders(const std::string& folder, util::StringList& 
 
 void TFileMaint::SearchChartFiles() {
   if (ESource->Text().empty()) return;
-  const search::BusyCursor busy(toolkit_);
+  const ui::BusyCursor busy(toolkit_);
   StartEmpty(SearchFolders);
   StartEmpty(FoundFiles);
   ESource->SetText(util::AddBackslash(ESource->Text()));

@@ -109,6 +109,19 @@ class Toolkit {
   virtual void RunOnMainThread(const std::function<void()>& call) = 0;
 };
 
+// The hourglass for as long as it lives, and the normal cursor afterwards however the scope ends
+// (an exception from the archive component included).
+class BusyCursor {
+ public:
+  explicit BusyCursor(Toolkit& toolkit) : toolkit_(toolkit) { toolkit_.SetBusyCursor(true); }
+  ~BusyCursor() { toolkit_.SetBusyCursor(false); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+
+ private:
+  Toolkit& toolkit_;
+};
+
 // The toolkit of this build (Win32 on Windows, FLTK on Linux). Null, with a sentence for the user
 // in *error, when it cannot start (no display).
 std::unique_ptr<Toolkit> CreateNativeToolkit(const std::string& title, std::string* error);

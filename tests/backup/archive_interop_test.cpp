@@ -9,29 +9,15 @@
 
 #include "backup_fixture.h"
 #include "platform/platform.h"
-#include "platform/posix/drive_map.h"
+#include "support/tools.h"
 
 namespace app {
 namespace {
 
 using ::testing::HasSubstr;
 
-std::string HostQuoted(const std::string& windows_path) {
-  std::string host;
-  EXPECT_TRUE(platform::posix::ToHostPath(windows_path, &host)) << windows_path;
-  std::string quoted = "'";
-  for (char c : host) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-// Runs a shell command; its exit status, and its output in *out.
-int RunTool(const std::string& command, std::string* out) {
-  const std::string log = platform::GetTempFileName(platform::GetTempPath(), "log");
-  const int status = std::system((command + " > " + HostQuoted(log) + " 2>&1").c_str());
-  platform::ReadWholeFile(log, out);
-  platform::DeleteFile(log);
-  return status;
-}
+using test_support::HostQuoted;
+using test_support::RunTool;
 
 std::string Slashed(std::string name) {
   std::replace(name.begin(), name.end(), '\\', '/');

@@ -2,7 +2,6 @@
 
 #include <zlib.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -10,9 +9,6 @@
 #include "util/text.h"
 #include "zipdll/zip_format.h"
 #include "zipdll/zip_reader.h"
-#if !defined(_WIN32)
-#include "platform/posix/drive_map.h"
-#endif
 
 namespace zip_test {
 namespace {
@@ -192,32 +188,6 @@ ArchiveContents ReadArchive(const std::string& path, const std::string& password
   }
   contents.ok = true;
   return contents;
-}
-
-bool ToolsAvailable() {
-#if defined(_WIN32)
-  return false;
-#else
-  return true;
-#endif
-}
-
-std::string HostQuoted(const std::string& windows_path) {
-  std::string host = windows_path;
-#if !defined(_WIN32)
-  platform::posix::ToHostPath(windows_path, &host);
-#endif
-  std::string quoted = "'";
-  for (char c : host) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-int RunTool(const std::string& command, std::string* out) {
-  const std::string log = platform::GetTempFileName(platform::GetTempPath(), "log");
-  const int status = std::system((command + " > " + HostQuoted(log) + " 2>&1").c_str());
-  platform::ReadWholeFile(log, out);
-  platform::DeleteFile(log);
-  return status;
 }
 
 }  // namespace zip_test

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/tools.h"
 #include "zipdll/call_interface.h"
 
 namespace zip_test {
@@ -83,11 +84,8 @@ struct ArchiveContents {
 
 ArchiveContents ReadArchive(const std::string& path, const std::string& password = "");
 
-// Runs a command of the host's shell (Linux only), returning its exit code; output goes to *out.
-int RunTool(const std::string& command, std::string* out);
-// The host path of a Windows path, quoted for the shell.
-std::string HostQuoted(const std::string& windows_path);
-// True where the other zip tools can be run (natively on Linux).
-bool ToolsAvailable();
+using test_support::HostQuoted;
+using test_support::RunTool;
+using test_support::ToolsAvailable;
 
 }  // namespace zip_test
