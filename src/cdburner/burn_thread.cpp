@@ -18,15 +18,10 @@ std::string BareName(const std::string& path) {
   return split == std::string::npos ? path : path.substr(split + 1);
 }
 
-bool IsFile(const std::string& path) {
-  const uint32_t attributes = platform::GetFileAttributes(path);
-  return attributes != platform::kInvalidAttributes && !(attributes & platform::kAttrDirectory);
-}
-
 // Overwrites a file left from an earlier burn, read-only or not; it keeps its attributes when the
 // copy fails.
 bool ReplaceStaged(const std::string& source, const std::string& target) {
-  if (!IsFile(source)) return false;
+  if (!platform::FileExists(source)) return false;
   const uint32_t attributes = platform::GetFileAttributes(target);
   const bool read_only =
       attributes != platform::kInvalidAttributes && (attributes & platform::kAttrReadOnly);

@@ -16,11 +16,6 @@ constexpr int kMaxFolderDepth = 64;
 
 bool IsDots(const std::string& name) { return name == "." || name == ".."; }
 
-bool IsFolder(const std::string& path) {
-  const uint32_t attributes = platform::GetFileAttributes(path);
-  return attributes != platform::kInvalidAttributes && (attributes & platform::kAttrDirectory);
-}
-
 // Sizes count as 32-bit signed values: files of 2 GiB or more lie outside the supported range.
 int64_t SizeOf(const platform::FindEntry& entry) {
   return static_cast<int32_t>(static_cast<uint32_t>(entry.size));
@@ -45,7 +40,7 @@ int EmptyFolder(const std::string& path, int depth = 0) {
   if (path.empty()) {
     throw std::runtime_error("ASSERT FAILED:  Will not EmptyFolder without explicit path.");
   }
-  if (!IsFolder(path)) throw std::runtime_error("ASSERT FAILED:  Folder not Found");
+  if (!platform::FolderExists(path)) throw std::runtime_error("ASSERT FAILED:  Folder not Found");
   const std::string folder = util::AddBackslash(path);
   std::vector<platform::FindEntry> entries;
   if (depth > kMaxFolderDepth || !platform::FindFiles(folder + "*.*", &entries)) return 0;
@@ -127,7 +122,7 @@ bool TCDBurner::AddFile(const std::string& file_name) {
 bool TCDBurner::AddFolder(const std::string& folder) { return AddTree(folder, 0); }
 
 bool TCDBurner::AddTree(const std::string& folder, int depth) {
-  if (folder.empty() || !IsFolder(folder)) return false;
+  if (folder.empty() || !platform::FolderExists(folder)) return false;
   const std::string root = util::AddBackslash(folder);
   std::vector<platform::FindEntry> entries;
   if (depth > kMaxFolderDepth || !platform::FindFiles(root + "*.*", &entries)) return true;

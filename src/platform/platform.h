@@ -69,6 +69,16 @@ unsigned SetErrorMode(unsigned mode);
 uint32_t GetFileAttributes(const std::string& path);
 bool SetFileAttributes(const std::string& path, uint32_t attributes);
 
+// What GetFileAttributes says of a path: an existing folder, or an existing file.
+inline bool FolderExists(const std::string& path) {
+  const uint32_t attributes = GetFileAttributes(path);
+  return attributes != kInvalidAttributes && (attributes & kAttrDirectory);
+}
+inline bool FileExists(const std::string& path) {
+  const uint32_t attributes = GetFileAttributes(path);
+  return attributes != kInvalidAttributes && !(attributes & kAttrDirectory);
+}
+
 // FindFirstFileA/FindNextFileA over a pattern ("C:\Charts\*.cht"), every kind of entry included
 // (hidden and system ones too, and "." and ".." below a drive root, as Windows lists them).
 // Wildcards "*" and "?" match without regard to case. False when the folder cannot be listed or

@@ -9,11 +9,6 @@ namespace {
 
 constexpr size_t kShortTextLength = 255;
 
-bool FolderExists(const std::string& folder) {
-  uint32_t attributes = platform::GetFileAttributes(folder);
-  return attributes != platform::kInvalidAttributes && (attributes & platform::kAttrDirectory);
-}
-
 // MakeFolderPath keeps bytes of 0x80 and above (the letters of non-English folder names, in
 // UTF-8) and drops only the control characters; then trims blanks as CleanText does.
 std::string CleanPathText(const std::string& text) {
@@ -49,12 +44,11 @@ std::string GetWindowsDir() { return platform::GetWindowsDirectory(); }
 bool FileExistsChecked(const std::string& name) {
   std::string short_name = name.substr(0, kShortTextLength);
   if (KeepAlphaNum(short_name).empty()) return false;
-  uint32_t attributes = platform::GetFileAttributes(short_name);
-  return attributes != platform::kInvalidAttributes && !(attributes & platform::kAttrDirectory);
+  return platform::FileExists(short_name);
 }
 
 void MakeFolder(const std::string& folder) {
-  if (!FolderExists(folder)) platform::CreateDirectory(folder);
+  if (!platform::FolderExists(folder)) platform::CreateDirectory(folder);
 }
 
 void MakeFolderPath(const std::string& path) {

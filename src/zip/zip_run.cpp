@@ -28,11 +28,6 @@ const char kMultipleDiskRefusal[] =
     "Cannot Add, Delete or Extract from a multiple disk Zip file...\nMerge this Zip file onto the "
     "hard disk before retrying.";
 
-bool FolderExists(const std::string& folder) {
-  const uint32_t attributes = platform::GetFileAttributes(folder);
-  return attributes != platform::kInvalidAttributes && (attributes & platform::kAttrDirectory);
-}
-
 void MakeCurrent(const std::string& folder) {
   if (!platform::SetCurrentDirectory(folder)) {
     throw InOutError("Unable to make \"" + folder + "\" the current folder.");
@@ -118,7 +113,7 @@ int TZip::AddRun() {
   zipdll::ZipDllExecFunction exec = LoadZipDll(DllDirectory);
   const std::string root = AddBaseDir.empty() ? std::string() : util::AddBackslash(AddBaseDir);
   Cancelled = false;
-  if (!AddBaseDir.empty() && FolderExists(AddBaseDir)) MakeCurrent(AddBaseDir);
+  if (!AddBaseDir.empty() && platform::FolderExists(AddBaseDir)) MakeCurrent(AddBaseDir);
 
   const bool has_password = !Password.empty();
   const bool recurse = AddOptions & 0x04;
@@ -183,7 +178,7 @@ int TZip::Extract() {
     Refuse(kMultipleDiskRefusal);
     return 0;
   }
-  if (!ExtrBaseDir.empty() && !FolderExists(ExtrBaseDir)) {
+  if (!ExtrBaseDir.empty() && !platform::FolderExists(ExtrBaseDir)) {
     Refuse("Unable to extract files to:\n\"" + ExtrBaseDir + "\"\nThis folder does not exist.");
     return 0;
   }

@@ -28,11 +28,6 @@ std::string FileNamePart(const std::string& name) {
   return split == std::string::npos ? path : path.substr(split + 1);
 }
 
-bool IsFolderPath(const std::string& path) {
-  const uint32_t attributes = platform::GetFileAttributes(path);
-  return attributes != platform::kInvalidAttributes && (attributes & platform::kAttrDirectory);
-}
-
 // A work file beside the target; deleted unless it was moved into place.
 class WorkFile {
  public:
@@ -82,7 +77,7 @@ void Extractor::Run() {
   // A drive root keeps its backslash ("C:\"); any other folder is asked for without it.
   std::string folder = options_.target_folder;
   if (folder.size() > 3) folder.pop_back();
-  if (!options_.test_only && (folder.empty() || !IsFolderPath(folder))) {
+  if (!options_.test_only && (folder.empty() || !platform::FolderExists(folder))) {
     reporter_->Message("The target folder \"" + options_.target_folder + "\" does not exist.");
     return;
   }
@@ -313,11 +308,11 @@ void Extractor::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
 bool Extractor::CreateFolders(const std::string& relative) {
   for (size_t at = relative.find('\\'); at != std::string::npos; at = relative.find('\\', at + 1)) {
     const std::string path = options_.target_folder + relative.substr(0, at);
-    if (!IsFolderPath(path) && !platform::CreateDirectory(path)) return false;
+    if (!platform::FolderExists(path) && !platform::CreateDirectory(path)) return false;
   }
   const std::string whole = options_.target_folder + relative;
   if (!relative.empty() && relative.back() != '\\') {
-    return IsFolderPath(whole) || platform::CreateDirectory(whole);
+    return platform::FolderExists(whole) || platform::CreateDirectory(whole);
   }
   return true;
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "sample_installation.h"
+#include "util/text.h"
 #include "win32_driver.h"
 
 // After windows.h, which the driver brings in.
@@ -36,11 +37,6 @@ constexpr int kStepTimeoutMs = 15000;
 constexpr char kMainCaption[] = "Ridideduvure 4.0";
 constexpr char kShellFolders[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-
-std::string AddBackslash(std::string folder) {
-  if (!folder.empty() && folder.back() != '\\') folder += '\\';
-  return folder;
-}
 
 std::string DocumentsFolder() {
   char path[MAX_PATH] = {};
@@ -236,11 +232,11 @@ TEST_F(Win32RoundTripTest, BackupAndRestoreThroughTheWindowGiveBackEveryFile) {
   char temp[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, temp);
   const std::string work =
-      AddBackslash(temp) + "rd-round-trip-" + std::to_string(GetCurrentProcessId()) + "\\";
+      util::AddBackslash(temp) + "rd-round-trip-" + std::to_string(GetCurrentProcessId()) + "\\";
   const std::string windows_folder = [] {
     char folder[MAX_PATH] = {};
     GetWindowsDirectoryA(folder, MAX_PATH);
-    return AddBackslash(folder);
+    return util::AddBackslash(folder);
   }();
   for (int version = 4; version <= 9; ++version) {
     const std::string settings = windows_folder + "Halvane" + std::to_string(version) + ".INI";
@@ -253,7 +249,7 @@ TEST_F(Win32RoundTripTest, BackupAndRestoreThroughTheWindowGiveBackEveryFile) {
   if (RunsUnderWine()) {
     ASSERT_TRUE(fs::create_directories(work + "Documents"));
     redirected.emplace(work + "Documents");
-    ASSERT_EQ(AddBackslash(DocumentsFolder()), work + "Documents\\")
+    ASSERT_EQ(util::AddBackslash(DocumentsFolder()), work + "Documents\\")
         << "the documents folder could not be pointed at the test's own folder";
   }
 
@@ -324,7 +320,7 @@ TEST_F(Win32RoundTripTest, BackupAndRestoreThroughTheWindowGiveBackEveryFile) {
     ASSERT_TRUE(WaitUntil([&] { return IsChecked(main.user_data_box); }, kStepTimeoutMs));
     TypeText(main.source, backup);
     // Auto stays on: the destination is the user-files folder.
-    EXPECT_EQ(AddBackslash(TextOf(main.destination)), user_files);
+    EXPECT_EQ(util::AddBackslash(TextOf(main.destination)), user_files);
     ASSERT_TRUE(RunCommand(program, main, main.restore_button))
         << "no \"Finished.\"; the status line says \"" << TextOf(main.status) << "\"";
     ASSERT_NO_FATAL_FAILURE(Exit(program, main));

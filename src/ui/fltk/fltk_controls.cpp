@@ -90,9 +90,9 @@ void FltkCheckBox::SetChecked(bool checked) { button_->value(checked ? 1 : 0); }
 bool FltkCheckBox::Checked() const { return button_->value() != 0; }
 
 FltkRadioGroup::FltkRadioGroup(const std::string& caption, const std::vector<std::string>& items,
-                               Bounds bounds)
-    : group_(new Fl_Group(bounds.left, bounds.top, bounds.width, bounds.height)) {
-  widget_ = group_;
+                               Bounds bounds) {
+  auto* group = new Fl_Group(bounds.left, bounds.top, bounds.width, bounds.height);
+  widget_ = group;
   const std::string label = EscapeLabel(caption);
   fl_font(FL_HELVETICA, kFontSize);
   const int caption_height = fl_height();
@@ -120,7 +120,7 @@ FltkRadioGroup::FltkRadioGroup(const std::string& caption, const std::vector<std
     button->callback(&FltkRadioGroup::ItemCallback, this);
     buttons_.push_back(button);
   }
-  group_->end();
+  group->end();
 }
 
 void FltkRadioGroup::SetItemIndex(int index) {
@@ -145,9 +145,9 @@ void FltkRadioGroup::ItemCallback(Fl_Widget*, void* data) {
   RunHandler(group->on_click);
 }
 
-FltkDirectoryEdit::FltkDirectoryEdit(const std::string& text, Bounds bounds)
-    : group_(new Fl_Group(bounds.left, bounds.top, bounds.width, bounds.height)) {
-  widget_ = group_;
+FltkDirectoryEdit::FltkDirectoryEdit(const std::string& text, Bounds bounds) {
+  auto* group = new Fl_Group(bounds.left, bounds.top, bounds.width, bounds.height);
+  widget_ = group;
   const int button_width = std::min(bounds.height, bounds.width / 2);
   input_ = new Fl_Input(bounds.left, bounds.top, bounds.width - button_width, bounds.height);
   input_->textsize(kFontSize);
@@ -166,8 +166,8 @@ FltkDirectoryEdit::FltkDirectoryEdit(const std::string& text, Bounds bounds)
         RunHandler([edit] { edit->PickFolder(); });
       },
       this);
-  group_->end();
-  group_->resizable(input_);
+  group->end();
+  group->resizable(input_);
 }
 
 void FltkDirectoryEdit::SetText(const std::string& text) {

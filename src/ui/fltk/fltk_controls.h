@@ -12,7 +12,6 @@
 class Fl_Box;
 class Fl_Button;
 class Fl_Check_Button;
-class Fl_Group;
 class Fl_Input;
 class Fl_Progress;
 class Fl_Round_Button;
@@ -101,7 +100,6 @@ class FltkRadioGroup : public FltkControl<RadioGroup> {
  private:
   static void ItemCallback(Fl_Widget* widget, void* data);
 
-  Fl_Group* group_;
   std::vector<Fl_Round_Button*> buttons_;
   int reported_index_ = -1;  // the selection the last on_click (or SetItemIndex) saw
 };
@@ -118,7 +116,6 @@ class FltkDirectoryEdit : public FltkControl<DirectoryEdit> {
   void PickFolder();
 
  private:
-  Fl_Group* group_;
   Fl_Input* input_;
   Fl_Button* picker_;
 };

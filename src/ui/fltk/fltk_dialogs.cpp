@@ -154,11 +154,12 @@ int RunMessageBox(const std::string& text, const std::string& caption, unsigned 
   window.on_escape = [&, escape = EscapeAnswer(choices)] { answer = escape; };
   CentreOnWorkArea(window);
 
-  window.set_modal();
-  window.show();
-  if (default_button) default_button->take_focus();
-  while (answer == 0 && window.shown()) WaitForEvents();
-  window.hide();
+  RunModal(
+      window,
+      [&] {
+        if (default_button) default_button->take_focus();
+      },
+      [&] { return answer != 0; });
   return answer != 0 ? answer : EscapeAnswer(choices);
 }
 
@@ -201,16 +202,15 @@ std::optional<std::string> RunInputBox(const std::string& caption, const std::st
   window.on_escape = [&] { outcome = Outcome::kCancel; };
   CentreOnWorkArea(window);
 
-  window.set_modal();
-  window.show();
-  input->take_focus();
-  input->position(input->size(), 0);  // all selected: typing replaces the default
-  while (outcome == Outcome::kPending && window.shown()) WaitForEvents();
-  // Read before the window and its field go.
-  std::optional<std::string> answer;
-  if (outcome == Outcome::kOk) answer = std::string(input->value());
-  window.hide();
-  return answer;
+  RunModal(
+      window,
+      [&] {
+        input->take_focus();
+        input->position(input->size(), 0);  // all selected: typing replaces the default
+      },
+      [&] { return outcome != Outcome::kPending; });
+  if (outcome != Outcome::kOk) return std::nullopt;
+  return std::string(input->value());
 }
 
 }  // namespace ui::fltk

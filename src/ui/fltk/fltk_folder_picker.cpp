@@ -38,11 +38,6 @@ const char* DriveKind(unsigned type) {
   }
 }
 
-bool IsFolder(const std::string& path) {
-  const uint32_t attributes = platform::GetFileAttributes(path);
-  return attributes != platform::kInvalidAttributes && (attributes & platform::kAttrDirectory);
-}
-
 // "C:\A\B\" -> "C:\A\"; a root stays as it is.
 std::string ParentFolder(const std::string& folder) {
   if (folder.size() <= 3) return folder;
@@ -101,8 +96,8 @@ FolderPickerDialog::FolderPickerDialog(const std::string& start)
   if (IsDrivePath(start)) {
     folder = util::AddBackslash(start);
     folder[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(folder[0])));
-    while (!IsFolder(folder) && folder.size() > 3) folder = ParentFolder(folder);
-    if (!IsFolder(folder)) folder.clear();
+    while (!platform::FolderExists(folder) && folder.size() > 3) folder = ParentFolder(folder);
+    if (!platform::FolderExists(folder)) folder.clear();
   }
   if (folder.empty() && !drives_.empty()) {
     folder = std::find(drives_.begin(), drives_.end(), "C:\\") != drives_.end() ? "C:\\"
@@ -175,11 +170,8 @@ void FolderPickerDialog::Cancel() { outcome_ = Outcome::kCancel; }
 std::optional<std::string> FolderPickerDialog::Run() {
   outcome_ = Outcome::kPending;
   CentreOnWorkArea(*window_);
-  window_->set_modal();
-  window_->show();
-  list_->take_focus();
-  while (outcome_ == Outcome::kPending && window_->shown()) WaitForEvents();
-  window_->hide();
+  RunModal(
+      *window_, [this] { list_->take_focus(); }, [this] { return outcome_ != Outcome::kPending; });
   if (outcome_ != Outcome::kOk) return std::nullopt;
   return Chosen();
 }

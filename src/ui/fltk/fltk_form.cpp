@@ -4,6 +4,7 @@
 #include <FL/Fl_Button.H>
 
 #include <algorithm>
+#include <utility>
 
 #include "ui/fltk/fltk_window.h"
 
@@ -29,49 +30,46 @@ FltkForm::~FltkForm() {
   window_.reset();
 }
 
-template <class Control>
-Control& FltkForm::Keep(const std::string& name, std::unique_ptr<Control> control) {
+template <class Control, class... Arguments>
+Control& FltkForm::Keep(const std::string& name, Arguments&&... arguments) {
+  // The control's widgets go into this window.
+  window_->begin();
+  auto control = std::make_unique<Control>(std::forward<Arguments>(arguments)...);
+  window_->end();
   Control& kept = *control;
   controls_.emplace_back(name, std::move(control));
-  window_->end();
   return kept;
 }
 
 RadioGroup& FltkForm::AddRadioGroup(const std::string& name, const std::string& caption,
                                     const std::vector<std::string>& items, Bounds bounds) {
-  window_->begin();
-  return Keep(name, std::make_unique<FltkRadioGroup>(caption, items, bounds));
+  return Keep<FltkRadioGroup>(name, caption, items, bounds);
 }
 
 CheckBox& FltkForm::AddCheckBox(const std::string& name, const std::string& caption,
                                 Bounds bounds) {
-  window_->begin();
-  return Keep(name, std::make_unique<FltkCheckBox>(caption, bounds));
+  return Keep<FltkCheckBox>(name, caption, bounds);
 }
 
 Label& FltkForm::AddLabel(const std::string& name, const std::string& caption, int left, int top,
                           int font_pixels, const std::string& font_face) {
-  window_->begin();
-  return Keep(name, std::make_unique<FltkLabel>(caption, left, top, font_pixels, font_face));
+  return Keep<FltkLabel>(name, caption, left, top, font_pixels, font_face);
 }
 
 DirectoryEdit& FltkForm::AddDirectoryEdit(const std::string& name, const std::string& text,
                                           Bounds bounds) {
-  window_->begin();
-  return Keep(name, std::make_unique<FltkDirectoryEdit>(text, bounds));
+  return Keep<FltkDirectoryEdit>(name, text, bounds);
 }
 
 Button& FltkForm::AddButton(const std::string& name, const std::string& caption, Bounds bounds,
                             ButtonRole role) {
-  window_->begin();
-  FltkButton& button = Keep(name, std::make_unique<FltkButton>(caption, bounds, role));
+  FltkButton& button = Keep<FltkButton>(name, caption, bounds, role);
   buttons_.push_back(&button);
   return button;
 }
 
 ProgressBar& FltkForm::AddProgressBar(const std::string& name, Bounds bounds) {
-  window_->begin();
-  return Keep(name, std::make_unique<FltkProgressBar>(bounds));
+  return Keep<FltkProgressBar>(name, bounds);
 }
 
 void FltkForm::Show() {

@@ -52,8 +52,9 @@ class FltkForm : public Form {
   std::function<void()> on_destroyed;
 
  private:
-  template <class Control>
-  Control& Keep(const std::string& name, std::unique_ptr<Control> control);
+  // Makes a control in this window and keeps it under its name.
+  template <class Control, class... Arguments>
+  Control& Keep(const std::string& name, Arguments&&... arguments);
   // Enter and Escape: the focused push button, else the first shown, enabled button of the role.
   void PressButtonOfRole(ButtonRole role);
 

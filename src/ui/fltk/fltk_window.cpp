@@ -84,10 +84,12 @@ void CentreOnWorkArea(Fl_Window& window) {
 
 void WaitForEvents() { Fl::wait(0.1); }
 
-void RunModal(Fl_Window& window, const bool& done) {
+void RunModal(Fl_Window& window, const std::function<void()>& on_shown,
+              const std::function<bool()>& done) {
   window.set_modal();
   window.show();
-  while (!done && window.shown()) WaitForEvents();
+  if (on_shown) on_shown();
+  while (!done() && window.shown()) WaitForEvents();
   window.hide();
 }
 

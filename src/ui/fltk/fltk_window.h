@@ -57,8 +57,9 @@ void CentreOnWorkArea(Fl_Window& window);
 // without a limit would miss a change made there until the next window event.
 void WaitForEvents();
 
-// Shows the window modal to the application and lets events run until done is set or the window
-// is hidden; hides it afterwards.
-void RunModal(Fl_Window& window, const bool& done);
+// Shows the window modal to the application, runs on_shown (to give a control the focus), and
+// lets events run until done() or the window is hidden; hides it afterwards.
+void RunModal(Fl_Window& window, const std::function<void()>& on_shown,
+              const std::function<bool()>& done);
 
 }  // namespace ui::fltk
