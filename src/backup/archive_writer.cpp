@@ -1,14 +1,50 @@
 // WriteArchive: one archive of FoundFiles, written so that the user never loses the last good
-// backup. The new archive is made under a temporary name beside the old one and takes its name
-// only once it is complete; a failed or cancelled run leaves the old archive as it was.
+// backup. The new archive is made under a temporary name beside the old one, read back and
+// checked entry by entry, and takes the old one's name only then; a failed, cancelled or damaged
+// run leaves the old archive as it was.
+#include <cctype>
+#include <map>
+#include <set>
+
 #include "app/file_maint.h"
 #include "platform/platform.h"
 #include "util/files.h"
+#include "util/wildcard.h"
 #include "zip/progress_form.h"
 #include "zip/tzip.h"
 
 namespace app {
 namespace {
+
+// The work files a run makes in the backup folder, by GetTempFileName: the new archive until it
+// is checked, and the adding library's own copy while it writes.
+constexpr const char* kWorkFilePrefixes[] = {"rdb", "zip"};
+
+// "rdb1A2F.TMP": a prefix above, one to four hex digits, ".TMP", as GetTempFileName names them.
+bool IsWorkFileName(const std::string& name) {
+  if (name.size() < 8 || name.size() > 11) return false;
+  if (!util::EqualNoCase(name.substr(name.size() - 4), ".TMP")) return false;
+  bool ours = false;
+  for (const char* prefix : kWorkFilePrefixes)
+    ours = ours || util::EqualNoCase(name.substr(0, 3), prefix);
+  if (!ours) return false;
+  for (size_t i = 3; i < name.size() - 4; ++i) {
+    if (!std::isxdigit(static_cast<unsigned char>(name[i]))) return false;
+  }
+  return true;
+}
+
+// A run that was killed or crashed leaves its work files behind, as large as the archive; on a
+// stick repeated runs would fill it. Those that no process has open are removed.
+void RemoveLeftWorkFiles(const std::string& folder) {
+  std::vector<platform::FindEntry> entries;
+  if (!platform::FindFiles(util::AddBackslash(folder) + "*.TMP", &entries)) return;
+  for (const platform::FindEntry& entry : entries) {
+    if (entry.attributes & platform::kAttrDirectory) continue;
+    if (IsWorkFileName(entry.name))
+      platform::DeleteUnusedFile(util::AddBackslash(folder) + entry.name);
+  }
+}
 
 // Until committed, closes the component and deletes the temporary archive: on a failure, a
 // cancel, or an error that leaves the command.
@@ -34,7 +70,7 @@ class TemporaryArchive {
 
 // A fresh name in folder for the new archive, not yet existing (the component creates the file).
 std::string TemporaryName(const std::string& folder, const std::string& archive) {
-  std::string name = platform::GetTempFileName(folder, "rdb");
+  std::string name = platform::GetTempFileName(folder, kWorkFilePrefixes[0]);
   // No unique name to be had (a folder that cannot be written): this one fails in the same way,
   // with the component's own message.
   if (name.empty()) name = archive + ".tmp";
@@ -51,31 +87,225 @@ std::string Renamed(std::string message, const std::string& from, const std::str
   return message;
 }
 
-// Restores a component event handler when the run leaves, however it leaves.
-class EndOfBatchWatch {
+// What the library says during one run of the component: the files it began, those it then
+// skipped, why, and whether it reached the end of the batch. The component's own handlers are
+// put back when the watch ends, however the run ends.
+class RunWatch {
  public:
-  EndOfBatchWatch(zip::TZip& zip, bool* ended) : zip_(zip), saved_(zip.OnZEDEndBatchEvent) {
-    zip_.OnZEDEndBatchEvent = [this, ended](zip::TZip& sender, int skipped, int count, int bytes) {
-      *ended = true;
-      if (saved_) saved_(sender, skipped, count, bytes);
+  explicit RunWatch(zip::TZip& zip)
+      : zip_(zip),
+        begin_(zip.OnZEDBeginFileEvent),
+        skipped_(zip.OnZEDSkippedEvent),
+        message_(zip.OnZEDMessageEvent),
+        end_(zip.OnZEDEndBatchEvent) {
+    zip_.OnZEDBeginFileEvent = [this](zip::TZip& sender, const std::string& name, int size,
+                                      int count, int bytes) {
+      begun_.push_back(name);
+      if (begin_) begin_(sender, name, size, count, bytes);
+    };
+    // The library explains each skip in a message just before it; any other message says why
+    // the run failed.
+    zip_.OnZEDMessageEvent = [this](zip::TZip& sender, const std::string& text) {
+      if (!pending_message_.empty()) failure_ = pending_message_;
+      pending_message_ = text;
+      if (message_) message_(sender, text);
+    };
+    zip_.OnZEDSkippedEvent = [this](zip::TZip& sender, const std::string& what, int reason) {
+      skips_.push_back({what, pending_message_});
+      pending_message_.clear();
+      if (skipped_) skipped_(sender, what, reason);
+    };
+    zip_.OnZEDEndBatchEvent = [this](zip::TZip& sender, int skipped, int count, int bytes) {
+      ended_ = true;
+      if (end_) end_(sender, skipped, count, bytes);
     };
   }
-  ~EndOfBatchWatch() { zip_.OnZEDEndBatchEvent = saved_; }
-  EndOfBatchWatch(const EndOfBatchWatch&) = delete;
-  EndOfBatchWatch& operator=(const EndOfBatchWatch&) = delete;
+  ~RunWatch() {
+    zip_.OnZEDBeginFileEvent = begin_;
+    zip_.OnZEDSkippedEvent = skipped_;
+    zip_.OnZEDMessageEvent = message_;
+    zip_.OnZEDEndBatchEvent = end_;
+  }
+  RunWatch(const RunWatch&) = delete;
+  RunWatch& operator=(const RunWatch&) = delete;
+
+  struct Skip {
+    std::string what;
+    std::string why;
+  };
+
+  bool ended() const { return ended_; }
+  const std::vector<Skip>& skips() const { return skips_; }
+  // The last message that was not the reason for a skip.
+  std::string failure() const { return pending_message_.empty() ? failure_ : pending_message_; }
+
+  // The files begun, less those skipped after they were begun.
+  std::vector<std::string> Added() const {
+    std::multiset<std::string> dropped;
+    for (const Skip& skip : skips_) dropped.insert(skip.what);
+    std::vector<std::string> added;
+    for (const std::string& name : begun_) {
+      const auto found = dropped.find(name);
+      if (found != dropped.end()) {
+        dropped.erase(found);
+      } else {
+        added.push_back(name);
+      }
+    }
+    return added;
+  }
 
  private:
   zip::TZip& zip_;
-  zip::TZEDEndBatchEvent saved_;
+  zip::TZEDBeginFileEvent begin_;
+  zip::TZEDSkippedEvent skipped_;
+  zip::TZEDMessageEvent message_;
+  zip::TZEDEndBatchEvent end_;
+  std::vector<std::string> begun_;
+  std::vector<Skip> skips_;
+  std::string pending_message_;
+  std::string failure_;
+  bool ended_ = false;
 };
+
+// Puts the component's extraction settings back after the check borrowed it.
+class ExtractionSettings {
+ public:
+  explicit ExtractionSettings(zip::TZip& zip)
+      : zip_(zip),
+        options_(zip.ExtrOptions),
+        folder_(zip.ExtrBaseDir),
+        caption_(zip::ProgressCaption) {}
+  ~ExtractionSettings() {
+    zip_.ExtrOptions = options_;
+    zip_.ExtrBaseDir = folder_;
+    zip::ProgressCaption = caption_;
+  }
+  ExtractionSettings(const ExtractionSettings&) = delete;
+  ExtractionSettings& operator=(const ExtractionSettings&) = delete;
+
+ private:
+  zip::TZip& zip_;
+  uint8_t options_;
+  std::string folder_;
+  std::string caption_;
+};
+
+std::string Upper(const std::string& text) { return util::UpperText(text); }
+
+// The stored name ("Src\Smith.cht") is the added path ("C:\Src\Smith.cht") or its tail.
+bool NamesFile(const std::string& stored, const std::string& path) {
+  if (stored.size() > path.size()) return false;
+  if (stored.size() < path.size() && path[path.size() - stored.size() - 1] != '\\') return false;
+  // The library names the file as it was listed, which may differ in case from what is stored.
+  return util::EqualNoCase(std::string_view(path).substr(path.size() - stored.size()), stored);
+}
+
+// The first added file that no entry of the archive names, or empty when each is named once.
+std::string Unmatched(const std::vector<std::string>& stored_files,
+                      const std::vector<std::string>& added) {
+  // Entries by their last element, so each added path is held against a few candidates.
+  std::multimap<std::string, const std::string*> by_name;
+  for (const std::string& stored : stored_files) {
+    by_name.emplace(Upper(stored.substr(stored.find_last_of('\\') + 1)), &stored);
+  }
+  for (const std::string& path : added) {
+    const auto [first, last] =
+        by_name.equal_range(Upper(path.substr(path.find_last_of("\\:") + 1)));
+    auto match = first;
+    while (match != last && !NamesFile(*match->second, path)) ++match;
+    if (match == last) return path;
+    by_name.erase(match);
+  }
+  return std::string();
+}
+
+// Why the library skipped something, without the name it begins with: it says 'Skipped "x": why.'
+// or 'Skipped x: why'.
+std::string Reason(const RunWatch::Skip& skip, const std::string& otherwise) {
+  std::string why = skip.why;
+  for (const std::string& lead :
+       {"Skipped \"" + skip.what + "\": ", "Skipped " + skip.what + ": "}) {
+    if (why.rfind(lead, 0) == 0) {
+      why.erase(0, lead.size());
+      break;
+    }
+  }
+  while (!why.empty() && why.back() == '.') why.pop_back();
+  return why.empty() ? otherwise : "(" + why + ")";
+}
+
+enum class Check { kSound, kCancelled, kFaulty };
+
+// Reads the new archive back with the extracting library in test mode: every entry's data must
+// match its CRC, and its files must be those the adding library said it added, as many as its
+// result. *problem says what is wrong, for the user.
+Check CheckArchive(zip::TZip& zip, const std::string& path, const std::vector<std::string>& added,
+                   int count, bool compare_names, std::string* problem) {
+  try {
+    zip.ZipFileName(path);
+  } catch (const zip::ZipException& error) {
+    *problem = std::string("its directory cannot be read (") + error.what() + ")";
+    return Check::kFaulty;
+  }
+  std::vector<std::string> stored_files;
+  for (const zip::TFileInfo& info : zip.Contents) {
+    if (!info.FileName.empty() && info.FileName.back() != '\\')
+      stored_files.push_back(info.FileName);
+  }
+  if (stored_files.size() != static_cast<size_t>(count) ||
+      added.size() != static_cast<size_t>(count)) {
+    *problem = "it holds " + std::to_string(stored_files.size()) + " files where " +
+               std::to_string(count) + " were added";
+    return Check::kFaulty;
+  }
+  if (compare_names) {
+    const std::string missing = Unmatched(stored_files, added);
+    if (!missing.empty()) {
+      *problem = "no entry holds " + missing;
+      return Check::kFaulty;
+    }
+  }
+  if (count == 0) return Check::kSound;
+
+  const ExtractionSettings saved(zip);
+  zip.ExtrOptions = 0x04;  // test only: nothing is written
+  zip.ExtrBaseDir.clear();
+  zip.FileSpecs.clear();
+  zip::ProgressCaption = "Verifying the backup.";
+  const RunWatch watch(zip);
+  const int tested = zip.Extract();
+  if (zip.Cancelled) return Check::kCancelled;
+  if (!watch.skips().empty()) {
+    const RunWatch::Skip& skip = watch.skips().front();
+    *problem = "\"" + skip.what + "\" " + Reason(skip, "cannot be read back");
+    return Check::kFaulty;
+  }
+  if (tested != count) {
+    *problem = watch.failure().empty() ? "only " + std::to_string(tested) + " of its " +
+                                             std::to_string(count) + " files read back"
+                                       : watch.failure();
+    return Check::kFaulty;
+  }
+  return Check::kSound;
+}
 
 }  // namespace
 
 bool TFileMaint::WriteArchive(const std::string& target_folder, const std::string& file_name,
                               const std::string& comment, const std::string& caption, int options) {
   util::MakeFolderPath(target_folder);
+  RemoveLeftWorkFiles(target_folder);
   const std::string archive = util::AddBackslash(target_folder) + file_name;
   TemporaryArchive temporary(*Zip1, TemporaryName(util::AddBackslash(target_folder), archive));
+  const auto fail = [&](const std::string& what) {
+    Zip1->ZipFileName("");
+    const bool kept = util::FileExistsChecked(archive);
+    ReportMessage(Renamed(what, temporary.path(), archive) + " " +
+                  (kept ? "An earlier backup there has been left as it was."
+                        : "No backup has been made there."));
+    return false;
+  };
   try {
     Zip1->ZipFileName(temporary.path());
   } catch (const zip::ZipException& error) {
@@ -90,23 +320,49 @@ bool TFileMaint::WriteArchive(const std::string& target_folder, const std::strin
   if (FoundFiles) {
     Zip1->FileSpecs.insert(Zip1->FileSpecs.end(), FoundFiles->begin(), FoundFiles->end());
   }
-  // The library reports the end of a batch only once the archive is written whole; without it a
-  // run that did not fail loudly (a full disk) still failed.
-  bool batch_ended = false;
+  int added = 0;
+  std::vector<std::string> added_files;
+  std::string failure;
+  bool ended = false;
   {
-    const EndOfBatchWatch watch(*Zip1, &batch_ended);
+    const RunWatch watch(*Zip1);
     Zip1->Cancelled = false;
-    Zip1->Add();
+    added = Zip1->Add();
+    added_files = watch.Added();
+    ended = watch.ended();
+    failure = watch.failure();
+    if (failure.empty() && !watch.skips().empty()) {
+      const RunWatch::Skip& first = watch.skips().front();
+      failure = "none of the files to back up could be read; the first, " + first.what + ", " +
+                Reason(first, "was not found");
+    }
   }
   if (Zip1->Cancelled) return false;
   // With nothing to add the component says so itself and leaves the empty archive with its
-  // comment, which is a complete backup of nothing.
-  const bool complete = (specs == 0 || batch_ended) && util::FileExistsChecked(temporary.path());
+  // comment, which is a complete backup of nothing. Files to add of which none went in (a source
+  // drive unplugged after the search) are a failed backup, not an empty one.
+  if (specs > 0) {
+    if (added <= 0 || !ended) {
+      return fail("The backup could not be written to " + archive +
+                  (failure.empty() ? std::string() : " (" + failure + ")") + ".");
+    }
+    std::string problem;
+    switch (
+        CheckArchive(*Zip1, temporary.path(), added_files, added, !(options & 0x80), &problem)) {
+      case Check::kSound:
+        break;
+      case Check::kCancelled:
+        return false;
+      case Check::kFaulty:
+        return fail("The backup written to " + archive +
+                    " did not read back correctly: " + problem + ".");
+    }
+  } else if (!util::FileExistsChecked(temporary.path())) {
+    return fail("The backup could not be written to " + archive + ".");
+  }
   Zip1->ZipFileName("");
-  if (!complete || !platform::MoveFileReplacing(temporary.path(), archive)) {
-    ReportMessage("The backup could not be written to " + archive +
-                  ". An earlier backup there has been left as it was.");
-    return false;
+  if (!platform::MoveFileReplacing(temporary.path(), archive)) {
+    return fail("The backup could not be written to " + archive + ".");
   }
   temporary.Commit();
   Zip1->ZipFileName(archive);

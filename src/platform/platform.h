@@ -95,6 +95,10 @@ bool CreateDirectory(const std::string& path);
 bool RemoveDirectory(const std::string& path);
 bool DeleteFile(const std::string& path);
 
+// Deletes a file that no process has open; false when it is in use, read-only or not there.
+// For work files that a killed run left behind: a running program's own are kept.
+bool DeleteUnusedFile(const std::string& path);
+
 // CopyFileA: copies contents, attributes and last-write time. With fail_if_exists false an existing
 // destination is replaced, unless it is read-only: then the copy is refused and it stays as it is.
 bool CopyFile(const std::string& source, const std::string& destination, bool fail_if_exists);

@@ -9,6 +9,9 @@ namespace app {
 void TFileMaint::StoreChartFolderSetting() {
   if (!util::FileExistsChecked(SettingsPath)) return;
   util::IniFile settings(SettingsPath);
+  // A settings file held by another program or failing to read is left as it is: written back,
+  // it would hold this one key and lose every other setting of the user.
+  if (!settings.Readable()) return;
   // The user-files layout keeps charts in a "Charts" folder of their own; older versions keep
   // them in the user-data folder itself.
   const std::string chart_folder =

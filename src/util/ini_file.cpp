@@ -17,7 +17,11 @@ std::string Trim(const std::string& text) {
 
 IniFile::IniFile(std::string path) : path_(std::move(path)) {
   std::string text;
-  if (platform::ReadWholeFile(path_, &text)) Parse(text);
+  if (platform::ReadWholeFile(path_, &text)) {
+    Parse(text);
+  } else if (platform::GetFileAttributes(path_) != platform::kInvalidAttributes) {
+    readable_ = false;
+  }
 }
 
 IniFile IniFile::FromText(std::string path, const std::string& text) {
@@ -128,6 +132,8 @@ std::string IniFile::ToText() const {
   return text;
 }
 
-bool IniFile::UpdateFile() const { return platform::WriteWholeFileSafely(path_, ToText()); }
+bool IniFile::UpdateFile() const {
+  return readable_ && platform::WriteWholeFileSafely(path_, ToText());
+}
 
 }  // namespace util

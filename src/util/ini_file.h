@@ -14,7 +14,9 @@ namespace util {
 
 class IniFile {
  public:
-  // Loads path; a file that cannot be read gives an empty IniFile that still writes to path.
+  // Loads path. A file that does not exist gives an empty IniFile that writes a new file; one that
+  // exists but cannot be read whole (a sharing violation, a read error) gives an empty IniFile
+  // that refuses to write, since writing it would replace every setting of the user.
   explicit IniFile(std::string path);
 
   // Parses text as the contents of a settings file (for files read by other means).
@@ -35,7 +37,11 @@ class IniFile {
   // The file as it would be written.
   std::string ToText() const;
 
-  // Writes the file back to path; false when it could not be replaced (the old file then stands).
+  // False when the file exists but could not be read: it is then never written.
+  bool Readable() const { return readable_; }
+
+  // Writes the file back to path; false when it could not be replaced (the old file then stands)
+  // or was not readable.
   bool UpdateFile() const;
 
  private:
@@ -59,6 +65,7 @@ class IniFile {
   std::vector<Section> sections_;
   bool crlf_ = true;       // the file's own line ending: CR LF, or LF alone
   bool utf8_bom_ = false;  // the file began with a UTF-8 byte order mark
+  bool readable_ = true;
 };
 
 }  // namespace util

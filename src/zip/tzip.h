@@ -90,6 +90,11 @@ using TProgressEvent =
     std::function<void(TZip& sender, const std::string& filename, int bytes_done, int total_bytes)>;
 using TZEDEndBatchEvent =
     std::function<void(TZip& sender, int skipped_count, int batch_count, int total_bytes_in_batch)>;
+// What the library skipped (a file, an entry or a file spec, as the library names it; may be
+// empty) and its reason code.
+using TZEDSkippedEvent = std::function<void(TZip& sender, const std::string& what, int reason)>;
+// A message of the library: why a file was skipped, or why the run failed.
+using TZEDMessageEvent = std::function<void(TZip& sender, const std::string& text)>;
 
 class TProgressForm;
 
@@ -155,6 +160,8 @@ class TZip {
   TZEDBeginFileEvent OnZEDBeginFileEvent;
   TProgressEvent OnZEDProgressEvent;
   TZEDEndBatchEvent OnZEDEndBatchEvent;
+  TZEDSkippedEvent OnZEDSkippedEvent;
+  TZEDMessageEvent OnZEDMessageEvent;
   TProgressEvent OnMergeProgress;  // kept for the caller; the component never fires it
   TProgressEvent OnSpanProgress;   // kept for the caller; the component never fires it
   TNotifyEvent OnContentsChanged;

@@ -72,6 +72,7 @@ void TZip::OnCallbackAction(CallbackRecord& record) {
       if (progress_form_ && ShowProgressDialog) progress_form_->Hide();
       break;
     case zipdll::kActionMessage:
+      if (OnZEDMessageEvent) OnZEDMessageEvent(*this, RecordText(record));
       if (trace_file_ && record.text[0] != '\0') {
         const std::string line = RecordText(record) + "\r\n";
         trace_file_->Write(line.data(), line.size());
@@ -103,6 +104,9 @@ void TZip::OnCallbackAction(CallbackRecord& record) {
       break;
     case zipdll::kActionSkipped:
       ++SkippedCount;
+      if (OnZEDSkippedEvent) {
+        OnZEDSkippedEvent(*this, RecordText(record), static_cast<int>(record.value));
+      }
       break;
     default:
       break;

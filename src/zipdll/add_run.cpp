@@ -28,8 +28,8 @@ bool Reporter::Report(Action action, int64_t value, const std::string& text) {
   return callback_(&record) != -1;
 }
 
-bool Reporter::Skipped(SkipReason reason, const std::string& why) {
-  return Message(why) && Report(kActionSkipped, reason);
+bool Reporter::Skipped(SkipReason reason, const std::string& what, const std::string& why) {
+  return Message(why) && Report(kActionSkipped, reason, what);
 }
 
 namespace {
@@ -283,7 +283,7 @@ bool AddRun::StreamFile(ZipWriter& writer, const Planned& planned, const Central
   std::unique_ptr<platform::File> file = platform::File::Open(path, platform::File::Mode::kRead);
   uint64_t size = 0;
   if (!file || !file->Size(&size)) {
-    if (reporter_.Skipped(kSkipNotFound, "Skipped " + path + ": cannot open it")) return true;
+    if (reporter_.Skipped(kSkipNotFound, path, "Skipped " + path + ": cannot open it")) return true;
     *aborted = true;
     return false;
   }
@@ -302,7 +302,8 @@ bool AddRun::StreamFile(ZipWriter& writer, const Planned& planned, const Central
       if (IsOn(block_.trace) && !reporter_.Message("Added " + planned.source.name)) break;
       return true;
     case StreamResult::kUnreadable:
-      if (!reporter_.Skipped(kSkipNotFound, "Skipped " + path + ": it could not be read whole")) {
+      if (!reporter_.Skipped(kSkipNotFound, path,
+                             "Skipped " + path + ": it could not be read whole")) {
         break;
       }
       return true;
@@ -354,7 +355,8 @@ bool AddRun::AddFiles(ZipWriter& writer, bool* aborted, std::string* error) {
     }
     const PackedEntry packed = packer.Take(job_of[i]);
     if (!packed.ok) {
-      if (!reporter_.Skipped(kSkipNotFound, "Skipped " + source.path + ": " + packed.error)) {
+      if (!reporter_.Skipped(kSkipNotFound, source.path,
+                             "Skipped " + source.path + ": " + packed.error)) {
         *aborted = true;
         return false;
       }
@@ -410,7 +412,7 @@ int32_t AddRun::Run() {
     return 0;
   }
   for (const SkippedItem& item : skipped_) {
-    if (!reporter_.Skipped(item.reason, item.message)) return 0;
+    if (!reporter_.Skipped(item.reason, item.what, item.message)) return 0;
   }
   const std::string old_comment = existing_.directory.comment;
   const std::string comment = block_.comment ? Text(block_.comment) : old_comment;
@@ -438,13 +440,13 @@ int32_t AddRun::Run() {
     if (!aborted) Fail(error.empty() ? "Cannot write the new archive" : error);
     return 0;
   }
-  // The end of the batch is the caller's last chance to stop: nothing has changed yet.
-  if (!reporter_.Report(kActionEndOfBatch, 0)) return 0;
   existing_.file.reset();
   if (!platform::MoveFileReplacing(temp.path, archive_)) {
     return Fail("Cannot replace " + archive_ + " by the new archive");
   }
   temp.path.clear();
+  // Only now is the archive complete in its place; a caller that stops here has its archive.
+  reporter_.Report(kActionEndOfBatch, 0);
   return added_;
 }
 

@@ -15,8 +15,9 @@ class Reporter {
   Reporter(Callback callback, void* caller) : callback_(callback), caller_(caller) {}
   bool Report(Action action, int64_t value, const std::string& text = std::string());
   bool Message(const std::string& text) { return Report(kActionMessage, 0, text); }
-  // A message saying why, then the skip itself.
-  bool Skipped(SkipReason reason, const std::string& why);
+  // A message saying why, then the skip itself with what was skipped (a file or a file spec) as
+  // its text, so that the caller can tell which of the files it was told of did not go in.
+  bool Skipped(SkipReason reason, const std::string& what, const std::string& why);
 
  private:
   Callback callback_;

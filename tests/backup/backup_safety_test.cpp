@@ -1,5 +1,6 @@
 // The last good backup survives whatever happens to the next one: a cancel, a full disk, a
-// target that cannot be written, or Exit in the middle of the run.
+// target that cannot be written, a write damaged on its way to the disk, a refused rename, source
+// files gone after the search, a killed run, or Exit in the middle of the run.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -11,16 +12,21 @@
 #if !defined(_WIN32)
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/posix/drive_map.h"
+#include "support/faults.h"
 #endif
 
 namespace app {
 namespace {
 
+using ::testing::AllOf;
 using ::testing::Contains;
 using ::testing::ElementsAre;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
 // Bytes that do not compress, so the archive is as large as the files.
@@ -33,9 +39,15 @@ std::string Noise(size_t size, unsigned seed) {
 
 class BackupSafetyTest : public BackupTest {
  protected:
-  // A first, good backup of one small chart, chart and user-data archive both; then a source
-  // with more in it for the run that is to fail.
+  // A first, good backup of one small chart and of the user data of an installed version 9, chart
+  // and user-data archive both; then a source with more in it for the run that is to fail.
   void MakeGoodBackup() {
+    InstallUserFilesVersion(9, temp_ / "Halvane9", temp_ / "Charts");
+    temp_.MakeFolder("Charts");
+    const std::string user = DocumentsFolder() + "Halvane User Files\\";
+    ASSERT_TRUE(platform::CreateDirectory(user + "Pages"));
+    ASSERT_TRUE(platform::WriteWholeFileSafely(user + "Pages\\p.pag", Noise(50000, 7)));
+    ASSERT_TRUE(platform::WriteWholeFileSafely(user + "places.plc", "the user's places"));
     temp_.Write("Src\\old.cht", "the old chart");
     RunBackup(temp_ / "Src", temp_ / "Dest", /*user_data=*/true);
     ASSERT_EQ(Label("PLabel").caption, "Finished.");
@@ -50,8 +62,8 @@ class BackupSafetyTest : public BackupTest {
     Label("PLabel").history.clear();
   }
   void ExpectGoodBackupKept() {
-    EXPECT_EQ(Bytes(chart_archive()), good_charts_);
-    EXPECT_EQ(Bytes(user_archive()), good_user_data_);
+    EXPECT_TRUE(Bytes(chart_archive()) == good_charts_) << "the chart archive was changed";
+    EXPECT_TRUE(Bytes(user_archive()) == good_user_data_) << "the user-data archive was changed";
     EXPECT_THAT(FilesIn(temp_ / "Dest"),
                 ::testing::UnorderedElementsAre("ChartBackup.zip", "RUDadoze.zev"));
     EXPECT_THAT(Label("PLabel").history, ::testing::Not(Contains("Finished.")));
@@ -113,6 +125,210 @@ TEST_F(BackupSafetyTest, TargetThatCannotBeWrittenKeepsThePreviousArchives) {
   ExpectGoodBackupKept();
   ASSERT_EQ(Messages().size(), 1u);  // the component's own error, with the archive's real name
   EXPECT_NE(Messages()[0].find(chart_archive()), std::string::npos) << Messages()[0];
+}
+#endif
+
+TEST_F(BackupSafetyTest, EachNewArchiveIsReadBackBeforeItReplacesTheOldOne) {
+  MakeGoodBackup();
+  RunBackup(temp_ / "Src", temp_ / "Dest", true);
+  EXPECT_THAT(Messages(), ElementsAre());
+  EXPECT_EQ(Entries(chart_archive()).size(), 4u);
+  std::vector<std::string> captions;
+  for (const std::string& entry : toolkit_.progress_log) {
+    if (entry.rfind("caption:", 0) == 0) captions.push_back(entry);
+  }
+  EXPECT_THAT(captions,
+              ElementsAre("caption:Zipping up Chart Files.", "caption:Verifying the backup.",
+                          "caption:Zipping up User Data Files.", "caption:Verifying the backup."));
+  // The status line says what the command does, not how the component checks its work.
+  EXPECT_THAT(Label("PLabel").history, ::testing::Not(Contains("Verifying the backup.")));
+  EXPECT_EQ(Label("PLabel").caption, "Finished.");
+}
+
+TEST_F(BackupSafetyTest, SourceFilesGoneAfterTheSearchKeepThePreviousArchives) {
+  MakeGoodBackup();
+  // As a source drive unplugged between the search and the archive: the add has listed its
+  // files when it first lets messages run, and reads them only afterwards.
+  bool removed = false;
+  toolkit_.on_process_messages = [&](int) {
+    if (removed || !toolkit_.progress || !toolkit_.progress->Visible()) return;
+    removed = true;
+    for (const char* name : {"old.cht", "big0.cht", "big1.cht", "big2.cht"}) {
+      ASSERT_TRUE(platform::DeleteFile(temp_ / (std::string("Src\\") + name)));
+    }
+  };
+  RunBackup(temp_ / "Src", temp_ / "Dest", true);
+  EXPECT_TRUE(removed);
+  ExpectGoodBackupKept();
+  EXPECT_THAT(Messages(),
+              ElementsAre(AllOf(StartsWith("The backup could not be written to " + chart_archive()),
+                                HasSubstr("none of the files to back up could be read"),
+                                EndsWith("An earlier backup there has been left as it was."))));
+}
+
+#if !defined(_WIN32)
+// The faults below the program: a write damaged on its way to the disk, a refused rename.
+class BackupFaultTest : public BackupSafetyTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(test_support::FaultShimLoaded())
+        << "run through ctest, which preloads tests/support/fault_shim.c";
+  }
+};
+
+TEST_F(BackupFaultTest, AWriteDamagedOnItsWayToTheDiskIsCaughtBeforeItReplacesAnything) {
+  MakeGoodBackup();
+  {
+    // One byte inside the data of the first large chart, as the adding library writes it.
+    const test_support::ArmedFault flip("RD_FAULT_FLIP", "/Dest/zip@1000");
+    RunBackup(temp_ / "Src", temp_ / "Dest", true);
+  }
+  ExpectGoodBackupKept();
+  EXPECT_THAT(Messages(),
+              ElementsAre(AllOf(StartsWith("The backup written to " + chart_archive() +
+                                           " did not read back correctly: \""),
+                                HasSubstr("big"),
+                                EndsWith(". An earlier backup there has been left as it was."))));
+}
+
+class RefusedRenameTest : public BackupFaultTest,
+                          public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(RefusedRenameTest, KeepsThePreviousArchivesAndSaysSo) {
+  MakeGoodBackup();
+  {
+    const test_support::ArmedFault refuse("RD_FAULT_RENAME", GetParam());
+    RunBackup(temp_ / "Src", temp_ / "Dest", true);
+  }
+  ExpectGoodBackupKept();
+  EXPECT_THAT(Messages(),
+              ElementsAre(AllOf(StartsWith("The backup could not be written to " + chart_archive()),
+                                EndsWith("An earlier backup there has been left as it was."))));
+}
+
+// The adding library's own rename of its work file over the new archive, and the last step of
+// the command, the new archive over the old one.
+INSTANTIATE_TEST_SUITE_P(EitherRename, RefusedRenameTest,
+                         ::testing::Values("/Dest/rdb", "/Dest/ChartBackup.zip"));
+
+// Work files in the backup folder: the names that start with a prefix of the program's own.
+std::vector<std::string> WorkFilesIn(const std::vector<std::string>& names) {
+  std::vector<std::string> work;
+  for (const std::string& name : names) {
+    if (name.size() > 4 && name.substr(name.size() - 4) == ".TMP") work.push_back(name);
+  }
+  return work;
+}
+
+// A child process that runs until told where to stop, then waits there to be killed.
+class ChildProcess {
+ public:
+  // Forks; the child runs body, which calls Reached() at its point. False in the parent when the
+  // child ended without reaching it within the time.
+  template <typename Body>
+  bool Start(Body body) {
+    int pipe_ends[2];
+    if (pipe(pipe_ends) != 0) return false;
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(pipe_ends[0]);
+      signal_fd_ = pipe_ends[1];
+      body(*this);
+      _exit(0);  // never reached its point: the parent sees the pipe close
+    }
+    close(pipe_ends[1]);
+    char byte = 0;
+    const bool reached = pid_ > 0 && read(pipe_ends[0], &byte, 1) == 1;
+    close(pipe_ends[0]);
+    return reached;
+  }
+  // In the child: tells the parent and waits to be killed.
+  void Reached() {
+    const char byte = 'x';
+    if (write(signal_fd_, &byte, 1) != 1) _exit(2);
+    for (;;) pause();
+  }
+  void Kill() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+  ~ChildProcess() { Kill(); }
+
+ private:
+  pid_t pid_ = -1;
+  int signal_fd_ = -1;
+};
+
+struct KillPoint {
+  const char* caption;  // of the progress window at the moment
+  int pump;             // how many times messages ran under that caption
+  bool charts_done;     // the new chart archive had replaced the old one by then
+};
+
+class KilledRunTest : public BackupSafetyTest, public ::testing::WithParamInterface<KillPoint> {};
+
+TEST_P(KilledRunTest, LeavesTheOldArchivesAndTheNextRunRemovesItsWorkFiles) {
+  MakeGoodBackup();
+  ChildProcess child;
+  const bool reached = child.Start([&](ChildProcess& self) {
+    int pumps = 0;
+    toolkit_.on_process_messages = [&](int) {
+      if (!toolkit_.progress || !toolkit_.progress->Visible()) return;
+      if (toolkit_.progress_log.empty()) return;
+      std::string caption;
+      for (const std::string& entry : toolkit_.progress_log) {
+        if (entry.rfind("caption:", 0) == 0) caption = entry.substr(8);
+      }
+      if (caption == GetParam().caption && ++pumps == GetParam().pump) self.Reached();
+    };
+    RunBackup(temp_ / "Src", temp_ / "Dest", true);
+  });
+  ASSERT_TRUE(reached) << "the run never got to " << GetParam().caption;
+  child.Kill();
+  if (GetParam().charts_done) {
+    EXPECT_EQ(Entries(chart_archive()).size(), 4u);
+  } else {
+    EXPECT_EQ(Bytes(chart_archive()), good_charts_);
+  }
+  EXPECT_EQ(Bytes(user_archive()), good_user_data_);
+  const std::vector<std::string> left = WorkFilesIn(FilesIn(temp_ / "Dest"));
+  EXPECT_FALSE(left.empty()) << "the killed run left nothing to clean";
+
+  RunBackup(temp_ / "Src", temp_ / "Dest", true);
+  EXPECT_EQ(Label("PLabel").caption, "Finished.");
+  EXPECT_THAT(FilesIn(temp_ / "Dest"),
+              ::testing::UnorderedElementsAre("ChartBackup.zip", "RUDadoze.zev"));
+  EXPECT_EQ(Entries(chart_archive()).size(), 4u);
+}
+
+INSTANTIATE_TEST_SUITE_P(AtSeveralPoints, KilledRunTest,
+                         ::testing::Values(KillPoint{"Zipping up Chart Files.", 5, false},
+                                           KillPoint{"Verifying the backup.", 3, false},
+                                           KillPoint{"Zipping up User Data Files.", 3, true}));
+
+TEST_F(BackupSafetyTest, WorkFilesInUseAndFilesNotOursAreLeftAlone) {
+  MakeGoodBackup();
+  const std::string in_use = temp_.Write("Dest\\rdb1F.TMP", "another run's new archive");
+  temp_.Write("Dest\\zip2A.TMP", "what a killed run left");
+  temp_.Write("Dest\\zipcodes.TMP", "the user's");
+  temp_.Write("Dest\\rdb2.txt", "the user's");
+  ChildProcess holder;
+  ASSERT_TRUE(holder.Start([&](ChildProcess& self) {
+    const auto file = platform::File::Open(in_use, platform::File::Mode::kRead);
+    if (file) self.Reached();
+  }));
+  RunBackup(temp_ / "Src", temp_ / "Dest", false);
+  EXPECT_EQ(Label("PLabel").caption, "Finished.");
+  EXPECT_THAT(FilesIn(temp_ / "Dest"),
+              ::testing::UnorderedElementsAre("ChartBackup.zip", "RUDadoze.zev", "rdb1F.TMP",
+                                              "zipcodes.TMP", "rdb2.txt"));
+  holder.Kill();
+  RunBackup(temp_ / "Src", temp_ / "Dest", false);
+  EXPECT_THAT(FilesIn(temp_ / "Dest"),
+              ::testing::UnorderedElementsAre("ChartBackup.zip", "RUDadoze.zev", "zipcodes.TMP",
+                                              "rdb2.txt"));
 }
 #endif
 

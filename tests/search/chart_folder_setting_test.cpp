@@ -7,6 +7,10 @@
 #include "platform/platform.h"
 #include "util/ini_file.h"
 
+#if !defined(_WIN32)
+#include "support/faults.h"
+#endif
+
 namespace app {
 namespace {
 
@@ -84,6 +88,30 @@ TEST_F(ChartFolderSettingTest, NoSettingsFileChangesNothingAndTheUnknownFolderIs
     EXPECT_TRUE(window_->ChartFolder.empty());
   }
 }
+
+#if !defined(_WIN32)
+// Held by another program or failing on the disk: written back it would hold one key and lose
+// every other setting, so it is left as it is and the charts stay where the settings say.
+TEST_F(ChartFolderSettingTest, ASettingsFileThatCannotBeReadIsLeftUntouched) {
+  ASSERT_TRUE(test_support::FaultShimLoaded())
+      << "run through ctest, which preloads tests/support/fault_shim.c";
+  const std::string old_charts = temp_ / "OldCharts\\";
+  temp_.Write("Src\\new.cht");
+  WriteSystemSettings(9, "[Halvane]\r\nSystemDataPath=C:\\Halvane9\r\n");
+  WriteUserSettings(9, "[Halvane]\r\nChartDataPath=" + old_charts +
+                           "\r\nZoom=3\r\n[ChartsMRU]\r\nFile1=old.cht\r\n");
+  Open();
+  ASSERT_FALSE(window_->SettingsPath.empty());
+  const std::string before = Settings();
+  {
+    const test_support::ArmedFault unreadable("RD_FAULT_READ", "/Settings/Halvane9.INI");
+    SearchFrom(temp_ / "Src");
+  }
+  EXPECT_EQ(Settings(), before);
+  EXPECT_EQ(window_->ChartFolder, old_charts);
+  EXPECT_THAT(*window_->FoundFiles, ElementsAre(temp_ / "Src\\new.cht"));
+}
+#endif
 
 }  // namespace
 }  // namespace app

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -315,6 +316,21 @@ bool DeleteFile(const std::string& path) {
   return true;
 }
 
+bool DeleteUnusedFile(const std::string& path) {
+  std::string host;
+  if (!ToHostPath(path, &host)) return false;
+  const int fd = open(host.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  // Every File of this program holds a shared lock while it is open; a file whose exclusive lock
+  // can be had is open nowhere (a killed process's locks go with it).
+  bool deleted = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && !IsReadOnly(st) &&
+                 flock(fd, LOCK_EX | LOCK_NB) == 0 && unlink(host.c_str()) == 0;
+  close(fd);
+  if (deleted) posix::NoteFolderChange(host, false);
+  return deleted;
+}
+
 bool CopyFile(const std::string& source, const std::string& destination, bool fail_if_exists) {
   std::string from, to;
   if (!ToHostPath(source, &from) || !ToHostPath(destination, &to)) return false;
@@ -371,10 +387,19 @@ bool MoveFileReplacing(const std::string& source, const std::string& destination
 bool ReadWholeFile(const std::string& path, std::string* contents) {
   std::string host;
   if (!ToHostPath(path, &host) || IsHostFolder(host)) return false;
-  std::ifstream file(host, std::ios::binary);
+  // Through File, as every other read of the program, so that it fails in the same ways.
+  std::unique_ptr<File> file = File::Open(path, File::Mode::kRead);
   if (!file) return false;
-  contents->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  return !file.bad();
+  std::string text;
+  std::string buffer(64 << 10, '\0');
+  for (;;) {
+    size_t got = 0;
+    if (!file->Read(buffer.data(), buffer.size(), &got)) return false;
+    if (got == 0) break;
+    text.append(buffer, 0, got);
+  }
+  *contents = std::move(text);
+  return true;
 }
 
 bool WriteWholeFileSafely(const std::string& path, const std::string& contents) {
@@ -550,6 +575,9 @@ std::unique_ptr<File> File::Open(const std::string& path, Mode mode) {
   }
   int fd = open(host.c_str(), flags, 0666);
   if (fd < 0) return nullptr;
+  // Tells DeleteUnusedFile that the file is in use. A cleaner holding the exclusive lock for the
+  // moment of its check does not keep the file from opening.
+  flock(fd, LOCK_SH | LOCK_NB);
   if (mode == Mode::kCreate || mode == Mode::kCreateNew) posix::NoteFolderChange(host, true);
   return std::unique_ptr<File>(new File(fd));
 }

@@ -143,6 +143,10 @@ bool RemoveDirectory(const std::string& path) { return ::RemoveDirectoryA(path.c
 
 bool DeleteFile(const std::string& path) { return ::DeleteFileA(path.c_str()); }
 
+// Windows refuses to delete a file that a process has open, unless it was opened with delete
+// sharing, which this program never asks for.
+bool DeleteUnusedFile(const std::string& path) { return ::DeleteFileA(path.c_str()); }
+
 bool CopyFile(const std::string& source, const std::string& destination, bool fail_if_exists) {
   // Windows refuses to copy over a read-only or hidden file. Said here as well, because Wine run
   // by root writes through the read-only attribute, and the callers count on the refusal.
