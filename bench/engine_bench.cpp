@@ -4,6 +4,8 @@
 //
 //   engine_bench add ARCHIVE FOLDER       every file below FOLDER, names relative to it
 //   engine_bench extract ARCHIVE FOLDER   everything, with its folders, into FOLDER
+//   engine_bench test ARCHIVE FOLDER      every entry read and checked, nothing written (the
+//                                         check of a new backup before it replaces the old one)
 #include <stdlib.h>
 
 #include <chrono>
@@ -43,8 +45,9 @@ Function Load(const char* library, const char* symbol) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4 || (std::string(argv[1]) != "add" && std::string(argv[1]) != "extract")) {
-    std::fprintf(stderr, "usage: engine_bench add|extract ARCHIVE FOLDER\n");
+  const std::string mode = argc == 4 ? argv[1] : "";
+  if (mode != "add" && mode != "extract" && mode != "test") {
+    std::fprintf(stderr, "usage: engine_bench add|extract|test ARCHIVE FOLDER\n");
     return 2;
   }
   setenv("RIDIDEDUVURE_DRIVES", "C:=3||/", 1);
@@ -53,7 +56,7 @@ int main(int argc, char** argv) {
   const std::string temp = platform::GetTempPath();
   const auto start = std::chrono::steady_clock::now();
   std::int32_t files = 0;
-  if (std::string(argv[1]) == "add") {
+  if (mode == "add") {
     ZipFileEntry entry = {};
     entry.file_spec = "*.*";
     entry.recurse.value = 0xFFFF;
@@ -82,6 +85,7 @@ int main(int argc, char** argv) {
     block.quiet = kTrue;
     block.recreate_folders = kTrue;
     block.overwrite = kTrue;
+    block.test_only = mode == "test" ? kTrue : kFalse;
     block.archive = archive.c_str();
     block.target_folder = folder.c_str();
     block.password_attempts = 3;

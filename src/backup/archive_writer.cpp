@@ -333,8 +333,11 @@ bool TFileMaint::WriteArchive(const std::string& target_folder, const std::strin
     failure = watch.failure();
     if (failure.empty() && !watch.skips().empty()) {
       const RunWatch::Skip& first = watch.skips().front();
-      failure = "none of the files to back up could be read; the first, " + first.what + ", " +
-                Reason(first, "was not found");
+      // The library's reason names the file, or it is said here.
+      failure = "none of the files to back up could be read: " +
+                (first.why.find(first.what) != std::string::npos ? first.why
+                                                                 : first.what + " was not found");
+      while (!failure.empty() && failure.back() == '.') failure.pop_back();
     }
   }
   if (Zip1->Cancelled) return false;

@@ -1,12 +1,14 @@
 // The user-data step of a restore: "RUDadoze.zev" beside the chart archive goes, category by
-// category, into the folders below the user-data folder; for an older installation it goes whole,
-// with its folders, onto the drive its comment names.
+// category, into the folders below the user-data folder; for an older installation it goes with
+// its folders onto the drive its comment names, member by member into the application's folders.
 #include <string>
 #include <vector>
 
 #include "app/file_maint.h"
+#include "backup/user_data_masks.h"
 #include "restore/restore_steps.h"
 #include "util/files.h"
+#include "util/wildcard.h"
 #include "zip/progress_form.h"
 #include "zip/tzip.h"
 
@@ -64,18 +66,93 @@ void RestoreByCategory(TFileMaint& window) {
   }
 }
 
+// True when path lies in folder or below it (both Windows paths, compared without regard to case).
+bool LiesBelow(const std::string& path, const std::string& folder) {
+  if (folder.empty()) return false;
+  const std::string prefix = util::AddBackslash(folder);
+  return path.size() > prefix.size() && util::EqualNoCase(path.substr(0, prefix.size()), prefix);
+}
+
+// A stored name that is a plain relative path: no drive, no leading backslash, no "." or ".."
+// element, no wildcard (it is handed back to the library as a file spec naming itself).
+bool IsPlainRelativePath(const std::string& name) {
+  if (name.empty() || name[0] == '\\' || name.find_first_of(":*?\"<>|") != std::string::npos) {
+    return false;
+}
+size_t at = 0;
+while (at <= name.size()) {
+  size_t end = name.find('\\', at);
+  if (end == std::string::npos) end = name.size();
+  const std::string element = name.substr(at, end - at);
+  if (element == "." || element == "..") return false;
+  at = end + 1;
+}
+return true;
+}
+
+// The kinds of file the user-data backup stores: its masks below the user-data folder, the
+// interpretations and the two files of the system-data folder.
+bool IsUserDataKind(const std::string& file_name) {
+  for (const std::string& mask : backup::UserDataMasks) {
+    if (util::MatchesMask(file_name, mask)) return true;
+  }
+  return util::MatchesMask(file_name, "*.int") || util::EqualNoCase(file_name, "dynsetup.fil") ||
+         util::EqualNoCase(file_name, "COLSCHEM.INI");
+}
+
+// The members of the open archive that the older layout may write below root: files of a kind
+// the user-data backup stores, landing in one of this computer's application folders. The
+// archive names the drive in its comment and every path below it, so nothing else of its choice
+// may be written, as administrator, onto that drive. *refused counts the other files.
+util::StringList MembersToRestore(const TFileMaint& window, const std::string& root, int* refused) {
+  util::StringList members;
+  *refused = 0;
+  for (const zip::TFileInfo& info : window.Zip1->Contents) {
+    const std::string& name = info.FileName;
+    // Folders come with the files they hold.
+    if (name.empty() || name.back() == '\\') continue;
+    const std::string target = root + name;
+    const bool in_place =
+        IsPlainRelativePath(name) &&
+        (LiesBelow(target, window.SystemDataFolder) || LiesBelow(target, window.UserDataFolder) ||
+         LiesBelow(target, window.InterpFolder));
+    if (in_place && IsUserDataKind(name.substr(name.find_last_of('\\') + 1))) {
+      members.push_back(name);
+    } else {
+      ++*refused;
+    }
+  }
+  return members;
+}
+
 void RestoreOntoCommentDrive(TFileMaint& window) {
   zip::TZip& zip = *window.Zip1;
   const std::string origin = util::TextAfter(zip.ZipComment(), 0, kBackupCommentPrefix);
   if (origin.empty()) return;
-  zip::ProgressCaption = "Unzipping and Restoring User Data files to" + origin;
   const std::string root = DriveRootOf(origin);
   if (root.empty()) return;
-  zip.ExtrBaseDir = root;
-  zip.ExtrOptions = kUpdateWithFoldersOptions;
-  // The whole archive: a list left over from a refused earlier run must not narrow it.
-  zip.FileSpecs.clear();
-  zip.Extract();
+  if (HalvaneVersion == 0) {
+    ReportMessage(
+        "The user data were not restored: Halvane was not found on this computer, so there are no "
+        "Halvane folders to restore them into. The chart files have been restored.");
+    return;
+  }
+  int refused = 0;
+  const util::StringList members = MembersToRestore(window, root, &refused);
+  if (!members.empty()) {
+    zip::ProgressCaption = "Unzipping and Restoring User Data files to" + origin;
+    zip.ExtrBaseDir = root;
+    zip.ExtrOptions = kUpdateWithFoldersOptions;
+    // Each member by its whole stored path; an empty list would take the whole archive.
+    zip.FileSpecs = members;
+    zip.Extract();
+  }
+  if (refused > 0) {
+    ReportMessage(std::to_string(refused) + (refused == 1 ? " file" : " files") +
+                  " of the user data backup " + (refused == 1 ? "was" : "were") +
+                  " not restored: only Halvane's own kinds of file are restored, and only into "
+                  "the Halvane folders of this computer.");
+  }
 }
 
 }  // namespace

@@ -61,6 +61,8 @@ bool Match(std::string_view name, std::string_view mask) {
 
 }  // namespace
 
+std::string FoldCase(std::string_view text) { return Fold(text); }
+
 bool MatchesMask(std::string_view name, std::string_view mask) {
   std::string folded_name = Fold(name);
   std::string folded_mask = Fold(mask);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <unordered_map>
 #include <utility>
 
 #include "util/wildcard.h"
@@ -83,11 +84,35 @@ void Extractor::Run() {
   }
 
   std::vector<bool> spec_used(options_.specs.size(), false);
+  // Specs without a wildcard name members outright (a caller may hand over thousands of them):
+  // looked up by their folded text, the others matched one by one.
+  std::unordered_multimap<std::string, size_t> exact_paths, exact_names;
+  std::vector<size_t> masks;
+  for (size_t i = 0; i < options_.specs.size(); ++i) {
+    const std::string spec = WithBackslashes(options_.specs[i]);
+    if (spec.find_first_of("*?") != std::string::npos) {
+      masks.push_back(i);
+    } else if (spec.find('\\') != std::string::npos) {
+      exact_paths.emplace(util::FoldCase(spec), i);
+    } else {
+      exact_names.emplace(util::FoldCase(spec), i);
+    }
+  }
+  const auto use_exact = [&](const std::unordered_multimap<std::string, size_t>& exact,
+                             const std::string& text, bool* wanted) {
+    if (exact.empty()) return;
+    const auto [first, last] = exact.equal_range(util::FoldCase(text));
+    for (auto it = first; it != last; ++it) *wanted = spec_used[it->second] = true;
+  };
   std::vector<const EntryInfo*> chosen;
   uint64_t files = 0, bytes = 0;
   for (const EntryInfo& entry : directory_.entries) {
     bool wanted = options_.specs.empty();
-    for (size_t i = 0; i < options_.specs.size(); ++i) {
+    std::string path = WithBackslashes(entry.name);
+    while (!path.empty() && path.back() == '\\') path.pop_back();
+    use_exact(exact_paths, path, &wanted);
+    use_exact(exact_names, FileNamePart(entry.name), &wanted);
+    for (size_t i : masks) {
       if (Matches(entry, options_.specs[i])) wanted = spec_used[i] = true;
     }
     if (!wanted) continue;
