@@ -26,10 +26,13 @@
 
 #include "support/temp_folder.h"
 #include "ui/fltk/fltk_controls.h"
+#include "ui/fltk/fltk_dialogs.h"
 #include "ui/fltk/fltk_folder_picker.h"
 #include "ui/fltk/fltk_form.h"
 #include "ui/fltk/fltk_progress_view.h"
 #include "ui/fltk/fltk_window.h"
+// Last: Xlib's macros (None, Bool ...) would break the test framework's headers.
+#include <FL/x.H>
 
 namespace ui::fltk {
 namespace {
@@ -95,6 +98,30 @@ void TypeInto(Fl_Widget* widget, const std::string& text) {
   }
 }
 
+// The X window that window is transient for, which a window manager keeps it above; 0 for none.
+::Window TransientFor(Fl_Window* window) {
+  ::Window owner = 0;
+  if (!window->shown() || !XGetTransientForHint(fl_display, fl_xid(window), &owner)) return 0;
+  return owner;
+}
+
+// Whether upper lies above lower among the screen's top-level windows.
+bool StackedAbove(Fl_Window* upper, Fl_Window* lower) {
+  ::Window root = 0, parent = 0, *children = nullptr;
+  unsigned count = 0;
+  if (!XQueryTree(fl_display, RootWindow(fl_display, fl_screen), &root, &parent, &children,
+                  &count)) {
+    return false;
+  }
+  int upper_at = -1, lower_at = -1;  // from the bottom up
+  for (unsigned i = 0; i < count; ++i) {
+    if (children[i] == fl_xid(upper)) upper_at = static_cast<int>(i);
+    if (children[i] == fl_xid(lower)) lower_at = static_cast<int>(i);
+  }
+  if (children) XFree(children);
+  return lower_at >= 0 && upper_at > lower_at;
+}
+
 // The dialog on screen, if any: the shown window marked modal.
 Fl_Window* ModalWindow() {
   for (Fl_Window* window = Fl::first_window(); window; window = Fl::next_window(window)) {
@@ -133,6 +160,12 @@ void AnswerModal(Seen* seen, std::function<void(Fl_Window*)> act) {
 
 void AnswerByKey(Seen* seen, int key) {
   AnswerModal(seen, [key](Fl_Window* window) { SendKey(window, key); });
+}
+
+// What a click on the window's close box (or the window manager's close) does.
+void CloseByItsBox(Fl_Window* window) {
+  Fl::e_number = 0;  // not a key
+  window->do_callback();
 }
 
 class FltkToolkitTest : public ::testing::Test {
@@ -192,7 +225,6 @@ TEST_F(FltkToolkitTest, MessageBoxButtonsDefaultsAndEscapeFollowTheFlags) {
       {kMbOkCancel | kMbIconInformation, FL_Enter, kIdOk, ok_cancel},
       {kMbOkCancel, FL_Escape, kIdCancel, ok_cancel},
       {kMbYesNo | kMbIconQuestion, FL_Enter, kIdYes, yes_no},
-      {kMbYesNo | kMbIconQuestion, FL_Escape, kIdNo, yes_no},
       {kMbYesNoCancel | kMbIconInformation, FL_Enter, kIdYes, yes_no_cancel},
       {kMbYesNoCancel | kMbIconQuestion | kMbDefButton2, FL_Enter, kIdNo, yes_no_cancel},
       {kMbYesNoCancel | kMbIconHand | kMbDefButton2, FL_Escape, kIdCancel, yes_no_cancel},
@@ -218,16 +250,47 @@ TEST_F(FltkToolkitTest, MessageBoxAnswersTheButtonClickedAndTheCloseBox) {
   AnswerModal(&seen, [](Fl_Window* window) { FindByLabel(window, "No")->do_callback(); });
   EXPECT_EQ(toolkit().MessageBox("Extract?", "T", kMbYesNoCancel), kIdNo);
 
-  AnswerModal(&seen, [](Fl_Window* window) {
-    Fl::e_number = 0;  // not a key: the close box
-    window->do_callback();
-  });
-  EXPECT_EQ(toolkit().MessageBox("Insert disk", "T", kMbOkCancel), kIdCancel);
+  // The close box answers as Escape does: Cancel where there is one, OK on a box with OK alone.
+  const std::pair<unsigned, int> closed_boxes[] = {
+      {kMbOkCancel, kIdCancel}, {kMbYesNoCancel | kMbDefButton2, kIdCancel}, {kMbOk, kIdOk}};
+  for (const auto& [flags, answer] : closed_boxes) {
+    AnswerModal(&seen, [](Fl_Window* window) { CloseByItsBox(window); });
+    EXPECT_EQ(toolkit().MessageBox("Insert disk", "T", flags), answer) << "flags " << flags;
+  }
 
   // An empty text still shows a box with its button.
   AnswerByKey(&seen, FL_Enter);
   EXPECT_EQ(toolkit().MessageBox("", "T", kMbOk), kIdOk);
   EXPECT_THAT(seen.buttons, ElementsAre("OK"));
+}
+
+// A Yes/No box has no Cancel: Escape and the close box are taken and ignored, and the box waits
+// for Yes or No, as on Windows.
+TEST_F(FltkToolkitTest, YesNoBoxIgnoresEscapeAndTheCloseBoxUntilAButtonAnswers) {
+  const std::pair<const char*, int> buttons[] = {{kYesCaption, kIdYes}, {kNoCaption, kIdNo}};
+  for (const auto& [button, expected] : buttons) {
+    SCOPED_TRACE(button);
+    Fl_Window* box = nullptr;
+    bool stayed_open = false;
+    Poll([&] {
+      Fl_Window* shown = ModalWindow();
+      if (!box) {  // first sight of the box: the keys that must not answer it
+        if (!shown) return false;
+        box = shown;
+        SendKey(box, FL_Escape);
+        CloseByItsBox(box);
+        return false;
+      }
+      // A turn of the box's loop later: still there, waiting, until the button is pressed.
+      stayed_open = shown == box && box->shown() && box->visible();
+      if (stayed_open) FindByLabel(box, button)->do_callback();
+      return true;
+    });
+    const int answer = toolkit().MessageBox("Do you wish to continue extracting other files?", "T",
+                                            kMbYesNo | kMbIconQuestion);
+    EXPECT_TRUE(stayed_open) << "Escape or the close box answered a box without Cancel";
+    EXPECT_EQ(answer, expected);
+  }
 }
 
 TEST_F(FltkToolkitTest, InputBoxGivesTypedTextOrNothing) {
@@ -470,6 +533,37 @@ TEST_F(FltkToolkitTest, ProgressViewKeepsItsStateAndPlace) {
   SendKey(fltk_view.window(), FL_Enter);  // not the default now
   EXPECT_EQ(presses, 2);
   view->Hide();
+}
+
+// The progress window belongs to the main window: transient for it, so that the window manager
+// keeps it above the main window when that is clicked. FLTK would otherwise pick whichever
+// window had the last event, such as a box that is about to go.
+TEST_F(FltkToolkitTest, ProgressViewStaysAboveTheMainWindow) {
+  auto form = toolkit().CreateForm("Ridideduvure 4.0", 324, 432);
+  Fl_Window* main_window = static_cast<FltkForm&>(*form).window();
+  form->Show();
+  auto view = toolkit().CreateProgressView(300, 100);
+  Fl_Window* progress_window = static_cast<FltkProgressView&>(*view).window();
+  view->SetCaption("Zipping up Chart Files.");
+
+  // Shown while a box asks something, and the box goes.
+  Seen seen;
+  AnswerModal(&seen, [&](Fl_Window* box) {
+    view->Show();
+    FindByLabel(box, kOkCaption)->do_callback();
+  });
+  EXPECT_EQ(toolkit().MessageBox("Insert a blank disk.", "T", kMbOk), kIdOk);
+  ASSERT_TRUE(view->Visible());
+  EXPECT_EQ(TransientFor(progress_window), fl_xid(main_window));
+  EXPECT_TRUE(StackedAbove(progress_window, main_window));
+
+  // Hidden and shown again, for the next command: a new X window, the same owner.
+  view->Hide();
+  view->Show();
+  EXPECT_EQ(TransientFor(progress_window), fl_xid(main_window));
+  EXPECT_TRUE(StackedAbove(progress_window, main_window));
+  view->Hide();
+  form->Close();
 }
 
 class FltkFolderPickerTest : public FltkToolkitTest {

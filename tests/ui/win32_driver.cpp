@@ -296,6 +296,12 @@ bool IsChecked(HWND button) {
 
 void Click(HWND control) { PostMessageA(control, BM_CLICK, 0, 0); }
 
+bool SendAndWait(HWND window, UINT message, WPARAM wparam, LPARAM lparam, int timeout_ms) {
+  DWORD_PTR ignored = 0;
+  return SendMessageTimeoutA(window, message, wparam, lparam, SMTO_NORMAL,
+                             static_cast<UINT>(timeout_ms), &ignored) != 0;
+}
+
 std::optional<std::string> AnswerMessageBox(DWORD process_id, int button_id, int timeout_ms,
                                             std::string* caption) {
   HWND box = WaitFor([&] { return FindTopWindow(process_id, "#32770", ""); }, timeout_ms);

@@ -101,6 +101,10 @@ bool IsChecked(HWND button);
 // handler that opens a modal box does not hold the caller.
 void Click(HWND control);
 
+// Sends message and waits up to timeout_ms for the window to have handled it, as accessibility
+// and automation tools deliver a press or a close. False when it was not handled in time.
+bool SendAndWait(HWND window, UINT message, WPARAM wparam, LPARAM lparam, int timeout_ms);
+
 // Answers the next message box of the process (window class #32770) that appears within
 // timeout_ms by pressing the button with the given id (IDOK, IDYES ...). Gives the box's text,
 // or nothing when no box appeared. *caption receives the box's title when given.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 #include <thread>
 
@@ -341,6 +342,72 @@ TEST_F(Win32FormTest, AnotherThreadsCallsRunOnTheLoopsThread) {
   EXPECT_EQ(ran_on, main_thread);
   EXPECT_EQ(failure, "The burn failed.");
   EXPECT_TRUE(went_on);
+}
+
+// Runs the form while another thread does act once the window is up. Gives Run's result, or
+// kStillWaiting when the loop had not ended five seconds after act.
+constexpr int kStillWaiting = 99;
+
+int RunWhileAnotherThreadActs(Win32Toolkit& toolkit, Form& form, const std::function<void()>& act) {
+  const DWORD loop_thread = GetCurrentThreadId();
+  HANDLE returned = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::thread other;
+  form.on_show = [&] {
+    other = std::thread([&] {
+      act();
+      if (WaitForSingleObject(returned, 5000) == WAIT_TIMEOUT) {
+        PostThreadMessageA(loop_thread, WM_QUIT, kStillWaiting, 0);
+      }
+    });
+  };
+  const int result = toolkit.Run(form);
+  SetEvent(returned);
+  other.join();
+  CloseHandle(returned);
+  MSG late;  // a quit posted just as the loop ended must not end the next one
+  PeekMessageA(&late, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+  return result;
+}
+
+// Another thread or program that sends its message (as accessibility and automation tools do)
+// has it handled inside the loop's wait for messages, not by the loop itself; and the Exit
+// handler lets pending messages run, so a wake-up posted by the close may be gone as well.
+TEST_F(Win32FormTest, TheLoopEndsHoweverTheCloseArrives) {
+  struct Way {
+    const char* name;
+    std::function<void(Win32Toolkit&, HWND window, HWND exit)> act;
+  };
+  const Way ways[] = {
+      {"Exit clicked by a sent BM_CLICK",
+       [](Win32Toolkit&, HWND, HWND exit) { SendMessageA(exit, BM_CLICK, 0, 0); }},
+      {"a sent WM_CLOSE",
+       [](Win32Toolkit&, HWND window, HWND) { SendMessageA(window, WM_CLOSE, 0, 0); }},
+      {"the window destroyed",
+       [](Win32Toolkit& toolkit, HWND window, HWND) {
+         toolkit.RunOnMainThread([window] { DestroyWindow(window); });
+       }},
+  };
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    auto closing = toolkit.CreateForm("Ridideduvure 4.0", 324, 432);
+    Layout controls(*closing);
+    HWND closing_window = static_cast<HWND>(closing->NativeHandle());
+    HWND exit = FindChildByText(closing_window, "Exit", Kind::kPushButton);
+    ASSERT_TRUE(closing_window && exit);
+    int closes = 0;
+    closing->on_close = [&] { ++closes; };
+    // As the program's Exit does: stop, let the window go, let pending messages run.
+    controls.exit.on_click = [&] {
+      closing->Close();
+      toolkit.ProcessMessages();
+    };
+    EXPECT_EQ(RunWhileAnotherThreadActs(toolkit, *closing,
+                                        [&] { way.act(toolkit, closing_window, exit); }),
+              0)
+        << "the loop went on after the window had closed";
+    EXPECT_EQ(closes, 1);
+    EXPECT_FALSE(IsWindowVisible(closing_window));
+  }
 }
 
 TEST_F(Win32FormTest, TheHourglassCoversTheWindowWhileBusy) {

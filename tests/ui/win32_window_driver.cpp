@@ -104,5 +104,42 @@ TEST(Win32WindowDriverTest, SwitchesToRestoreTakesAPictureAndExits) {
   EXPECT_EQ(*exit_code, 0u);
 }
 
+// Accessibility and automation tools press Exit or close the window from their own process by
+// sending the message; the program must end then, with 0, as after a click of the mouse.
+TEST(Win32WindowDriverTest, ExitOrCloseSentFromAnotherProgramEndsIt) {
+  struct Way {
+    const char* name;
+    bool to_exit_button;
+    UINT message;
+    WPARAM wparam;
+  };
+  const Way ways[] = {
+      {"BM_CLICK to Exit", true, BM_CLICK, 0},
+      {"WM_CLOSE", false, WM_CLOSE, 0},
+      {"the close box (WM_SYSCOMMAND SC_CLOSE)", false, WM_SYSCOMMAND, SC_CLOSE},
+  };
+  const std::string path = OwnFolder() + RD_DRIVEN_PROGRAM;
+  WineDrawsTheFrame frame_drawn_by_wine(RD_DRIVEN_PROGRAM);
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    Program program = StartProgram(path);
+    ASSERT_TRUE(program.Started()) << "cannot start " << path;
+    KillAtEnd kill_at_end{program};
+    HWND main =
+        WaitFor([&] { return FindTopWindow(program.Id(), "", kMainCaption); }, kStartTimeoutMs);
+    ASSERT_NE(main, nullptr) << "no window \"" << kMainCaption << "\" appeared";
+    HWND target = way.to_exit_button ? FindChildByText(main, "Exit", Kind::kPushButton) : main;
+    ASSERT_NE(target, nullptr);
+
+    EXPECT_TRUE(SendAndWait(target, way.message, way.wparam, 0, kStepTimeoutMs))
+        << "the program did not take the message";
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); }, kStepTimeoutMs))
+        << "the window stayed";
+    const std::optional<DWORD> exit_code = program.WaitForExit(kStepTimeoutMs);
+    ASSERT_TRUE(exit_code.has_value()) << "the program went on without its window";
+    EXPECT_EQ(*exit_code, 0u);
+  }
+}
+
 }  // namespace
 }  // namespace ui::win32::driver

@@ -7,6 +7,7 @@
 #include <FL/fl_draw.H>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "ui/fltk/fltk_window.h"
@@ -41,14 +42,14 @@ std::vector<Choice> ChoicesFor(unsigned flags) {
   }
 }
 
-int EscapeAnswer(const std::vector<Choice>& choices) {
+// What Escape and the close box answer, as in a Windows box: Cancel when there is one, OK when it
+// is the only button, and nothing for Yes/No, which wants a real choice.
+std::optional<int> EscapeAnswer(const std::vector<Choice>& choices) {
   for (const Choice& choice : choices) {
     if (choice.answer == kIdCancel) return kIdCancel;
   }
-  for (const Choice& choice : choices) {
-    if (choice.answer == kIdNo) return kIdNo;
-  }
-  return kIdOk;
+  if (choices.size() == 1) return choices.front().answer;
+  return std::nullopt;
 }
 
 // FLTK's own look for the four Windows icons: a round badge with a letter.
@@ -151,7 +152,12 @@ int RunMessageBox(const std::string& text, const std::string& caption, unsigned 
   }
   window.end();
   window.on_enter = [&] { answer = choices[default_index].answer; };
-  window.on_escape = [&, escape = EscapeAnswer(choices)] { answer = escape; };
+  const std::optional<int> escape = EscapeAnswer(choices);
+  // Without an answer for them the keys and the close box are taken and do nothing, so the box
+  // stays until a button is pressed.
+  window.on_escape = [&] {
+    if (escape) answer = *escape;
+  };
   CentreOnWorkArea(window);
 
   RunModal(
@@ -160,7 +166,9 @@ int RunMessageBox(const std::string& text, const std::string& caption, unsigned 
         if (default_button) default_button->take_focus();
       },
       [&] { return answer != 0; });
-  return answer != 0 ? answer : EscapeAnswer(choices);
+  // Hidden by other code, with no button pressed: what Escape answers, else No.
+  if (answer == 0) answer = escape.value_or(kIdNo);
+  return answer;
 }
 
 std::optional<std::string> RunInputBox(const std::string& caption, const std::string& prompt,

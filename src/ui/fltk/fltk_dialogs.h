@@ -14,8 +14,8 @@ inline constexpr char kYesCaption[] = "Yes";
 inline constexpr char kNoCaption[] = "No";
 
 // flags are kMb* values: the buttons (OK, OK/Cancel, Yes/No, Yes/No/Cancel), the icon and the
-// default button. Escape and the close box answer Cancel, or No when there is no Cancel, or OK
-// for a box with OK alone. Returns a kId* value.
+// default button. Escape and the close box answer Cancel, or OK for a box with OK alone; a Yes/No
+// box ignores them, as on Windows, and waits for Yes or No. Returns a kId* value.
 int RunMessageBox(const std::string& text, const std::string& caption, unsigned flags);
 
 // A prompt above a text field holding default_text (all selected), OK and Cancel. Enter is OK,

@@ -5,12 +5,18 @@
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Progress.H>
 
+#include <utility>
+
 #include "ui/fltk/fltk_window.h"
+// Last: the X11 declarations of FLTK, whose macros (None, Status ...) would spoil other headers.
+#include <FL/x.H>
 
 namespace ui::fltk {
 
-FltkProgressView::FltkProgressView(int client_width, int client_height)
-    : window_(std::make_unique<KeyedWindow>(client_width, client_height, "")) {
+FltkProgressView::FltkProgressView(int client_width, int client_height,
+                                   std::function<Fl_Window*()> owner)
+    : owner_(std::move(owner)),
+      window_(std::make_unique<KeyedWindow>(client_width, client_height, "")) {
   RaiseEdge(*window_);
   label_ = new Fl_Box(0, 0, 0, kLabelHeight);
   label_->labelsize(kFontSize);
@@ -27,7 +33,8 @@ FltkProgressView::FltkProgressView(int client_width, int client_height)
   window_->end();
   // A dialog border: the size is fixed.
   window_->size_range(client_width, client_height, client_width, client_height);
-  // Kept above the program's other windows, the nearest FLTK has to always-on-top.
+  // A non-modal window is made transient for another one, which the window manager keeps it
+  // above (see Show).
   window_->set_non_modal();
   window_->on_enter = [this] {
     if (button_default_) PressButton();
@@ -77,6 +84,14 @@ void FltkProgressView::MoveTo(int left, int top) {
 
 void FltkProgressView::Show() {
   window_->show();
+  // Transient for the main window, which a window manager then keeps it above however the main
+  // window is clicked. FLTK itself makes a non-modal window transient for whichever window had
+  // the last event when it creates the X window (on every show after a hide): mostly the main
+  // window, but a box that is about to go when one is up, and then nothing holds this one above.
+  Fl_Window* owner = owner_ ? owner_() : nullptr;
+  if (owner && owner != window_.get() && owner->shown() && window_->shown()) {
+    XSetTransientForHint(fl_display, fl_xid(window_.get()), fl_xid(owner));
+  }
   Fl::flush();
 }
 

@@ -1,7 +1,8 @@
 // The archive progress window with FLTK: a label, a progress bar and one push button in a fixed
-// size window that stays above the program's other windows.
+// size window that stays above the program's main window.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -10,6 +11,7 @@
 class Fl_Box;
 class Fl_Button;
 class Fl_Progress;
+class Fl_Window;
 
 namespace ui::fltk {
 
@@ -22,7 +24,10 @@ class FltkProgressView : public ProgressView {
   static constexpr int kLabelHeight = 16;
   static constexpr int kBarHeight = 16;
 
-  FltkProgressView(int client_width, int client_height);
+  // owner gives the window to stay above (the main window) when this one is shown; null or a
+  // hidden window leaves it on its own.
+  FltkProgressView(int client_width, int client_height,
+                   std::function<Fl_Window*()> owner = nullptr);
   ~FltkProgressView() override;
   FltkProgressView(const FltkProgressView&) = delete;
   FltkProgressView& operator=(const FltkProgressView&) = delete;
@@ -50,6 +55,7 @@ class FltkProgressView : public ProgressView {
   void PressButton();
 
  private:
+  std::function<Fl_Window*()> owner_;
   std::unique_ptr<KeyedWindow> window_;
   Fl_Box* label_ = nullptr;
   Fl_Progress* bar_ = nullptr;

@@ -98,7 +98,9 @@ std::optional<std::string> FltkToolkit::InputBox(const std::string& caption,
 void FltkToolkit::ProcessMessages() { Fl::check(); }
 
 std::unique_ptr<ProgressView> FltkToolkit::CreateProgressView(int client_width, int client_height) {
-  return std::make_unique<FltkProgressView>(client_width, client_height);
+  return std::make_unique<FltkProgressView>(client_width, client_height, [this]() -> Fl_Window* {
+    return main_form_ ? main_form_->window() : nullptr;
+  });
 }
 
 std::optional<Rect> FltkToolkit::MainWindowFrame() const {

@@ -125,8 +125,6 @@ void Win32Form::Close() {
   RunHandler(on_close);
   if (!window_) return;
   ShowWindow(window_, SW_HIDE);
-  // Wakes the message loop, which then sees the form closed.
-  PostMessageA(window_, WM_NULL, 0, 0);
 }
 
 HWND__* Win32Form::MakeChild(const char* window_class, const std::string& text, unsigned long style,
@@ -218,6 +216,9 @@ std::intptr_t Win32Form::HandleMessage(unsigned message, std::uintptr_t wparam,
     case WM_CLOSE:  // the close box is Close(): on_close runs and the loop ends
       Close();
       return 0;
+    case WM_DESTROY:  // destroyed by other code than the form's own end: a closing all the same
+      Close();
+      break;
     default:
       break;
   }

@@ -122,11 +122,20 @@ int Win32Toolkit::Run(Form& form) {
   auto* window = dynamic_cast<Win32Form*>(&form);
   if (!window || !window->Handle()) return 1;
   form.Show();
+  // A message sent from another thread or program (a press of Exit or a close by an
+  // accessibility or automation tool) is handled inside the wait for the next message, and a
+  // handler that lets pending messages run may take any wake-up posted for this loop. So the
+  // loop never sleeps in GetMessage: it looks at the form after every retrieval, sent messages
+  // included, and waits only when nothing at all is pending.
+  const auto ended = [&] { return window->Closed() || !IsWindow(window->Handle()); };
   MSG message;
-  while (!window->Closed()) {
-    const BOOL got = GetMessageA(&message, nullptr, 0, 0);
-    if (got == 0) return static_cast<int>(message.wParam);  // WM_QUIT
-    if (got == -1) return 1;
+  while (!ended()) {
+    if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (ended()) break;
+      MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+      continue;
+    }
+    if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
     Dispatch(message);
   }
   return 0;
