@@ -260,6 +260,10 @@ bool Extractor::FindPassword(const EntryInfo& entry, uint64_t data_offset, std::
 void Extractor::TestEntry(const EntryInfo& entry, uint64_t data_offset,
                           const std::string& password) {
   std::string detail;
+  if (!LocalHeaderAgrees(*archive_, entry, &detail)) {
+    reporter_->Skipped(entry.name, kSkipBadData, detail);
+    return;
+  }
   const EntryDataResult result = ReadEntryData(
       *archive_, data_offset, entry, password,
       [&](const uint8_t*, size_t size) {

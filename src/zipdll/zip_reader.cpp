@@ -352,4 +352,27 @@ bool EntryDataOffset(platform::File& file, const Directory& directory, const Ent
   return true;
 }
 
+bool LocalHeaderAgrees(platform::File& file, const EntryInfo& entry, std::string* error) {
+  uint8_t h[kLocalHeaderSize];
+  if (!ReadAt(file, entry.local_header_offset, h, sizeof h)) {
+    return Fail(error, "The local header of \"" + entry.name + "\" cannot be read.");
+  }
+  const bool plain = (entry.flags & kFlagUtf8) ||
+                     std::all_of(entry.name.begin(), entry.name.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  std::string name;
+  if (plain) {
+    name.resize(Get16(h + 26));
+    if (!ReadAt(file, entry.local_header_offset + kLocalHeaderSize, name.data(), name.size())) {
+      return Fail(error, "The local header of \"" + entry.name + "\" cannot be read.");
+    }
+  }
+  const bool descriptor = entry.flags & kFlagDataDescriptor;
+  if (Get16(h + 8) != entry.method || (!descriptor && Get32(h + 14) != entry.crc) ||
+      (plain && name != entry.name)) {
+    return Fail(error, "The local header of \"" + entry.name + "\" does not match the directory.");
+  }
+  return true;
+}
+
 }  // namespace zipdll

@@ -47,4 +47,10 @@ bool ReadDirectory(platform::File& file, Directory* directory, std::string* erro
 bool EntryDataOffset(platform::File& file, const Directory& directory, const EntryInfo& entry,
                      uint64_t* offset, std::string* error);
 
+// True when the local header of entry says what the directory says of it: the method, the CRC
+// (unless a data descriptor follows the data) and the name (when it is stored as UTF-8 or plain
+// ASCII, so that both are the same bytes). Readers that stream an archive go by the local
+// headers, so a damaged one is a damaged entry. False with a message otherwise.
+bool LocalHeaderAgrees(platform::File& file, const EntryInfo& entry, std::string* error);
+
 }  // namespace zipdll
