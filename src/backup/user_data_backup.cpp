@@ -41,7 +41,8 @@ void TFileMaint::GatherUserDataFiles() {
 }
 
 void TFileMaint::StageForCD(const std::string& target_folder) {
-  // The burner copies its list while it burns: files queued now would join a burn in progress.
+  // No second burn can start while one runs: files queued now would wait for whatever burn comes
+  // next and reach a CD the user did not make them for.
   if (CDBurner1->IsBurning()) {
     ReportMessage(
         "A CD is still being written, so these files were not sent to the CD Writing Wizard. "

@@ -163,7 +163,17 @@ void TCDBurner::StartBurn() {
     job.hand_over = [self = self_] {
       if (TCDBurner* burner = *self) burner->BurnFinished();
     };
-    if (TBurnThread::Start(std::move(job))) return;
+    if (TBurnThread::Start(std::move(job))) {
+      // The queue goes with the burn. Kept, it would put this burn's paths in front of the next
+      // one's, and since the first file of a name wins, a later backup would burn the archives of
+      // an earlier run (or one it did not make at all) in place of its own. Letting a later
+      // AddFile of a queued name replace the earlier path would still burn files this run never
+      // queued. Two same-named files queued for one burn keep their order, so the first still
+      // wins there.
+      files_.clear();
+      queued_size_ = 0;
+      return;
+    }
     is_burning_ = false;
   }
   if (OnBurnDone) OnBurnDone(*this, -1);

@@ -45,8 +45,8 @@ class TCDBurner : public ui::Component {
 
   TBurnDoneEvent OnBurnDone;
 
-  // Queues an existing file (any attributes); false, nothing queued, when there is none. Files
-  // are copied only when a burn starts. Not while IsBurning.
+  // Queues an existing file (any attributes) for the next burn; false, nothing queued, when there
+  // is none. Files are copied only when a burn starts.
   bool AddFile(const std::string& file_name);
   // Queues every file of a folder tree; they reach the disc side by side under their bare names.
   // False when the folder does not exist or a file of it could not be queued.
@@ -55,9 +55,10 @@ class TCDBurner : public ui::Component {
   // burning (then nothing changes) or when items could not be deleted. Throws std::runtime_error
   // "ASSERT FAILED:  ..." when there is no staging folder.
   bool ClearFiles();
-  // Copies the queue into the staging folder and runs the shell's CD writing wizard, on a thread
-  // of its own; OnBurnDone(0) follows on the main thread. While burning or not Equipped it only
-  // fires OnBurnDone(-1).
+  // Hands the queue to a thread of its own, which copies it into the staging folder and runs the
+  // shell's CD writing wizard; OnBurnDone(0) follows on the main thread. The queue is empty again
+  // once a burn has started. While burning or not Equipped it only fires OnBurnDone(-1), and the
+  // queue stays as it was.
   void StartBurn();
 
  private:
@@ -76,7 +77,7 @@ class TCDBurner : public ui::Component {
   std::string last_error_;
   std::string burner_drive_;
   std::string burn_area_;
-  std::vector<std::string> files_;  // in call order; not emptied by a burn
+  std::vector<std::string> files_;  // in call order, since the last burn started or ClearFiles
   int64_t queued_size_ = 0;
 };
 

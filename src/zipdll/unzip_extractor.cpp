@@ -169,6 +169,13 @@ void Extractor::MakeFolder(const EntryInfo& entry) {
 void Extractor::ProcessEntry(const EntryInfo& entry) {
   reporter_->Call(kActionFileBegun, entry.name, static_cast<int64_t>(entry.uncompressed_size));
   reported_ = pending_ = 0;
+  // Nothing is asked about an entry that cannot be read: its header is not the traditional one,
+  // so every password would be refused, and an overwrite question would be for nothing.
+  if (entry.IsAesEncrypted()) {
+    reporter_->Skipped(entry.name, kSkipBadData,
+                       "encrypted with AES, which this program cannot read");
+    return FinishProgress(entry);
+  }
 
   std::string target;
   bool replacing = false;

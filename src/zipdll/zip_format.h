@@ -32,10 +32,12 @@ inline constexpr uint16_t kFlagUtf8 = 0x0800;
 // Compression methods.
 inline constexpr uint16_t kMethodStored = 0;
 inline constexpr uint16_t kMethodDeflated = 8;
+inline constexpr uint16_t kMethodAes = 99;  // WinZip AES: the real method is in its extra field
 
 // Extra field ids.
 inline constexpr uint16_t kExtraZip64 = 0x0001;
 inline constexpr uint16_t kExtraUnicodePath = 0x7075;
+inline constexpr uint16_t kExtraAes = 0x9901;  // WinZip AES: version, vendor, strength, method
 
 // Value of a 32-bit (16-bit) field whose real value is in the zip64 records.
 inline constexpr uint32_t kZip64Marker32 = 0xFFFFFFFF;

@@ -251,6 +251,8 @@ bool EntryInfo::IsFolder() const {
 
 bool EntryInfo::IsEncrypted() const { return (flags & kFlagEncrypted) != 0; }
 
+bool EntryInfo::IsAesEncrypted() const { return IsEncrypted() && method == kMethodAes; }
+
 int32_t EntryInfo::DosDateTime() const {
   return static_cast<int32_t>((static_cast<uint32_t>(dos_date) << 16) | dos_time);
 }

@@ -24,6 +24,9 @@ struct EntryInfo {
 
   bool IsFolder() const;
   bool IsEncrypted() const;
+  // Encrypted with WinZip AES: method 99 stands in the headers, the real method in a 0x9901 extra
+  // field. This engine does not derive the keys that needs.
+  bool IsAesEncrypted() const;
   // Date in the high word, time in the low word, as the platform's file ages take it.
   int32_t DosDateTime() const;
 };

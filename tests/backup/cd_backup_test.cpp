@@ -1,5 +1,6 @@
 // The CD option: both archives in C:\temp, the notice, "autorun.inf", the hand-off to the burner,
-// and a second CD backup while the first CD is still being written.
+// a second CD backup of another folder in the same session, and one while the first CD is still
+// being written.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -70,7 +71,7 @@ class CdBackupTest : public BackupTest {
     }
   }
 
-  void BackUpToCd(bool user_data) {
+  void BackUpToCd(bool user_data, const std::string& source = "Src") {
     if (!window_) Open();
     if (!Check("CDRomCB").checked) {
       ASSERT_TRUE(Check("CDRomCB").Click());
@@ -80,7 +81,7 @@ class CdBackupTest : public BackupTest {
     if (Check("HVBackupCB").checked != user_data) {
       ASSERT_TRUE(Check("HVBackupCB").Click());
     }
-    ASSERT_TRUE(Edit("ESource").Type(temp_ / "Src"));
+    ASSERT_TRUE(Edit("ESource").Type(temp_ / source));
     ASSERT_TRUE(Button("BackupButt").Click());
   }
 
@@ -127,17 +128,26 @@ TEST_F(CdBackupTest, HandsBothArchivesAndTheProgramToTheBurnerAfterTheNotice) {
               IsSupersetOf(std::vector<std::string>{"ChartBackup.zip", "RUDadoze.zev",
                                                     "autorun.inf", program_name_}));
   EXPECT_EQ(Bytes(staging_ + "autorun.inf"), kAutorun);
-  EXPECT_EQ(Bytes(staging_ + "ChartBackup.zip"), Bytes("C:\\temp\\ChartBackup.zip"));
+  const std::string first_charts = Bytes("C:\\temp\\ChartBackup.zip");
+  EXPECT_EQ(Bytes(staging_ + "ChartBackup.zip"), first_charts);
 
+  // A second CD backup, of another folder and without the user data, while the program stays
+  // open: its CD holds this run's chart archive, and no user-data archive of the first run.
   // An "autorun.inf" of the user's is handed over as it is, never rewritten.
+  temp_.Write("Src2\\b.cht");
   ASSERT_TRUE(platform::WriteWholeFileSafely(autorun_, "[autorun]\nopen=mine.exe\n"));
-  test_support::RemoveTree(staging_);
+  test_support::RemoveTree(staging_);  // as the shell leaves it once the disc is written
   platform::CreateDirectory(staging_);
   toolkit_.messages.clear();
-  BackUpToCd(/*user_data=*/false);
+  BackUpToCd(/*user_data=*/false, "Src2");
   WaitForBurns();
   EXPECT_EQ(fake_.burn_calls, 2);
   EXPECT_THAT(Messages(), ElementsAre(kNotice));
+  const std::string second_charts = Bytes("C:\\temp\\ChartBackup.zip");
+  EXPECT_THAT(Entries("C:\\temp\\ChartBackup.zip"), ElementsAre(EntryName(temp_ / "Src2\\b.cht")));
+  EXPECT_NE(second_charts, first_charts);
+  EXPECT_EQ(Bytes(staging_ + "ChartBackup.zip"), second_charts);
+  EXPECT_THAT(FilesIn(staging_), Not(Contains("RUDadoze.zev")));
   EXPECT_EQ(Bytes(autorun_), "[autorun]\nopen=mine.exe\n");
   EXPECT_EQ(Bytes(staging_ + "autorun.inf"), "[autorun]\nopen=mine.exe\n");
 

@@ -105,11 +105,13 @@ TEST_F(CdBurnerTest, StartBurnThatCannotStartOnlyReportsMinusOne) {
     fake.has_drive = false;
     fake.Install(staging_.path());
     auto burner = MakeBurner();
+    const int64_t staged = burner->BurnSize();
     burner->AddFile(sources_.Write("other.zip"));
     burner->StartBurn();
     ASSERT_EQ(done_.size(), 1u);
     EXPECT_EQ(done_[0].result, -1);
     EXPECT_FALSE(burner->IsBurning());
+    EXPECT_EQ(burner->BurnSize(), staged + 1) << "a burn that did not start leaves the queue";
     EXPECT_FALSE(toolkit_.WaitForCall(200)) << "no thread was started";
     EXPECT_EQ(fake.burn_calls, 0);
     EXPECT_EQ(staging_.Read("other.zip"), "");
@@ -146,6 +148,29 @@ TEST_F(CdBurnerTest, QueuedFilesReplaceStagedFilesFromBeforeTheBurn) {
   burner->AddFile(sources_ / "run\\ChartBackup.zip");
   burner->StartBurn();
   ASSERT_TRUE(RunHandOver());
+  EXPECT_EQ(staging_.Read("ChartBackup.zip"), "second run");
+  EXPECT_EQ(fake_.burn_calls, 2);
+}
+
+// Each burn takes the queue with it: a later backup's archives are never shadowed by the
+// same-named files of an earlier run, nor joined by files that run did not queue.
+TEST_F(CdBurnerTest, EachBurnStagesWhatWasQueuedSinceTheLastOneStarted) {
+  auto burner = MakeBurner();
+  burner->AddFile(sources_.Write("first\\ChartBackup.zip", "first run"));
+  burner->AddFile(sources_.Write("first\\RUDadoze.zev", "first user data"));
+  burner->StartBurn();
+  ASSERT_TRUE(RunHandOver());
+  EXPECT_THAT(Staged(), ElementsAre("ChartBackup.zip", "RUDadoze.zev"));
+  EXPECT_EQ(burner->BurnSize(), 9 + 15) << "only the staged files count now";
+
+  // The shell empties its staging folder once the disc is written.
+  platform::DeleteFile(staging_ / "ChartBackup.zip");
+  platform::DeleteFile(staging_ / "RUDadoze.zev");
+
+  burner->AddFile(sources_.Write("second\\ChartBackup.zip", "second run"));
+  burner->StartBurn();
+  ASSERT_TRUE(RunHandOver());
+  EXPECT_THAT(Staged(), ElementsAre("ChartBackup.zip"));
   EXPECT_EQ(staging_.Read("ChartBackup.zip"), "second run");
   EXPECT_EQ(fake_.burn_calls, 2);
 }

@@ -1,7 +1,12 @@
 #include "zip_test_fixture.h"
 
+#include <algorithm>
+#include <iterator>
+#include <memory>
+
 #include "platform/platform.h"
 #include "zipdll/zip_format.h"
+#include "zipdll/zip_reader.h"
 
 namespace zip_test {
 namespace {
@@ -39,14 +44,21 @@ void ZipTest::TearDown() {
 std::string ZipTest::MakeArchive(const std::string& name,
                                  const std::vector<std::pair<std::string, std::string>>& files,
                                  const std::string& password) {
+  std::vector<std::string> paths;
+  for (const auto& [file, contents] : files) paths.push_back(temp_.Write(file, contents));
+  return AddToArchive(name, paths, password);
+}
+
+std::string ZipTest::AddToArchive(const std::string& name, const std::vector<std::string>& paths,
+                                  const std::string& password) {
   zip::TZip zip;
   zip.ShowProgressDialog = false;
   zip.ZipFileName(temp_ / name);
   zip.Password = password;
-  for (const auto& [file, contents] : files) zip.FileSpecs.push_back(temp_.Write(file, contents));
+  zip.FileSpecs = paths;
   zip.AddOptions = 0x02;
-  EXPECT_EQ(zip.Add(), static_cast<int>(files.size()));
-  EXPECT_EQ(zip.Contents.size(), files.size());
+  EXPECT_EQ(zip.Add(), static_cast<int>(paths.size()));
+  EXPECT_EQ(zip.Contents.size(), paths.size());
   toolkit_.messages.clear();
   toolkit_.progress_log.clear();
   return temp_ / name;
@@ -66,6 +78,43 @@ std::vector<std::string> ZipTest::MessageTexts() const {
   std::vector<std::string> texts;
   for (const auto& message : toolkit_.messages) texts.push_back(message.text);
   return texts;
+}
+
+std::string RefusedPassword(const std::string& archive, const std::string& entry_name,
+                            const std::string& base) {
+  std::unique_ptr<platform::File> file = platform::File::Open(archive, platform::File::Mode::kRead);
+  zipdll::Directory directory;
+  std::string error;
+  if (!file || !zipdll::ReadDirectory(*file, &directory, &error)) {
+    ADD_FAILURE() << archive << ": " << error;
+    return base;
+  }
+  for (const zipdll::EntryInfo& entry : directory.entries) {
+    if (entry.name != entry_name) continue;
+    uint64_t offset = 0;
+    uint8_t sealed[zipdll::kEncryptionHeaderSize];
+    if (!entry.IsEncrypted() ||
+        !zipdll::EntryDataOffset(*file, directory, entry, &offset, &error) || !file->Seek(offset) ||
+        !file->ReadExact(sealed, sizeof sealed)) {
+      ADD_FAILURE() << entry_name << " has no encryption header to read " << error;
+      return base;
+    }
+    // The check byte is the CRC's high byte, or the time's when a data descriptor follows.
+    const bool by_time = entry.flags & zipdll::kFlagDataDescriptor;
+    for (int n = 0;; ++n) {
+      const std::string candidate = n == 0 ? base : base + std::to_string(n);
+      uint8_t header[sizeof sealed];
+      std::copy(std::begin(sealed), std::end(sealed), header);
+      zipdll::TraditionalCipher(candidate).Decrypt(header, sizeof header);
+      const uint8_t check = header[sizeof header - 1];
+      if (check != static_cast<uint8_t>(entry.crc >> 24) &&
+          !(by_time && check == static_cast<uint8_t>(entry.dos_time >> 8))) {
+        return candidate;
+      }
+    }
+  }
+  ADD_FAILURE() << entry_name << " is not in " << archive;
+  return base;
 }
 
 std::string BuildArchive(const std::vector<HandEntry>& entries, const HandLayout& layout) {

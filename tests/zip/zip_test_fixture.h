@@ -26,6 +26,9 @@ class ZipTest : public ::testing::Test {
   std::string MakeArchive(const std::string& name,
                           const std::vector<std::pair<std::string, std::string>>& files,
                           const std::string& password = "");
+  // Adds files that are there already to a new archive, as MakeArchive does.
+  std::string AddToArchive(const std::string& name, const std::vector<std::string>& paths,
+                           const std::string& password = "");
 
   std::string ReadBytes(const std::string& path) const;
   void WriteBytes(const std::string& path, const std::string& bytes) const;
@@ -62,6 +65,13 @@ struct HandLayout {
   std::string comment;
   bool zip64 = false;  // saturated 32-bit fields and the larger records in front of them
 };
+
+// A password that the check byte of the entry's encryption header turns away: base itself, or
+// base followed by a number. A wrong password passes that check by chance once in 256 times, and
+// the engine draws the header's other bytes afresh for every archive; a test that wants a wrong
+// password refused takes one from here. Fails the test when the entry is not there.
+std::string RefusedPassword(const std::string& archive, const std::string& entry_name,
+                            const std::string& base);
 
 // A whole archive, stored entries only.
 std::string BuildArchive(const std::vector<HandEntry>& entries, const HandLayout& layout = {});

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <random>
 #include <regex>
@@ -286,6 +287,67 @@ TEST_F(InteropTest, PeerArchivesExtractToTheSameBytesAndTimes) {
       ASSERT_TRUE(platform::ReadWholeFile(target + relative, &got)) << name;
       EXPECT_TRUE(got == data) << name;
       EXPECT_EQ(platform::GetFileAge(target + relative), kDosTime) << name;
+    }
+  }
+}
+
+// Other tools encrypt with WinZip AES on request. The engine cannot read that; it says so for each
+// such entry, asks for no password, and still extracts the rest of the archive.
+TEST_F(InteropTest, AesEntriesOfOtherToolsAreSkippedWithoutAPasswordPrompt) {
+  temp_.Write("src\\locked.cht", "chart under AES\r\n");
+  temp_.Write("src\\Sub\\deep.cht", "deeper under AES\r\n");
+  temp_.Write("open\\open.cht", "no secret\r\n");
+  const std::vector<PeerArchive> peers = {
+      {"7-Zip AES-256",
+       "7zz a -tzip -mem=AES256 -p'pass word' -bd ARCHIVE locked.cht Sub >/dev/null", ""},
+      {"bsdtar AES-128",
+       "bsdtar --format zip --options zip:encryption=aes128 --passphrase 'pass word' "
+       "-cf ARCHIVE locked.cht Sub",
+       ""},
+  };
+  int n = 0;
+  for (const PeerArchive& peer : peers) {
+    SCOPED_TRACE(peer.name);
+    const std::string archive = temp_ / ("aes" + std::to_string(n) + ".zip");
+    const std::string target = temp_.MakeFolder("aes-out" + std::to_string(n++));
+    std::string command = peer.command;
+    command.replace(command.find("ARCHIVE"), 7, HostQuoted(archive));
+    RunOk("(cd " + HostQuoted(temp_ / "src") + " && " + command + ")");
+    RunOk("(cd " + HostQuoted(temp_ / "open") + " && zip -q " + HostQuoted(archive) + " open.cht)");
+
+    for (const std::string password : {"", "pass word"}) {
+      SCOPED_TRACE("password given: " + password);
+      unzip_test::UnzipDriver unzip;
+      int prompts = 0;
+      unzip.answer = [&prompts](zipdll::CallbackRecord* record) {
+        if (record->action == zipdll::kActionPassword) {
+          ++prompts;
+          std::snprintf(record->text, sizeof record->text, "pass word");
+          record->flag = 1;
+        }
+        return 0;
+      };
+      unzip_test::UnzipRequest request;
+      request.archive = archive;
+      request.target = target;
+      request.recreate_folders = true;
+      request.password = password;
+      EXPECT_EQ(unzip.Run(request), 1) << unzip.Messages();
+      EXPECT_EQ(prompts, 0);
+      EXPECT_THAT(unzip.SkipReasons(),
+                  ::testing::ElementsAre(zipdll::kSkipBadData, zipdll::kSkipBadData));
+      for (const char* name : {"locked.cht", "Sub/deep.cht"}) {
+        EXPECT_THAT(unzip.Messages(),
+                    ::testing::HasSubstr("Skipped \"" + std::string(name) +
+                                         "\": encrypted with AES, which this program cannot "
+                                         "read."));
+      }
+      EXPECT_EQ(platform::GetFileAttributes(target + "locked.cht"), platform::kInvalidAttributes);
+      EXPECT_EQ(platform::GetFileAttributes(target + "Sub\\deep.cht"),
+                platform::kInvalidAttributes);
+      std::string open;
+      EXPECT_TRUE(platform::ReadWholeFile(target + "open.cht", &open));
+      EXPECT_EQ(open, "no secret\r\n");
     }
   }
 }

@@ -132,6 +132,46 @@ TEST_F(UnzipTest, SkipsAnEncryptedEntryWithoutAPasswordThatFits) {
   EXPECT_THAT(Listing(target_), ElementsAre("open.txt"));
 }
 
+// Laid out as WinZip writes AES: method 99 in both headers, the real method in a 0x9901 field,
+// salt and verifier where the traditional header would be. No password can open it here, so
+// none is asked for, nor whether to overwrite, in a test run or an extraction.
+TEST_F(UnzipTest, SkipsAesEntriesAsUnreadableWithoutAsking) {
+  std::string field;
+  zipdll::Put16(&field, zipdll::kExtraAes);
+  zipdll::Put16(&field, 7);
+  zipdll::Put16(&field, 2);  // AE-2
+  field += "AE";
+  field += '\x03';  // 256-bit key
+  zipdll::Put16(&field, zipdll::kMethodDeflated);
+  TestArchive archive;
+  TestEntry& aes = archive.Add("aes.txt", Noise(16 + 2 + 40 + 10));
+  aes.method = zipdll::kMethodAes;
+  aes.flags = zipdll::kFlagEncrypted;
+  aes.crc = 0;  // AE-2 leaves it out
+  aes.extra = field;
+  archive.Add("open.txt", "open");
+  const std::string path = WriteArchive(archive);
+  folder_.Write("out\\aes.txt", "the user's own");
+
+  for (const bool test_only : {false, true}) {
+    SCOPED_TRACE(test_only ? "test" : "extract");
+    driver_.events.clear();
+    UnzipRequest request = Request(path);
+    request.password = "any";
+    request.test_only = test_only;
+    request.overwrite = false;
+    EXPECT_EQ(driver_.Run(request), 1) << driver_.Messages();
+    EXPECT_TRUE(driver_.Of(zipdll::kActionPassword).empty());
+    EXPECT_TRUE(driver_.Of(zipdll::kActionOverwrite).empty());
+    EXPECT_THAT(driver_.SkipReasons(), ElementsAre(zipdll::kSkipBadData));
+    EXPECT_THAT(
+        driver_.Messages(),
+        HasSubstr("Skipped \"aes.txt\": encrypted with AES, which this program cannot read."));
+    EXPECT_EQ(folder_.Read("out\\aes.txt"), "the user's own");
+  }
+  EXPECT_EQ(folder_.Read("out\\open.txt"), "open");
+}
+
 TEST_F(UnzipTest, RefusesABlockOfAnotherVersionOrCheckValue) {
   ASSERT_NE(UnzipDriver::Version(), nullptr);
   EXPECT_GE(UnzipDriver::Version()(), 160);
