@@ -32,6 +32,9 @@ inline constexpr uint32_t kAttrHidden = 0x02;
 inline constexpr uint32_t kAttrSystem = 0x04;
 inline constexpr uint32_t kAttrDirectory = 0x10;
 inline constexpr uint32_t kAttrArchive = 0x20;
+// No file to read as one: a device, and on Linux also a FIFO or a socket. Opening one may block or
+// never reach an end.
+inline constexpr uint32_t kAttrDevice = 0x40;
 inline constexpr uint32_t kAttrNormal = 0x80;
 inline constexpr uint32_t kInvalidAttributes = 0xFFFFFFFF;
 
@@ -84,6 +87,23 @@ inline bool FileExists(const std::string& path) {
 // Wildcards "*" and "?" match without regard to case. False when the folder cannot be listed or
 // nothing matches; entries come in the order the file system lists them.
 bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries);
+
+// What tells two names of one folder apart from two folders: the volume serial number and file
+// index of GetFileInformationByHandle (device and inode on Linux). Links and junctions lead to
+// the identity of the folder they name.
+struct FolderIdentity {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  bool operator<(const FolderIdentity& other) const {
+    return volume != other.volume ? volume < other.volume : index < other.index;
+  }
+  bool operator==(const FolderIdentity& other) const {
+    return volume == other.volume && index == other.index;
+  }
+};
+
+// The identity of an existing folder; false when it cannot be opened.
+bool GetFolderIdentity(const std::string& folder, FolderIdentity* identity);
 
 // Last-write time of a file (not a folder) as a DOS date/time in local time; -1 when missing.
 int32_t GetFileAge(const std::string& path);
@@ -151,7 +171,8 @@ class File {
     kCreateNew,  // new file only: fails when one exists
   };
 
-  // Null when the file cannot be opened in that mode.
+  // Null when the file cannot be opened in that mode, or when it is no file on a disk (a device,
+  // a pipe, a socket), whose reading could wait for ever or never end.
   static std::unique_ptr<File> Open(const std::string& path, Mode mode);
   ~File();
   File(const File&) = delete;

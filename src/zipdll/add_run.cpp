@@ -125,6 +125,12 @@ bool WriteData(ZipWriter& writer, const PackedEntry& packed, Reporter& reporter,
   return true;
 }
 
+// The skip message for a record the writer refused; the reason first, as a path long enough to
+// cause it would push it past what a callback carries.
+std::string NotStorable(const CentralRecord& record, const std::string& path) {
+  return "Skipped, as " + RecordMisfit(record) + ": " + path;
+}
+
 class AddRun {
  public:
   AddRun(const ZipCommandBlock& block, Reporter& reporter)
@@ -137,6 +143,10 @@ class AddRun {
   bool CopyKept(ZipWriter& writer, std::string* error);
   // Adds the planned files; false when writing failed or the caller stopped the run.
   bool AddFiles(ZipWriter& writer, bool* aborted, std::string* error);
+  // Writes the local header of an entry, or with *refused tells the caller why the format cannot
+  // hold it; false as AddFiles.
+  bool Begin(ZipWriter& writer, const CentralRecord& record, const std::string& path, bool* refused,
+             bool* aborted, std::string* error);
   // Adds one large file in pieces; false as AddFiles.
   bool StreamFile(ZipWriter& writer, const Planned& planned, const CentralRecord& record,
                   bool* aborted, std::string* error);
@@ -277,6 +287,20 @@ bool AddRun::CopyKept(ZipWriter& writer, std::string* error) {
   return true;
 }
 
+bool AddRun::Begin(ZipWriter& writer, const CentralRecord& record, const std::string& path,
+                   bool* refused, bool* aborted, std::string* error) {
+  *refused = false;
+  if (writer.BeginEntry(record)) return true;
+  if (!writer.refused()) {
+    *error = "Cannot write the new archive";
+    return false;
+  }
+  *refused = true;
+  if (reporter_.Skipped(kSkipNotStorable, path, NotStorable(record, path))) return true;
+  *aborted = true;
+  return false;
+}
+
 bool AddRun::StreamFile(ZipWriter& writer, const Planned& planned, const CentralRecord& record,
                         bool* aborted, std::string* error) {
   const std::string& path = planned.source.path;
@@ -306,6 +330,9 @@ bool AddRun::StreamFile(ZipWriter& writer, const Planned& planned, const Central
                              "Skipped " + path + ": it could not be read whole")) {
         break;
       }
+      return true;
+    case StreamResult::kRefused:
+      if (!reporter_.Skipped(kSkipNotStorable, path, NotStorable(record, path))) break;
       return true;
     case StreamResult::kWriteFailed:
       *error = "Cannot write the new archive";
@@ -337,12 +364,11 @@ bool AddRun::AddFiles(ZipWriter& writer, bool* aborted, std::string* error) {
     record.version_needed = kVersionNeeded;
     record.dos_date_time = source.dos_time;
     record.external_attributes = source.attributes & kDosAttributeBits;
+    bool refused = false;
     if (source.is_folder) {
       record.external_attributes |= platform::kAttrDirectory;
-      if (!writer.BeginEntry(record)) {
-        *error = "Cannot write the new archive";
-        return false;
-      }
+      if (!Begin(writer, record, source.path, &refused, aborted, error)) return false;
+      if (refused) continue;
       if (trace && !reporter_.Message("Folder " + source.name)) {
         *aborted = true;
         return false;
@@ -353,7 +379,14 @@ bool AddRun::AddFiles(ZipWriter& writer, bool* aborted, std::string* error) {
       if (!StreamFile(writer, planned_[i], record, aborted, error)) return false;
       continue;
     }
-    const PackedEntry packed = packer.Take(job_of[i]);
+    // A worker may take long over a large file or a slow drive; the caller hears from the run
+    // meanwhile, and can stop it.
+    PackedEntry packed;
+    if (!packer.Take(
+            job_of[i], [this] { return reporter_.Report(kActionProgress, 0); }, &packed)) {
+      *aborted = true;
+      return false;
+    }
     if (!packed.ok) {
       if (!reporter_.Skipped(kSkipNotFound, source.path,
                              "Skipped " + source.path + ": " + packed.error)) {
@@ -371,7 +404,9 @@ bool AddRun::AddFiles(ZipWriter& writer, bool* aborted, std::string* error) {
     record.flags = packed.encrypted ? kFlagEncrypted : 0;
     record.compressed_size = packed.data.size();
     record.uncompressed_size = packed.size;
-    if (!writer.BeginEntry(record) || !WriteData(writer, packed, reporter_, aborted)) {
+    if (!Begin(writer, record, source.path, &refused, aborted, error)) return false;
+    if (refused) continue;
+    if (!WriteData(writer, packed, reporter_, aborted)) {
       if (!*aborted) *error = "Cannot write the new archive";
       return false;
     }

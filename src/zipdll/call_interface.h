@@ -52,6 +52,7 @@ enum SkipReason : Slot {
   kSkipBadData = 5,         // CRC error dropped, damaged or unsupported entry
   kSkipUserDeclined = 6,    // the caller answered "keep" to an overwrite
   kSkipHiddenOrSystem = 7,  // hidden or system file without the switch that includes them
+  kSkipNotStorable = 8,     // a device, pipe or socket, or a name the archive format cannot hold
 };
 
 inline constexpr std::size_t kCallbackTextSize = 512;

@@ -1,5 +1,6 @@
 #include "zipdll/entry_packer.h"
 
+#include <algorithm>
 #include <new>
 #include <random>
 
@@ -19,7 +20,37 @@ std::string EncryptionHeader(uint32_t crc, TraditionalCipher* cipher) {
   return header;
 }
 
-PackedEntry PackFile(const PackJob& job) {
+namespace {
+
+// Pieces small enough that a stop is seen soon, even on a slow drive or with data that deflate
+// takes long over.
+constexpr size_t kPiece = 256 << 10;
+
+bool Stopped(const std::atomic<bool>* stop) { return stop && stop->load(); }
+
+// DeflateSmaller, but a file of more than one piece goes through the stream a piece at a time,
+// so that a stop is seen between two of them; false when stopped.
+bool DeflateSmallerInPieces(const std::string& contents, int level, const std::atomic<bool>* stop,
+                            std::string* out) {
+  if (contents.size() <= kPiece)
+    return DeflateSmaller(contents.data(), contents.size(), level, out);
+  DeflateStream stream(level);
+  out->clear();
+  for (size_t at = 0; at < contents.size(); at += kPiece) {
+    const size_t piece = std::min(kPiece, contents.size() - at);
+    if (Stopped(stop) ||
+        !stream.Compress(contents.data() + at, piece, at + piece == contents.size(), out) ||
+        out->size() >= contents.size()) {
+      out->clear();
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+PackedEntry PackFile(const PackJob& job, const std::atomic<bool>* stop) {
   PackedEntry packed;
   try {
     std::unique_ptr<platform::File> file =
@@ -36,23 +67,37 @@ PackedEntry PackFile(const PackJob& job) {
     std::string contents;
     contents.resize(static_cast<size_t>(size));
     size_t filled = 0;
-    // The file may change while it is read: take what is there.
-    for (;;) {
-      if (filled == contents.size()) contents.resize(contents.size() + (1 << 16));
+    // A file that shrank while it is read is taken as it ends.
+    while (filled < contents.size()) {
+      if (Stopped(stop)) {
+        packed.error = "stopped";
+        return packed;
+      }
       size_t got = 0;
-      if (!file->Read(contents.data() + filled, contents.size() - filled, &got)) {
+      const size_t piece = std::min(contents.size() - filled, kPiece);
+      if (!file->Read(contents.data() + filled, piece, &got)) {
         packed.error = "cannot read " + job.path;
         return packed;
       }
       if (got == 0) break;
       filled += got;
     }
+    if (filled == contents.size()) {
+      char more = 0;
+      size_t got = 0;
+      if (!file->Read(&more, 1, &got) || got != 0) {
+        packed.error = "it grew while it was read, so it could not be read whole";
+        return packed;
+      }
+    }
     contents.resize(filled);
     packed.size = filled;
     packed.crc = Crc32(0, contents.data(), contents.size());
-    if (job.level > 0 &&
-        DeflateSmaller(contents.data(), contents.size(), job.level, &packed.data)) {
+    if (job.level > 0 && DeflateSmallerInPieces(contents, job.level, stop, &packed.data)) {
       packed.method = kMethodDeflated;
+    } else if (Stopped(stop)) {
+      packed.error = "stopped";
+      return packed;
     } else {
       packed.method = kMethodStored;
       packed.data.swap(contents);
@@ -95,6 +140,7 @@ EntryPacker::~EntryPacker() {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
   }
+  stop_work_ = true;
   changed_.notify_all();
   for (std::thread& worker : workers_) worker.join();
 }
@@ -112,7 +158,7 @@ void EntryPacker::Work() {
       index = next_++;
       bytes_ahead_ += jobs_[index].expected_size;
     }
-    PackedEntry packed = PackFile(jobs_[index]);
+    PackedEntry packed = PackFile(jobs_[index], &stop_work_);
     {
       std::lock_guard<std::mutex> lock(mutex_);
       results_[index] = std::move(packed);
@@ -122,23 +168,30 @@ void EntryPacker::Work() {
   }
 }
 
-PackedEntry EntryPacker::Take(size_t index) {
+bool EntryPacker::Take(size_t index, const std::function<bool()>& still_waiting,
+                       PackedEntry* packed) {
   if (workers_.empty()) {
     // No thread could be started: pack here.
     taken_ = index + 1;
-    return PackFile(jobs_[index]);
+    *packed = PackFile(jobs_[index]);
+    return true;
   }
-  PackedEntry packed;
   {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return done_[index]; });
-    packed = std::move(results_[index]);
+    while (!changed_.wait_for(lock, kWaitReport, [&] { return done_[index]; })) {
+      // The caller is asked without the lock, so the workers carry on meanwhile.
+      lock.unlock();
+      const bool go_on = !still_waiting || still_waiting();
+      lock.lock();
+      if (!go_on) return false;
+    }
+    *packed = std::move(results_[index]);
     results_[index] = PackedEntry();
     bytes_ahead_ -= jobs_[index].expected_size;
     taken_ = index + 1;
   }
   changed_.notify_all();
-  return packed;
+  return true;
 }
 
 }  // namespace zipdll

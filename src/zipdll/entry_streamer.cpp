@@ -1,5 +1,6 @@
 #include "zipdll/entry_streamer.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "zipdll/deflate.h"
@@ -11,14 +12,24 @@ namespace {
 
 constexpr size_t kPiece = 64 << 10;
 
-// Reads the whole file from its start, handing each piece to use; false on a read error or when
-// use says so.
-bool ReadPieces(platform::File& file, const std::function<bool(const char*, size_t)>& use) {
+// Reads the file from its start up to length bytes, handing each piece to use and then an empty
+// one; false on a read error, when use says so, or when the file holds more than length bytes.
+// A file that ends sooner is handed over as it is.
+bool ReadPieces(platform::File& file, uint64_t length,
+                const std::function<bool(const char*, size_t)>& use) {
   if (!file.Seek(0)) return false;
   std::string buffer(kPiece, '\0');
+  uint64_t left = length;
   for (;;) {
     size_t got = 0;
-    if (!file.Read(buffer.data(), buffer.size(), &got)) return false;
+    if (left > 0) {
+      const size_t piece = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
+      if (!file.Read(buffer.data(), piece, &got)) return false;
+      left -= got;
+    } else {
+      // At the size the file had: anything more means it grew while it was read.
+      if (!file.Read(buffer.data(), 1, &got) || got != 0) return false;
+    }
     if (!use(buffer.data(), got)) return false;
     if (got == 0) return true;
   }
@@ -29,17 +40,23 @@ bool ReadPieces(platform::File& file, const std::function<bool(const char*, size
 StreamResult StreamEntry(ZipWriter& writer, platform::File& file, CentralRecord record, int level,
                          const std::string* password, const std::function<bool(uint64_t)>& progress,
                          uint64_t* size) {
+  // Each reading stops at the size the file had when it was opened, so no file is read without
+  // end.
+  uint64_t length = 0;
+  if (!file.Size(&length)) return StreamResult::kUnreadable;
   uint32_t crc = 0;
   if (password) {
     // The encryption header checks the password against the CRC, so it must be known first.
-    const bool read = ReadPieces(file, [&](const char* data, size_t length) {
-      crc = Crc32(crc, data, length);
+    const bool read = ReadPieces(file, length, [&](const char* data, size_t got) {
+      crc = Crc32(crc, data, got);
       return true;
     });
     if (!read) return StreamResult::kUnreadable;
   }
   if (password) record.flags |= kFlagEncrypted;
-  if (!writer.BeginStreamedEntry(record)) return StreamResult::kWriteFailed;
+  if (!writer.BeginStreamedEntry(record)) {
+    return writer.refused() ? StreamResult::kRefused : StreamResult::kWriteFailed;
+  }
   const uint64_t data_start = writer.Position();
   const auto abandon = [&](StreamResult result) {
     return writer.AbandonStreamedEntry() ? result : StreamResult::kWriteFailed;
@@ -71,20 +88,20 @@ StreamResult StreamEntry(ZipWriter& writer, platform::File& file, CentralRecord 
     pass_crc = 0;
     total = 0;
     std::string out;
-    return ReadPieces(file, [&](const char* data, size_t length) {
+    return ReadPieces(file, length, [&](const char* data, size_t got) {
       out.clear();
       if (deflate) {
-        if (!deflate->Compress(data, length, length == 0, &out)) return false;
+        if (!deflate->Compress(data, got, got == 0, &out)) return false;
       } else {
-        out.assign(data, length);
+        out.assign(data, got);
       }
-      pass_crc = Crc32(pass_crc, data, length);
-      total += length;
+      pass_crc = Crc32(pass_crc, data, got);
+      total += got;
       if (!put(&out)) {
         failure = StreamResult::kWriteFailed;
         return false;
       }
-      if (report && length > 0 && !progress(length)) {
+      if (report && got > 0 && !progress(got)) {
         failure = StreamResult::kStopped;
         return false;
       }

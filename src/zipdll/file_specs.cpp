@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 #include "platform/platform.h"
 #include "util/wildcard.h"
+#include "zipdll/zip_writer.h"
 
 namespace zipdll {
 namespace {
@@ -49,7 +51,7 @@ bool Hidden(uint32_t attributes) {
   return (attributes & (platform::kAttrHidden | platform::kAttrSystem)) != 0;
 }
 
-// Walks one folder of a file file_spec's expansion.
+// Walks the folders of one file file_spec's expansion.
 class Walker {
  public:
   Walker(const SpecOptions& options, std::vector<SourceFile>* files,
@@ -57,24 +59,33 @@ class Walker {
       : options_(options), files_(files), skipped_(skipped) {}
 
   // folder: Windows path with a trailing backslash; stored: its stored folder name ("" or "a/b/").
-  // Returns the number of files taken in it and below.
-  size_t Walk(const std::string& folder, const std::string& stored, const std::string& mask,
-              bool whole_folder) {
+  // *holds_nothing tells whether it was listed and held nothing. A folder already walked, reached
+  // again through a link, is not walked twice, and false says so: two links to their own parents
+  // would otherwise make the walk grow without end.
+  bool Walk(const std::string& folder, const std::string& stored, const std::string& mask,
+            bool whole_folder, bool* holds_nothing = nullptr) {
+    if (holds_nothing) *holds_nothing = false;
+    platform::FolderIdentity identity;
+    if (platform::GetFolderIdentity(folder, &identity) && !walked_.insert(identity).second) {
+      return false;
+    }
     std::vector<FindEntry> entries;
-    platform::FindFiles(folder + "*", &entries);
+    // A folder that cannot be listed is not known to hold nothing.
+    bool empty = platform::FindFiles(folder + "*", &entries);
     std::sort(entries.begin(), entries.end(),
               [](const FindEntry& a, const FindEntry& b) { return a.name < b.name; });
-    size_t taken = 0;
     std::vector<const FindEntry*> subfolders;
     for (const FindEntry& entry : entries) {
       if (entry.name == "." || entry.name == "..") continue;
+      empty = false;
       if (entry.attributes & platform::kAttrDirectory) {
         subfolders.push_back(&entry);
         continue;
       }
       if (!util::MatchesMask(entry.name, mask)) continue;
-      if (TakeFile(folder + entry.name, stored + entry.name, entry)) ++taken;
+      TakeFile(folder + entry.name, stored + entry.name, entry);
     }
+    if (holds_nothing) *holds_nothing = empty;
     if (options_.recurse) {
       for (const FindEntry* sub : subfolders) {
         if (Hidden(sub->attributes) && !options_.include_hidden_system) {
@@ -84,21 +95,28 @@ class Walker {
         }
         const std::string sub_stored = stored + sub->name + "/";
         const size_t before = files_->size();
-        const size_t below = Walk(folder + sub->name + "\\", sub_stored, mask, whole_folder);
-        taken += below;
-        // A whole folder keeps its empty subfolders; a mask only the folders on the way to a file.
-        if (whole_folder || below > 0) {
+        bool sub_empty = false;
+        const bool walked =
+            Walk(folder + sub->name + "\\", sub_stored, mask, whole_folder, &sub_empty);
+        // A whole folder keeps its empty subfolders; a mask those and the folders on the way to
+        // whatever it stored, but not a folder of files it did not take.
+        if (walked && (whole_folder || sub_empty || files_->size() > before)) {
           InsertFolder(before, folder + sub->name, sub_stored, *sub);
         }
       }
     }
-    return taken;
+    return true;
   }
 
-  bool TakeFile(const std::string& path, const std::string& stored, const FindEntry& entry) {
+  void TakeFile(const std::string& path, const std::string& stored, const FindEntry& entry) {
+    if (entry.attributes & platform::kAttrDevice) {
+      skipped_->push_back({path, kSkipNotStorable,
+                           "Skipped " + path + ": it is a device, pipe or socket, not a file"});
+      return;
+    }
     if (Hidden(entry.attributes) && !options_.include_hidden_system) {
       skipped_->push_back({path, kSkipHiddenOrSystem, "Skipped hidden or system file: " + path});
-      return false;
+      return;
     }
     SourceFile file;
     file.path = path;
@@ -107,7 +125,6 @@ class Walker {
     file.dos_time = entry.dos_time;
     file.attributes = entry.attributes;
     files_->push_back(std::move(file));
-    return true;
   }
 
   void InsertFolder(size_t at, const std::string& path, const std::string& stored,
@@ -126,6 +143,7 @@ class Walker {
   const SpecOptions& options_;
   std::vector<SourceFile>* files_;
   std::vector<SkippedItem>* skipped_;
+  std::set<platform::FolderIdentity> walked_;
 };
 
 // The listing entry of one file or folder, found through its parent's listing.
@@ -172,7 +190,8 @@ void ExpandFileSpec(const std::string& file_spec, const std::string& root,
   Walker walker(options, files, skipped);
   if (HasWildcard(last)) {
     const std::string stored = stored_of(parent);
-    if (walker.Walk(parent, stored, last, false) > 0 && parent.size() > 1) {
+    walker.Walk(parent, stored, last, false);
+    if (files->size() > before && parent.size() > 1) {
       FindEntry self = {};
       const std::string folder = parent.substr(0, parent.size() - 1);
       if (FindOne(folder, &self)) walker.InsertFolder(before, folder, stored, self);
@@ -308,6 +327,17 @@ void FinishNames(const SpecOptions& options, std::vector<SourceFile>* files,
       file.name = result;
     }
   }
+  // Only here is the stored name final: short names can bring a long path within the format.
+  const auto too_long = [&](const SourceFile& file) {
+    if (file.name.size() <= kMaxFieldLength) return false;
+    skipped->push_back({file.path, kSkipNotStorable,
+                        "Skipped, as its name in the archive would be " +
+                            std::to_string(file.name.size()) + " bytes long, more than the " +
+                            std::to_string(kMaxFieldLength) +
+                            " an archive can hold: " + file.path});
+    return true;
+  };
+  kept.erase(std::remove_if(kept.begin(), kept.end(), too_long), kept.end());
   *files = std::move(kept);
 }
 

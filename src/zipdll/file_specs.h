@@ -38,14 +38,16 @@ struct SkippedItem {
 // Expands one file file_spec. A relative file file_spec is taken below root when root is not empty
 // ("C:\Data\", with a trailing backslash), else below the current folder. Stored names keep the
 // folders of the file file_spec below root (or, outside root, the whole path without its drive);
-// never "..".
+// never "..". Devices, pipes and sockets are skipped with kSkipNotStorable; a folder is walked
+// once however many links lead to it.
 void ExpandFileSpec(const std::string& file_spec, const std::string& root,
                     const SpecOptions& options, std::vector<SourceFile>* files,
                     std::vector<SkippedItem>* skipped);
 
 // Removes later duplicates of a stored name (without regard to case), reporting those that come
 // from a different file, and with force_dos_names turns every element of every name into an 8.3
-// name that is unique in its folder.
+// name that is unique in its folder. Names longer than the format holds are skipped with
+// kSkipNotStorable.
 void FinishNames(const SpecOptions& options, std::vector<SourceFile>* files,
                  std::vector<SkippedItem>* skipped);
 

@@ -9,6 +9,8 @@ namespace {
 
 constexpr uint64_t kMax32 = 0xFFFFFFFF;
 constexpr uint16_t kVersionZip64 = 45;
+// The central zip64 field at its largest: header, both sizes and the offset.
+constexpr size_t kMaxZip64Extra = 4 + 3 * 8;
 
 uint32_t Clamp32(uint64_t value) { return value >= kMax32 ? kZip64Marker32 : uint32_t(value); }
 
@@ -30,6 +32,23 @@ std::string WithoutZip64Extra(const std::string& extra) {
     at += 4 + length;
   }
   return kept;
+}
+
+std::string RecordMisfit(const CentralRecord& record) {
+  // Lengths are 16 bits wide: a longer name would wrap and leave an archive no tool can read.
+  if (record.name.size() > kMaxFieldLength) {
+    return "its name is " + std::to_string(record.name.size()) + " bytes long, more than " +
+           std::to_string(kMaxFieldLength) + " bytes an archive can hold";
+  }
+  if (WithoutZip64Extra(record.extra).size() + kMaxZip64Extra > kMaxFieldLength) {
+    return "its extra fields are longer than an archive can hold";
+  }
+  return std::string();
+}
+
+bool ZipWriter::Admit(const CentralRecord& record) {
+  refused_ = !RecordMisfit(record).empty();
+  return !refused_;
 }
 
 bool ZipWriter::Write(const void* data, size_t size) {
@@ -63,6 +82,7 @@ std::string ZipWriter::LocalHeader(const CentralRecord& record, bool zip64) cons
 }
 
 bool ZipWriter::BeginEntry(const CentralRecord& record) {
+  if (!Admit(record)) return false;
   CentralRecord kept = record;
   kept.local_header_offset = position_;
   if (NeedsUtf8Flag(kept.name)) kept.flags |= kFlagUtf8;
@@ -75,6 +95,7 @@ bool ZipWriter::BeginEntry(const CentralRecord& record) {
 }
 
 bool ZipWriter::BeginStreamedEntry(const CentralRecord& record) {
+  if (!Admit(record)) return false;
   CentralRecord kept = record;
   kept.local_header_offset = position_;
   if (NeedsUtf8Flag(kept.name)) kept.flags |= kFlagUtf8;

@@ -29,12 +29,21 @@ struct CentralRecord {
   uint64_t local_header_offset = 0;  // set by the writer
 };
 
+// The longest name, extra field run or comment a record's 16-bit lengths can announce.
+inline constexpr size_t kMaxFieldLength = 0xFFFF;
+
+// Why the writer cannot take a record: its name, or its extra fields together with the zip64
+// field the writer may add, longer than kMaxFieldLength. Empty when it fits.
+std::string RecordMisfit(const CentralRecord& record);
+
 class ZipWriter {
  public:
   explicit ZipWriter(platform::File* out) : out_(out) {}
 
   // Writes the local header of a new entry whose sizes and CRC are known; its data follows
-  // through Write. The record is kept for the central directory.
+  // through Write. The record is kept for the central directory. A record that does not fit the
+  // format (RecordMisfit) is refused: false with nothing written, and refused() true until the
+  // next entry; the archive stays good for the entries that follow.
   bool BeginEntry(const CentralRecord& record);
   bool Write(const void* data, size_t size);
 
@@ -49,7 +58,8 @@ class ZipWriter {
   bool AbandonStreamedEntry();
 
   // Writes a local header taken from another archive (fixed part, name and extra as they were
-  // there, name and bit 11 replaced by the record's) followed by its data copied unchanged.
+  // there, name and bit 11 replaced by the record's) followed by its data copied unchanged. Its
+  // name came from a 16-bit length; extra fields that no longer fit are dropped by Finish.
   bool CopyEntry(const CentralRecord& record, const std::string& old_local_header,
                  platform::File& source, uint64_t data_offset, uint64_t data_length);
 
@@ -58,14 +68,19 @@ class ZipWriter {
   bool Finish(const std::string& comment);
 
   uint64_t Position() const { return position_; }
+  // The last BeginEntry or BeginStreamedEntry failed on its record, not on the file.
+  bool refused() const { return refused_; }
 
  private:
   bool Put(const std::string& bytes) { return Write(bytes.data(), bytes.size()); }
+  // Clears or sets refused_ for a record about to be written; true when it may be.
+  bool Admit(const CentralRecord& record);
   std::string LocalHeader(const CentralRecord& record, bool zip64) const;
 
   platform::File* out_;
   uint64_t position_ = 0;
   std::vector<CentralRecord> records_;
+  bool refused_ = false;
 };
 
 // True when a name needs bit 11 (it is not plain ASCII).

@@ -1,13 +1,16 @@
 // The last good backup survives whatever happens to the next one: a cancel, a full disk, a
 // target that cannot be written, a write damaged on its way to the disk, a refused rename, source
-// files gone after the search, a killed run, or Exit in the middle of the run.
+// files gone after the search, a killed run, or Exit in the middle of the run. And a source holding
+// what is no file (a FIFO, a device, a socket) or folder links that loop is still backed up.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <random>
 
 #include "backup_fixture.h"
 #include "platform/platform.h"
+#include "zip/tzip.h"
 
 #if !defined(_WIN32)
 #include <signal.h>
@@ -17,6 +20,7 @@
 
 #include "platform/posix/drive_map.h"
 #include "support/faults.h"
+#include "support/host_entries.h"
 #endif
 
 namespace app {
@@ -35,6 +39,16 @@ std::string Noise(size_t size, unsigned seed) {
   std::string bytes(size, '\0');
   for (char& c : bytes) c = static_cast<char>(random());
   return bytes;
+}
+
+// A few words in random order: deflate at level 9 takes seconds over a few megabytes of them.
+std::string Wordy(size_t size) {
+  static const char* const kWords[] = {"sun ", "moon ", "mars ", "trine ", "cusp ", "node "};
+  std::mt19937 random(11);
+  std::string text;
+  while (text.size() < size) text += kWords[random() % 6];
+  text.resize(size);
+  return text;
 }
 
 class BackupSafetyTest : public BackupTest {
@@ -93,7 +107,75 @@ TEST_F(BackupSafetyTest, CancelKeepsThePreviousArchives) {
               ::testing::Not(Contains("caption:Zipping up User Data Files.")));
 }
 
+// Cancel is heard while the library is still reading and packing a large chart, not only once
+// it is done with it.
+TEST_F(BackupSafetyTest, CancelWhileAChartIsReadKeepsThePreviousArchives) {
+  MakeGoodBackup();
+  const std::string slow = temp_.Write("Src\\words.cht", Wordy(6 << 20));
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point shown;
+  int cancels = 0;
+  toolkit_.on_process_messages = [&](int) {
+    if (cancels > 0 || !toolkit_.progress || !toolkit_.progress->Visible()) return;
+    if (shown == Clock::time_point()) shown = Clock::now();
+    if (Clock::now() - shown >= std::chrono::milliseconds(300)) {
+      ++cancels;
+      toolkit_.progress->Click();
+    }
+  };
+  RunBackup(temp_ / "Src", temp_ / "Dest", true);
+  EXPECT_EQ(cancels, 1);
+  ExpectGoodBackupKept();
+  EXPECT_THAT(Messages(), ElementsAre());
+  // The large chart was never begun: the cancel came while it was read.
+  EXPECT_THAT(toolkit_.progress_log, ::testing::Not(Contains(HasSubstr("words.cht"))));
+  EXPECT_THAT(toolkit_.progress_log,
+              ::testing::Not(Contains("caption:Zipping up User Data Files.")));
+}
+
 #if !defined(_WIN32)
+using test_support::HostEntry;
+
+TEST_F(BackupSafetyTest, PipesDevicesAndSocketsAreSkippedAndTheRestBackedUp) {
+  temp_.Write("Src\\real.cht", "a chart");
+  // A FIFO no one writes to, a link to a device without end, and a socket.
+  const HostEntry fifo = HostEntry::Fifo(temp_ / "Src\\pipe.cht");
+  const HostEntry zero = HostEntry::Link(temp_ / "Src\\zero.cht", "/dev/zero");
+  const HostEntry socket = HostEntry::Socket(temp_ / "Src\\socket.cht");
+  ASSERT_TRUE(fifo.made() && zero.made() && socket.made());
+  Open();
+  std::vector<std::string> not_storable;
+  window_->Zip1->OnZEDSkippedEvent = [&](zip::TZip&, const std::string& what, int reason) {
+    if (reason == zipdll::kSkipNotStorable) not_storable.push_back(what);
+  };
+  RunBackup(temp_ / "Src", temp_ / "Dest", /*user_data=*/false);
+  EXPECT_EQ(Label("PLabel").caption, "Finished.");
+  EXPECT_THAT(Messages(), ElementsAre());
+  EXPECT_THAT(Entries(chart_archive()), ElementsAre(EntryName(temp_ / "Src\\real.cht")));
+  EXPECT_THAT(not_storable,
+              ::testing::UnorderedElementsAre(temp_ / "Src\\pipe.cht", temp_ / "Src\\zero.cht",
+                                              temp_ / "Src\\socket.cht"));
+}
+
+// Two folder links, each pointing at the folder it is in, in the user data.
+TEST_F(BackupSafetyTest, FolderLinksThatLoopAreWalkedOnce) {
+  const std::string user = temp_ / "User5";
+  temp_.Write("User5\\places.plc", "places");
+  temp_.Write("User5\\Wheels\\w.wh1", "wheel");
+  temp_.Write("Charts\\c.cht", "chart");
+  const HostEntry loop = HostEntry::Link(user + "\\loop", ".");
+  const HostEntry wheels_loop = HostEntry::Link(user + "\\Wheels\\loop", ".");
+  ASSERT_TRUE(loop.made() && wheels_loop.made());
+  InstallOlderVersion(5, temp_ / "Interp5", temp_ / "App", temp_ / "Charts", user);
+  const auto start = std::chrono::steady_clock::now();
+  RunBackup(temp_ / "Charts", temp_ / "Dest", /*user_data=*/true);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+  EXPECT_EQ(Label("PLabel").caption, "Finished.");
+  EXPECT_THAT(Entries(user_archive()),
+              ElementsAre(EntryName(user + "\\"), EntryName(user + "\\places.plc"),
+                          EntryName(user + "\\Wheels\\"), EntryName(user + "\\Wheels\\w.wh1")));
+}
+
 // The process may write no file beyond a few kilobytes: as good as a full disk.
 TEST_F(BackupSafetyTest, FullDiskKeepsThePreviousArchivesAndSaysSo) {
   MakeGoodBackup();

@@ -87,6 +87,25 @@ TEST_F(BackupTest, OlderLayoutAddsTheTwoSystemFilesAndKeepsTheFolderAsStored) {
   EXPECT_THAT(Messages(), ElementsAre("No files have been selected."));
 }
 
+// A folder of the user's that holds nothing yet is restored as the empty folder it was.
+TEST_F(BackupTest, EmptyUserDataFoldersAreKept) {
+  const std::string user = temp_ / "User5";
+  temp_.Write("User5\\aspects.asp", "aspects");
+  temp_.MakeFolder("User5\\Wheels");
+  temp_.MakeFolder("User5\\Pages\\Old");
+  temp_.Write("User5\\Notes\\readme.txt", "not the application's");
+  temp_.Write("Charts\\c.cht");
+  InstallOlderVersion(5, temp_ / "Interp5", temp_ / "App", temp_ / "Charts", user);
+  RunBackup(temp_ / "Charts", temp_ / "Dest", true);
+  EXPECT_EQ(Label("PLabel").caption, "Finished.");
+  const std::vector<std::string> entries = Entries(temp_ / "Dest\\RUDadoze.zev");
+  EXPECT_THAT(entries,
+              IsSupersetOf({EntryName(user + "\\aspects.asp"), EntryName(user + "\\Wheels\\"),
+                            EntryName(user + "\\Pages\\"), EntryName(user + "\\Pages\\Old\\")}));
+  // A folder only of files no mask takes stays out, as before.
+  EXPECT_THAT(entries, Not(Contains(EntryName(user + "\\Notes\\"))));
+}
+
 TEST_F(BackupTest, NoApplicationGivesAnEmptyUserArchiveWithThePrefixAlone) {
   temp_.Write("Charts\\c.cht");
   RunBackup(temp_ / "Charts", temp_ / "Dest", true);

@@ -6,6 +6,18 @@
 
 #include "support/temp_folder.h"
 
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include "support/host_entries.h"
+#endif
+
 namespace platform {
 namespace {
 
@@ -195,6 +207,83 @@ TEST(PlatformTest, FilesReadAndWrittenFromAPosition) {
   EXPECT_NE(File::Open(path, File::Mode::kRead), nullptr);
   EXPECT_EQ(temp.Read("data.bin"), "0123ab67");
   EXPECT_EQ(File::Open(temp.path(), File::Mode::kRead), nullptr);  // a folder
+}
+
+TEST(PlatformTest, AFolderHasOneIdentityUnderEveryName) {
+  TempFolder temp;
+  temp.MakeFolder("One\\Inner");
+  temp.MakeFolder("Two");
+  const std::string file = temp.Write("One\\file.cht");
+  FolderIdentity one, one_again, inner, two;
+  ASSERT_TRUE(GetFolderIdentity(temp / "One", &one));
+  ASSERT_TRUE(GetFolderIdentity(temp / "ONE\\Inner\\..\\", &one_again));
+  ASSERT_TRUE(GetFolderIdentity(temp / "One\\Inner", &inner));
+  ASSERT_TRUE(GetFolderIdentity(temp / "Two\\", &two));
+  EXPECT_EQ(one, one_again);
+  EXPECT_FALSE(one == inner || one == two || inner == two);
+  EXPECT_TRUE(one < two || two < one);
+  EXPECT_FALSE(GetFolderIdentity(file, &two));
+  EXPECT_FALSE(GetFolderIdentity(temp / "Missing", &two));
+#if !defined(_WIN32)
+  const test_support::HostEntry link = test_support::HostEntry::Link(temp / "Alias", "One");
+  ASSERT_TRUE(link.made());
+  FolderIdentity through_link;
+  ASSERT_TRUE(GetFolderIdentity(temp / "Alias", &through_link));
+  EXPECT_EQ(through_link, one);
+#endif
+}
+
+// Reading a device, a pipe or a socket could wait for ever or never end: none opens as a file.
+TEST(PlatformTest, OnlyFilesOnADiskOpenAsFiles) {
+#if defined(_WIN32)
+  EXPECT_EQ(File::Open("NUL", File::Mode::kRead), nullptr);
+  EXPECT_EQ(File::Open("CON", File::Mode::kRead), nullptr);
+#else
+  TempFolder temp;
+  const std::string file = temp.Write("Data\\file.cht", "chart");
+  temp.MakeFolder("Data\\Sub");
+  using test_support::HostEntry;
+  const HostEntry fifo = HostEntry::Fifo(temp / "Data\\pipe.cht");
+  const HostEntry zero = HostEntry::Link(temp / "Data\\zero.cht", "/dev/zero");
+  const HostEntry socket = HostEntry::Socket(temp / "Data\\socket.cht");
+  const HostEntry dangling = HostEntry::Link(temp / "Data\\gone.cht", "nothing-here");
+  ASSERT_TRUE(fifo.made() && zero.made() && socket.made() && dangling.made());
+
+  std::vector<FindEntry> entries;
+  ASSERT_TRUE(FindFiles(temp / "Data\\*", &entries));
+  for (const char* name : {"pipe.cht", "zero.cht", "socket.cht"}) {
+    ASSERT_TRUE(Find(entries, name)) << name;
+    EXPECT_NE(Find(entries, name)->attributes & kAttrDevice, 0u) << name;
+    EXPECT_EQ(Find(entries, name)->size, 0u) << name;
+    EXPECT_NE(GetFileAttributes(temp / "Data\\" + name) & kAttrDevice, 0u) << name;
+  }
+  for (const char* name : {"file.cht", "Sub", "gone.cht"}) {
+    ASSERT_TRUE(Find(entries, name)) << name;
+    EXPECT_EQ(Find(entries, name)->attributes & kAttrDevice, 0u) << name;
+  }
+
+  // Were the FIFO's open to wait for a writer, one comes after a while: the test then fails
+  // rather than hangs.
+  std::promise<void> opened;
+  std::thread writer([&fifo, done = opened.get_future()] {
+    if (done.wait_for(std::chrono::seconds(3)) == std::future_status::ready) return;
+    const int fd = open(fifo.host().c_str(), O_RDWR | O_NONBLOCK);
+    if (fd >= 0) close(fd);
+  });
+  for (const File::Mode mode : {File::Mode::kRead, File::Mode::kReadWrite}) {
+    EXPECT_EQ(File::Open(temp / "Data\\pipe.cht", mode), nullptr);
+    EXPECT_EQ(File::Open(temp / "Data\\zero.cht", mode), nullptr);
+    EXPECT_EQ(File::Open(temp / "Data\\socket.cht", mode), nullptr);
+  }
+  opened.set_value();
+  writer.join();
+  // What was refused is left as it was.
+  struct stat st;
+  ASSERT_EQ(stat(fifo.host().c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  EXPECT_NE(File::Open(file, File::Mode::kRead), nullptr);
+  EXPECT_EQ(temp.Read("Data\\file.cht"), "chart");
+#endif
 }
 
 TEST(PlatformTest, MissingLibrariesAndSymbols) {

@@ -1,6 +1,8 @@
 // Adding through the C interface: the block checks, the callbacks, and what lands in the archive.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <numeric>
 #include <random>
 
@@ -8,6 +10,10 @@
 #include "support/temp_folder.h"
 #include "zipdll/zip_driver.h"
 #include "zipdll/zip_format.h"
+
+#if !defined(_WIN32)
+#include "support/host_entries.h"
+#endif
 
 namespace zip_test {
 namespace {
@@ -28,6 +34,31 @@ std::string Noise(size_t size, unsigned seed) {
   std::string bytes(size, '\0');
   for (char& c : bytes) c = static_cast<char>(random() & 0xFF);
   return bytes;
+}
+
+// Text of a few words in random order: deflate at level 9 takes seconds over a few megabytes of it.
+std::string Wordy(size_t size, unsigned seed) {
+  static const char* const kWords[] = {"sun ",  "moon ",  "mars ", "venus ",  "trine ",
+                                       "cusp ", "house ", "node ", "aspect ", "square "};
+  std::mt19937 random(seed);
+  std::string text;
+  while (text.size() < size) {
+    text += kWords[random() % 10];
+    if (random() % 7 == 0) text += std::to_string(random() % 1000);
+  }
+  text.resize(size);
+  return text;
+}
+
+std::vector<std::string> FolderNames(const std::string& folder) {
+  std::vector<platform::FindEntry> entries;
+  platform::FindFiles(folder + "*", &entries);
+  std::vector<std::string> names;
+  for (const platform::FindEntry& entry : entries) {
+    if (entry.name != "." && entry.name != "..") names.push_back(entry.name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 TEST(ZipDllInterface, ExportsVersionAndRefusesForeignBlocks) {
@@ -254,6 +285,134 @@ TEST(ZipDllAdd, LargeFilesGoInPiecesDeflatedOrStored) {
   std::string out;
   EXPECT_EQ(RunTool("unzip -P large -t " + HostQuoted(archive), &out), 0) << out;
 }
+
+// The writer waits while a worker packs a file; the caller still hears from the run meanwhile,
+// and a stop then ends it at once rather than once the file is packed.
+TEST(ZipDllAdd, TheCallerHearsFromARunBusyPackingAFileAndCanStopIt) {
+  using Clock = std::chrono::steady_clock;
+  TempFolder folder;
+  const std::string text = Wordy(6 << 20, 5);
+  folder.Write("slow\\words.txt", text);
+  const std::string archive = folder / "slow.zip";
+  const AddRequest request(archive, {folder / "slow\\words.txt"});
+
+  ZipDriver full;
+  const Clock::time_point full_start = Clock::now();
+  ASSERT_EQ(full.Add(request), 1) << full.Messages();
+  const Clock::duration full_time = Clock::now() - full_start;
+  ASSERT_GE(full.events.size(), 4u);
+  // Reports of no bytes come while the file is packed, before it is begun.
+  EXPECT_EQ(full.events[2].action, zipdll::kActionProgress);
+  EXPECT_EQ(full.events[2].value, 0);
+  const ArchiveContents contents = ReadArchive(archive);
+  ASSERT_TRUE(contents.ok) << contents.error;
+  ASSERT_EQ(contents.members.size(), 1u);
+  EXPECT_TRUE(contents.members[0].data == text);
+  ASSERT_TRUE(platform::DeleteFile(archive));
+
+  ZipDriver stopped;
+  stopped.abort_at = 2;
+  const Clock::time_point stopped_start = Clock::now();
+  EXPECT_EQ(stopped.Add(request), 0);
+  const Clock::duration stopped_time = Clock::now() - stopped_start;
+  EXPECT_EQ(stopped.events.size(), 3u);
+  EXPECT_EQ(FolderNames(folder.path()),
+            std::vector<std::string>{"slow"});  // no archive, no work file
+  EXPECT_LT(stopped_time, full_time / 3)
+      << std::chrono::duration_cast<std::chrono::milliseconds>(stopped_time).count() << " ms of "
+      << std::chrono::duration_cast<std::chrono::milliseconds>(full_time).count() << " ms";
+}
+
+#if !defined(_WIN32)
+using test_support::HostEntry;
+
+// Opening a FIFO waits for a writer, /dev/zero never ends and a socket holds nothing to read:
+// none is a file to back up.
+TEST(ZipDllAdd, DevicesPipesAndSocketsAreSkippedWithAReason) {
+  TempFolder folder;
+  folder.Write("src\\a.cht", "chart");
+  folder.Write("src\\sub\\b.cht", "another");
+  const HostEntry fifo = HostEntry::Fifo(folder / "src\\pipe.cht");
+  const HostEntry zero = HostEntry::Link(folder / "src\\sub\\zero.cht", "/dev/zero");
+  const HostEntry socket = HostEntry::Socket(folder / "src\\socket.cht");
+  ASSERT_TRUE(fifo.made() && zero.made() && socket.made());
+  const std::string stored = folder.path().substr(3);
+  std::vector<std::string> stored_names;
+  for (const char* name : {"src/a.cht", "src/sub/b.cht"}) {
+    stored_names.push_back(stored + name);
+    for (char& c : stored_names.back()) c = c == '\\' ? '/' : c;
+  }
+  // A whole folder, a mask, and the FIFO named by itself.
+  const std::vector<std::vector<std::string>> spec_lists = {
+      {folder / "src"}, {folder / "src\\*.cht"}, {folder / "src\\pipe.cht", folder / "src\\a.cht"}};
+  for (const std::vector<std::string>& specs : spec_lists) {
+    const std::string archive = folder / "out.zip";
+    platform::DeleteFile(archive);
+    ZipDriver driver;
+    const bool one_by_one = specs.size() == 2;
+    ASSERT_EQ(driver.Add({archive, specs, 0x06}), one_by_one ? 1 : 2) << driver.Messages();
+    const ArchiveContents contents = ReadArchive(archive);
+    ASSERT_TRUE(contents.ok) << contents.error;
+    EXPECT_EQ(contents.Names(),
+              one_by_one ? std::vector<std::string>{stored_names[0]} : stored_names)
+        << specs[0];
+    const std::vector<Slot> reasons = driver.SkipReasons();
+    EXPECT_EQ(reasons, std::vector<Slot>(one_by_one ? 1 : 3, zipdll::kSkipNotStorable)) << specs[0];
+    const std::string messages = driver.Messages();
+    EXPECT_NE(messages.find("pipe.cht: it is a device, pipe or socket"), std::string::npos)
+        << messages;
+    if (!one_by_one) {
+      EXPECT_NE(messages.find("zero.cht"), std::string::npos) << messages;
+      EXPECT_NE(messages.find("socket.cht"), std::string::npos) << messages;
+    }
+  }
+}
+
+// Files of /proc say they are empty and then give bytes: read as far as their size, they would
+// be stored cut, read to their end they could be without end.
+TEST(ZipDllAdd, AFileHoldingMoreThanItsSizeSaysIsSkipped) {
+  TempFolder folder;
+  folder.Write("src\\a.cht", "chart");
+  const HostEntry status = HostEntry::Link(folder / "src\\status.cht", "/proc/self/status");
+  ASSERT_TRUE(status.made());
+  const std::string archive = folder / "out.zip";
+  ZipDriver driver;
+  ASSERT_EQ(driver.Add({archive, {folder / "src\\*.cht"}}), 1) << driver.Messages();
+  EXPECT_EQ(ReadArchive(archive).Names(), std::vector<std::string>{"a.cht"});
+  EXPECT_EQ(driver.SkipReasons(), std::vector<Slot>{zipdll::kSkipNotFound});
+  EXPECT_NE(driver.Messages().find("status.cht: it grew while it was read"), std::string::npos)
+      << driver.Messages();
+}
+
+// A link to the folder it is in and one to the folder above its own: a walk that followed them
+// would not end for many minutes.
+TEST(ZipDllAdd, AFolderReachedThroughLinksIsWalkedOnce) {
+  TempFolder folder;
+  folder.Write("top\\a.cht", "a");
+  folder.Write("top\\sub\\b.cht", "b");
+  folder.Write("outside\\c.cht", "c");
+  const HostEntry up = HostEntry::Link(folder / "top\\loop", ".");
+  const HostEntry sub_up = HostEntry::Link(folder / "top\\sub\\loop", "..");
+  // A link out of the tree leads to a folder not walked otherwise: it is followed as before.
+  const HostEntry out = HostEntry::Link(folder / "top\\sub\\out", "../../outside");
+  ASSERT_TRUE(up.made() && sub_up.made() && out.made());
+  std::string top = folder.path().substr(3) + "top/";
+  for (char& c : top) c = c == '\\' ? '/' : c;
+  for (const std::string& spec : {folder / "top", folder / "top\\*.cht"}) {
+    const std::string archive = folder / "loops.zip";
+    platform::DeleteFile(archive);
+    ZipDriver driver;
+    ASSERT_EQ(driver.Add({archive, {spec}, 0x16}), 3) << driver.Messages();
+    const ArchiveContents contents = ReadArchive(archive);
+    ASSERT_TRUE(contents.ok) << contents.error;
+    EXPECT_EQ(contents.Names(),
+              (std::vector<std::string>{top, top + "a.cht", top + "sub/", top + "sub/b.cht",
+                                        top + "sub/out/", top + "sub/out/c.cht"}))
+        << spec;
+    EXPECT_TRUE(driver.SkipReasons().empty()) << driver.Messages();
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace zip_test

@@ -64,17 +64,31 @@ TEST_F(ZipDllSwitches, RecursionKeepsFoldersWithoutTheDrive) {
 
 TEST_F(ZipDllSwitches, FolderEntriesOnlyWhenAskedFor) {
   const std::string tree = Stored(folder_ / "tree\\");
-  // A mask stores the folders on the way to what it took.
+  folder_.Write("tree\\texts\\readme.txt", "not a chart");
+  folder_.MakeFolder("tree\\sub\\hollow\\empty too");
+  // A mask stores the folders on the way to what it took and the folders that hold nothing, with
+  // those on the way to them; not a folder of files it does not take.
   EXPECT_EQ(Add({folder_ / "tree\\*.cht"}, 0x16),
-            (Names{tree, tree + "a.cht", tree + "sub/", tree + "sub/b.cht", tree + "sub/deeper/",
-                   tree + "sub/deeper/c.cht"}));
+            (Names{tree, tree + "a.cht", tree + "empty/", tree + "sub/", tree + "sub/b.cht",
+                   tree + "sub/deeper/", tree + "sub/deeper/c.cht", tree + "sub/hollow/",
+                   tree + "sub/hollow/empty too/"}));
   EXPECT_EQ(result_, 3);
   platform::DeleteFile(archive_);
-  // A whole folder keeps its empty subfolders too.
+  // Nothing but empty folders under a mask that takes no file: they are still what was asked for.
+  EXPECT_EQ(Add({folder_ / "tree\\sub\\*.none"}, 0x16),
+            (Names{tree + "sub/", tree + "sub/hollow/", tree + "sub/hollow/empty too/"}));
+  EXPECT_EQ(result_, 0);
+  platform::DeleteFile(archive_);
+  // Without folder entries an empty folder leaves nothing behind.
+  EXPECT_EQ(Add({folder_ / "tree\\*.cht"}, 0x06),
+            (Names{tree + "a.cht", tree + "sub/b.cht", tree + "sub/deeper/c.cht"}));
+  platform::DeleteFile(archive_);
+  // A whole folder keeps every subfolder.
   const Names whole = Add({folder_ / "tree"}, 0x16);
-  EXPECT_EQ(whole.size(), 8u);
+  EXPECT_EQ(whole.size(), 12u);
   EXPECT_NE(std::find(whole.begin(), whole.end(), tree + "empty/"), whole.end());
-  EXPECT_EQ(result_, 4);
+  EXPECT_NE(std::find(whole.begin(), whole.end(), tree + "texts/"), whole.end());
+  EXPECT_EQ(result_, 5);
   const ArchiveContents contents = ReadArchive(archive_);
   EXPECT_NE(contents.Find(tree + "empty/")->external_attributes & platform::kAttrDirectory, 0u);
 }

@@ -49,8 +49,14 @@ bool IsHostFolder(const std::string& host) {
 
 bool IsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 
+// Anything but a folder, a regular file or a dangling link: a FIFO, a socket or a device.
+bool IsSpecial(const struct stat& st) {
+  return !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode);
+}
+
 uint32_t Attributes(const std::string& name, const struct stat& st) {
   uint32_t attributes = S_ISDIR(st.st_mode) ? kAttrDirectory : kAttrArchive;
+  if (IsSpecial(st)) attributes |= kAttrDevice;
   if (IsReadOnly(st)) attributes |= kAttrReadOnly;
   if (name.size() > 1 && name[0] == '.' && name != "..") attributes |= kAttrHidden;
   return attributes;
@@ -267,12 +273,23 @@ bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries) {
     FindEntry found;
     found.name = name;
     found.attributes = Attributes(name, st);
-    found.size = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
+    found.size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
     found.dos_time = ToDosTime(st.st_mtime);
     entries->push_back(std::move(found));
   }
   closedir(dir);
   return !entries->empty();
+}
+
+bool GetFolderIdentity(const std::string& folder, FolderIdentity* identity) {
+  std::string host;
+  struct stat st;
+  if (!ToHostPath(folder, &host) || stat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    return false;
+  }
+  identity->volume = static_cast<uint64_t>(st.st_dev);
+  identity->index = static_cast<uint64_t>(st.st_ino);
+  return true;
 }
 
 int32_t GetFileAge(const std::string& path) {
@@ -338,8 +355,15 @@ bool CopyFile(const std::string& source, const std::string& destination, bool fa
   if (stat(from.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
   if (access(to.c_str(), F_OK) == 0 && (fail_if_exists || RefusesReplacement(to))) return false;
 
-  int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  // Only a regular file is copied: a FIFO would wait for a writer and a device never end.
+  int in = open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (in < 0) return false;
+  const int status_flags = fcntl(in, F_GETFL);
+  if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode) || status_flags < 0 ||
+      fcntl(in, F_SETFL, status_flags & ~O_NONBLOCK) != 0) {
+    close(in);
+    return false;
+  }
   std::string temp;
   int out = CreateTempBeside(to, &temp);
   if (out < 0) {
@@ -573,8 +597,18 @@ std::unique_ptr<File> File::Open(const std::string& path, Mode mode) {
       IsReadOnly(st)) {
     return nullptr;
   }
-  int fd = open(host.c_str(), flags, 0666);
+  // Opening a FIFO waits for a writer, and a device may never end: the file is opened without
+  // waiting and refused unless it turns out to be a regular file. What the name stood for when it
+  // was listed does not count; it may have changed since.
+  int fd = open(host.c_str(), flags | O_NONBLOCK, 0666);
   if (fd < 0) return nullptr;
+  struct stat opened;
+  const int status_flags = fcntl(fd, F_GETFL);
+  if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || status_flags < 0 ||
+      fcntl(fd, F_SETFL, status_flags & ~O_NONBLOCK) != 0) {
+    close(fd);
+    return nullptr;
+  }
   // Tells DeleteUnusedFile that the file is in use. A cleaner holding the exclusive lock for the
   // moment of its check does not keep the file from opening.
   flock(fd, LOCK_SH | LOCK_NB);

@@ -115,6 +115,22 @@ bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries) {
   return !entries->empty();
 }
 
+bool GetFolderIdentity(const std::string& folder, FolderIdentity* identity) {
+  // Only backup semantics open a folder as a handle; no access right is needed to ask about it.
+  FileHandle handle(::CreateFileA(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!handle.valid() || !::GetFileInformationByHandle(handle.get(), &information) ||
+      !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return false;
+  }
+  identity->volume = information.dwVolumeSerialNumber;
+  identity->index =
+      (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+  return true;
+}
+
 int32_t GetFileAge(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
@@ -287,6 +303,11 @@ std::unique_ptr<File> File::Open(const std::string& path, Mode mode) {
   HANDLE handle = ::CreateFileA(path.c_str(), access, share, nullptr, disposition,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  // A name such as "CON" or a pipe opens a device, whose reading waits for input or never ends.
+  if (::GetFileType(handle) != FILE_TYPE_DISK) {
+    ::CloseHandle(handle);
+    return nullptr;
+  }
   return std::unique_ptr<File>(new File(reinterpret_cast<intptr_t>(handle)));
 }
 
