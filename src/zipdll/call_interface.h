@@ -52,6 +52,7 @@ enum SkipReason : Slot {
   kSkipBadData = 5,         // CRC error dropped, damaged or unsupported entry
   kSkipUserDeclined = 6,    // the caller answered "keep" to an overwrite
   kSkipHiddenOrSystem = 7,  // hidden or system file without the switch that includes them
+  kSkipNoRoom = 8,          // the target drive has too little free space for the entry
 };
 
 inline constexpr std::size_t kCallbackTextSize = 512;
