@@ -65,6 +65,10 @@ std::string GetShellFolderPath(int csidl);
 // drive is not ready or does not exist.
 bool GetVolumeInformation(const std::string& root, std::string* label, uint32_t* serial);
 
+// GetDiskFreeSpaceExA for a folder ("D:\Charts\"): the bytes free on its drive that this user may
+// fill, quotas and reserved blocks taken off. False when the folder's drive cannot be asked.
+bool GetDiskFreeSpaceEx(const std::string& folder, uint64_t* available);
+
 // SetErrorMode: sets the process error mode and returns the previous one.
 unsigned SetErrorMode(unsigned mode);
 

@@ -53,6 +53,7 @@ enum SkipReason : Slot {
   kSkipUserDeclined = 6,    // the caller answered "keep" to an overwrite
   kSkipHiddenOrSystem = 7,  // hidden or system file without the switch that includes them
   kSkipNotStorable = 8,     // a device, pipe or socket, or a name the archive format cannot hold
+  kSkipNoRoom = 9,          // the target drive has too little free space for the entry
 };
 
 inline constexpr std::size_t kCallbackTextSize = 512;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <unordered_map>
 #include <utility>
 
@@ -13,6 +14,17 @@ namespace zipdll {
 namespace {
 
 constexpr uint64_t kProgressStep = 64 * 1024;
+
+// Room an entry needs beyond its own size. A file takes whole clusters (up to 64 KiB on a large
+// NTFS or exFAT drive) and a directory entry, and a big file needs blocks of the file system to
+// map it (one per thousand or so on ext2-style drives); a restore that leaves the drive with not
+// a byte to spare would also starve every other program writing there meanwhile.
+constexpr uint64_t kFreeSpaceMargin = 64 * 1024;
+
+bool FitsInFreeSpace(uint64_t size, uint64_t available) {
+  const uint64_t overhead = kFreeSpaceMargin + size / 1024;
+  return available >= overhead && available - overhead >= size;
+}
 
 std::string WithBackslashes(std::string name) {
   for (char& c : name) {
@@ -292,6 +304,19 @@ void Extractor::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
   const std::string relative_folder = folder.substr(options_.target_folder.size());
   if (!relative_folder.empty() && !CreateFolders(relative_folder)) {
     reporter_->Skipped(entry.name, kSkipBadData, "its folder cannot be created");
+    return;
+  }
+  // Declared sizes are checked against the drive before a byte is written, so that an archive of
+  // honest but huge sizes is turned away entry by entry instead of filling the drive. The work
+  // file is written beside the old file, which keeps its room until the rename: no credit for it.
+  // When the drive cannot say, the write itself finds out, as it does for a size that lies.
+  uint64_t available = 0;
+  if (platform::GetDiskFreeSpaceEx(folder, &available) &&
+      !FitsInFreeSpace(entry.uncompressed_size, available)) {
+    reporter_->Skipped(entry.name, kSkipNoRoom,
+                       "it needs " + std::to_string(entry.uncompressed_size) +
+                           " bytes and the drive of \"" + folder + "\" has " +
+                           std::to_string(available) + " free");
     return;
   }
   WorkFile work(platform::GetTempFileName(folder, "unz"));

@@ -8,18 +8,21 @@
 namespace zipdll {
 namespace {
 
-// Windows opens these as devices in any folder and with any extension ("nul.txt").
+// Windows opens these as devices in any folder and with any extension ("nul.txt"). The serial
+// and parallel ports take any one digit, also 0 and the superscripts 1, 2 and 3 of its code page
+// (here in UTF-8), which a Linux file system keeps as ordinary names.
 bool IsDeviceName(std::string_view element) {
   std::string_view base = element.substr(0, element.find('.'));
   while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
   for (std::string_view device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"}) {
     if (util::EqualNoCase(base, device)) return true;
   }
-  if (base.size() == 4 && base[3] >= '1' && base[3] <= '9') {
-    const std::string_view stem = base.substr(0, 3);
-    return util::EqualNoCase(stem, "COM") || util::EqualNoCase(stem, "LPT");
-  }
-  return false;
+  if (base.size() < 4) return false;
+  const std::string_view stem = base.substr(0, 3), digit = base.substr(3);
+  if (!util::EqualNoCase(stem, "COM") && !util::EqualNoCase(stem, "LPT")) return false;
+  if (digit.size() == 1) return digit[0] >= '0' && digit[0] <= '9';
+  // U+00B9, U+00B2 and U+00B3 in UTF-8.
+  return digit == "\xC2\xB9" || digit == "\xC2\xB2" || digit == "\xC2\xB3";
 }
 
 // Characters Windows refuses in a name; ":" would also name a drive or an alternate data stream.
@@ -66,6 +69,10 @@ bool SafeRelativePath(const std::string& entry_name, bool keep_folders, std::str
       return Refuse(reason, "the name has a character that Windows does not allow");
     }
     if (IsDeviceName(element)) return Refuse(reason, "the name is a device name");
+    // Windows would write "a.txt." as "a.txt": one name for two files, and not the one stored.
+    if (trimmed.size() != element.size()) {
+      return Refuse(reason, "the name ends in a dot or a blank, which Windows drops");
+    }
     elements.push_back(element);
   }
   if (elements.empty()) {

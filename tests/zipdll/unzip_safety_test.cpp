@@ -2,8 +2,24 @@
 // that cancels. None of it may write outside the target or cost the user a file.
 #include <gmock/gmock.h>
 
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#endif
+
+#include <algorithm>
+#include <utility>
+
 #include "zipdll/unzip_test_fixture.h"
 #include "zipdll/zip_format.h"
+#if !defined(_WIN32)
+#include "platform/posix/drive_map.h"
+#endif
 
 namespace unzip_test {
 namespace {
@@ -30,7 +46,24 @@ const char* const kUnsafeNames[] = {
     "aux .txt",
     "name:stream.txt",
     "Sub/..",
+    // Ports with a superscript digit (UTF-8) or 0 are devices too, on Windows.
+    "COM\xC2\xB9",
+    "Sub/com\xC2\xB2.txt",
+    "LPT\xC2\xB3.log",
+    "lpt\xC2\xB9 .txt",
+    "COM\xC2\xB3/inside.txt",
+    "COM0",
+    "Sub/lpt0.txt",
+    // Windows drops a trailing dot or blank, so these would not be the files stored.
+    "trailing.txt.",
+    "trailing.txt ",
+    "Sub./inside.txt",
+    "Sub /inside.txt",
 };
+
+// Names that are near the refused ones and still ordinary files.
+const char* const kSafeNames[] = {"Sub/good.txt", "Sub/COM10.txt", "Sub/LPT\xC2\xB9\xC2\xB9.txt",
+                                  "Sub/.dot.txt"};
 
 class UnzipUnsafeNameTest : public UnzipTest, public testing::WithParamInterface<bool> {};
 
@@ -38,12 +71,13 @@ TEST_P(UnzipUnsafeNameTest, SkipsEveryNameThatWouldLeaveTheTarget) {
   test_support::TempFolder outer;
   const std::string target = outer.MakeFolder("a\\b\\target");
   TestArchive archive;
-  for (const char* name : kUnsafeNames) archive.Add(name, "bad");
-  archive.Add("Sub/good.txt", "good");
+  // The names are UTF-8, and the archive says so.
+  for (const char* name : kUnsafeNames) archive.Add(name, "bad").flags = zipdll::kFlagUtf8;
+  for (const char* name : kSafeNames) archive.Add(name, "good").flags = zipdll::kFlagUtf8;
   UnzipRequest request = Request(WriteArchive(archive));
   request.target = target;
   request.recreate_folders = GetParam();
-  EXPECT_EQ(driver_.Run(request), 1);
+  EXPECT_EQ(driver_.Run(request), 4);
 
   const size_t unsafe = sizeof kUnsafeNames / sizeof kUnsafeNames[0];
   EXPECT_EQ(driver_.SkipReasons(), std::vector<zipdll::Slot>(unsafe, zipdll::kSkipUnsafeName));
@@ -53,11 +87,12 @@ TEST_P(UnzipUnsafeNameTest, SkipsEveryNameThatWouldLeaveTheTarget) {
   EXPECT_THAT(Listing(outer.path()), ElementsAre("a"));
   EXPECT_THAT(Listing(outer / "a\\"), ElementsAre("b"));
   EXPECT_THAT(Listing(outer / "a\\b\\"), ElementsAre("target"));
+  const auto safe = ElementsAre(".dot.txt", "COM10.txt", "LPT\xC2\xB9\xC2\xB9.txt", "good.txt");
   if (GetParam()) {
     EXPECT_THAT(Listing(target), ElementsAre("Sub"));
-    EXPECT_THAT(Listing(target + "Sub\\"), ElementsAre("good.txt"));
+    EXPECT_THAT(Listing(target + "Sub\\"), safe);
   } else {
-    EXPECT_THAT(Listing(target), ElementsAre("good.txt"));
+    EXPECT_THAT(Listing(target), safe);
   }
 }
 
@@ -95,6 +130,109 @@ TEST_F(UnzipTest, RefusesEntriesThatShareOrRunIntoOtherData) {
   EXPECT_THAT(Listing(target_), ElementsAre("fourth.txt"));
   EXPECT_THAT(driver_.SkipReasons(), Each(zipdll::kSkipBadData));
 }
+
+// No drive holds a petabyte: the entry is turned away by the free space of the real drive before
+// a byte of it is written, and the entry after it is still written.
+TEST_F(UnzipTest, EntryLargerThanTheDriveIsSkippedBeforeItIsWritten) {
+  TestArchive archive;
+  TestEntry& huge = archive.Add("huge.bin", std::string(100000, 'h'));
+  huge.uncompressed_size = 0xFFFFFFFF;  // the true size is in the zip64 field
+  zipdll::Put16(&huge.extra, 1);
+  zipdll::Put16(&huge.extra, 8);
+  zipdll::Put64(&huge.extra, uint64_t{1} << 50);
+  archive.Add("after.txt", "after");
+  folder_.Write("out\\huge.bin", "precious");
+  EXPECT_EQ(driver_.Run(Request(WriteArchive(archive))), 1);
+  EXPECT_EQ(driver_.SkipReasons(), std::vector<zipdll::Slot>{zipdll::kSkipNoRoom});
+  EXPECT_THAT(driver_.Messages(), HasSubstr("\"huge.bin\": it needs 1125899906842624 bytes"));
+  EXPECT_EQ(folder_.Read("out\\huge.bin"), "precious");
+  EXPECT_EQ(folder_.Read("out\\after.txt"), "after");
+  EXPECT_THAT(Listing(target_), ElementsAre("after.txt", "huge.bin"));
+}
+
+#if !defined(_WIN32)
+// A drive of 2 MiB: a tmpfs mounted over a folder of the test, which takes root.
+class UnzipSmallDriveTest : public UnzipTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(platform::posix::ToHostPath(small_, &host_));
+    if (mount("rd-small", host_.c_str(), "tmpfs", 0, "size=2m") != 0) {
+      GTEST_SKIP() << "no small drive: tmpfs cannot be mounted here (" << strerror(errno) << ")";
+    }
+    mounted_ = true;
+  }
+  void TearDown() override {
+    if (mounted_) umount2(host_.c_str(), MNT_DETACH);
+  }
+  uint64_t FreeBytes() const {
+    struct statvfs fs;
+    return statvfs(host_.c_str(), &fs) == 0 ? uint64_t{fs.f_bavail} * fs.f_frsize : 0;
+  }
+  UnzipRequest Request(const std::string& archive) {
+    UnzipRequest request = UnzipTest::Request(archive);
+    request.target = small_;
+    return request;
+  }
+
+  std::string small_ = folder_.MakeFolder("small");
+  std::string host_;
+  bool mounted_ = false;
+};
+
+// Zeros shrink a thousand to one: three honest megabytes in a few kilobytes of archive.
+TEST_F(UnzipSmallDriveTest, EntryLargerThanTheFreeSpaceIsSkippedWithoutFillingTheDrive) {
+  const std::string small_data = Noise(100000);
+  TestArchive archive;
+  archive.Add("big.bin", std::string(3 << 20, '\0'));
+  archive.Add("small.bin", small_data);
+  const std::string path = WriteArchive(archive);
+  ASSERT_LT(archive.Bytes().size(), 120000u);
+  folder_.Write("small\\big.bin", "precious");
+  uint64_t least_free = FreeBytes();
+  driver_.answer = [&](zipdll::CallbackRecord* record) {
+    if (record->action == zipdll::kActionOverwrite) record->value = 1;
+    least_free = std::min(least_free, FreeBytes());
+    return 0;
+  };
+  EXPECT_EQ(driver_.Run(Request(path)), 1);
+  EXPECT_EQ(driver_.SkipReasons(), std::vector<zipdll::Slot>{zipdll::kSkipNoRoom});
+  EXPECT_THAT(driver_.Messages(), HasSubstr("Skipped \"big.bin\": it needs 3145728 bytes"));
+  EXPECT_EQ(folder_.Read("small\\big.bin"), "precious");
+  EXPECT_EQ(folder_.Read("small\\small.bin"), small_data);
+  EXPECT_THAT(Listing(small_), ElementsAre("big.bin", "small.bin"));
+  EXPECT_GT(least_free, 1u << 20) << "the drive was filled before the entry was refused";
+}
+
+// The drive fills up while an entry that fitted is written (another program took the room): the
+// work file goes, the old file stays, and the next entry is tried once there is room again.
+TEST_F(UnzipSmallDriveTest, DriveFullInMidEntryKeepsTheOldFileAndGoesOn) {
+  TestArchive archive;
+  archive.Add("chart.cht", Noise(1 << 20));
+  archive.Add("next.txt", "next");
+  const std::string path = WriteArchive(archive);
+  folder_.Write("small\\chart.cht", "the user's chart");
+  const std::string filler = host_ + "/filler";
+  bool filled = false;
+  driver_.answer = [&](zipdll::CallbackRecord* record) {
+    if (record->action == zipdll::kActionOverwrite) record->value = 1;
+    if (record->action == zipdll::kActionProgress && !std::exchange(filled, true)) {
+      const int fd = open(filler.c_str(), O_WRONLY | O_CREAT, 0644);
+      const std::string block(64 * 1024, 'f');
+      while (write(fd, block.data(), block.size()) > 0) {
+      }
+      close(fd);
+    }
+    if (record->action == zipdll::kActionSkipped) unlink(filler.c_str());
+    return 0;
+  };
+  EXPECT_EQ(driver_.Run(Request(path)), 1);
+  EXPECT_EQ(driver_.SkipReasons(), std::vector<zipdll::Slot>{zipdll::kSkipBadData});
+  EXPECT_THAT(driver_.Messages(), HasSubstr("Skipped \"chart.cht\": writing"));
+  EXPECT_EQ(folder_.Read("small\\chart.cht"), "the user's chart");
+  EXPECT_EQ(folder_.Read("small\\next.txt"), "next");
+  EXPECT_THAT(Listing(small_), ElementsAre("chart.cht", "next.txt"));
+}
+#endif
 
 TEST_F(UnzipTest, DamagedArchivesEndWithAMessageAndAResult) {
   TestArchive archive;

@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -226,6 +227,17 @@ bool GetVolumeInformation(const std::string& root, std::string* label, uint32_t*
     if (std::getline(file, text))
       *serial = static_cast<uint32_t>(strtoul(text.c_str(), nullptr, 16));
   }
+  return true;
+}
+
+bool GetDiskFreeSpaceEx(const std::string& folder, uint64_t* available) {
+  std::string host;
+  struct statvfs fs;
+  if (!ToHostPath(folder, &host) || statvfs(host.empty() ? "/" : host.c_str(), &fs) != 0) {
+    return false;
+  }
+  // f_bavail leaves out the blocks kept for root, as the Win32 call leaves out a quota.
+  *available = static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
   return true;
 }
 

@@ -90,6 +90,13 @@ bool GetVolumeInformation(const std::string& root, std::string* label, uint32_t*
   return true;
 }
 
+bool GetDiskFreeSpaceEx(const std::string& folder, uint64_t* available) {
+  ULARGE_INTEGER for_caller;
+  if (!::GetDiskFreeSpaceExA(folder.c_str(), &for_caller, nullptr, nullptr)) return false;
+  *available = for_caller.QuadPart;
+  return true;
+}
+
 unsigned SetErrorMode(unsigned mode) { return ::SetErrorMode(mode); }
 
 uint32_t GetFileAttributes(const std::string& path) { return ::GetFileAttributesA(path.c_str()); }

@@ -27,5 +27,6 @@
 #undef SetCurrentDirectory
 #undef SetFileAttributes
 #undef GetDriveType
+#undef GetDiskFreeSpaceEx
 #undef OemToAnsi  // winuser.h keeps these old names for OemToChar/CharToOem
 #undef AnsiToOem
