@@ -118,12 +118,10 @@ void TZip::ReadDirectory() {
 
 // Archives past 65535 entries or 4 GiB keep their true counts in a second, larger end record
 // that a locator just in front of the 32-bit one points at. Without it such an archive would list
-// a wrong number of entries, or none.
+// a wrong number of entries, or none. Some writers (Info-ZIP zip reading a stream) put the two
+// records there although the 32-bit fields hold the values: the directory then ends where the
+// larger record begins, so it is read whenever it is there.
 bool TZip::ReadZip64EndRecord(platform::File& file) {
-  if (end_record_.TotalEntries() != 0xFFFF && end_record_.CentralDirSize() != 0xFFFFFFFF &&
-      end_record_.CentralDirOffset() != 0xFFFFFFFF) {
-    return false;
-  }
   const int64_t locator_at = end_record_.position - static_cast<int64_t>(kZip64LocatorSize);
   uint8_t locator[kZip64LocatorSize];
   if (locator_at < 0 || !file.Seek(static_cast<uint64_t>(locator_at)) ||

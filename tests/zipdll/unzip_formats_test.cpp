@@ -50,33 +50,6 @@ TEST_F(UnzipTest, DecodesUtf8AndCodePage437Names) {
   EXPECT_EQ(driver_.Of(zipdll::kActionFileBegun)[2].text, "Caf\xC3\xA9.txt");
 }
 
-// Written by Info-ZIP zip 3.0 with -P "s3cret pw": deflated, encrypted, with a signed data
-// descriptor; so our cipher is checked against another implementation, not only against itself.
-const unsigned char kForeignEncrypted[] =
-    "\x50\x4b\x03\x04\x14\x00\x09\x00\x08\x00\xca\x7b\x22\x58\x35\x7f\x39\x95\x38\x00\x00\x00\x2e"
-    "\x00\x00\x00\x08\x00\x00\x00\x6e\x6f\x74\x65\x2e\x74\x78\x74\xf1\x09\x39\x39\x4f\x8d\xba\xfa"
-    "\x72\xbf\x68\xdc\xad\x34\x8d\x26\x3c\x36\x31\xa8\x25\xc5\xaa\x08\x35\x51\xf7\x66\xfd\xa3\xd7"
-    "\x1d\x87\xcc\xc9\x2c\xe0\xa9\x72\xb3\xc2\xe5\x9f\x3e\x51\xde\xc4\x3f\x22\xfe\x37\x8d\xc2\xde"
-    "\x79\xba\x50\x4b\x07\x08\x35\x7f\x39\x95\x38\x00\x00\x00\x2e\x00\x00\x00\x50\x4b\x01\x02\x1e"
-    "\x03\x14\x00\x09\x00\x08\x00\xca\x7b\x22\x58\x35\x7f\x39\x95\x38\x00\x00\x00\x2e\x00\x00\x00"
-    "\x08\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\xa4\x81\x00\x00\x00\x00\x6e\x6f\x74\x65\x2e"
-    "\x74\x78\x74\x50\x4b\x05\x06\x00\x00\x00\x00\x01\x00\x01\x00\x36\x00\x00\x00\x6e\x00\x00\x00"
-    "\x00\x00";
-
-TEST_F(UnzipTest, ReadsAnArchiveEncryptedByAnotherTool) {
-  const std::string path = folder_.Write(
-      "foreign.zip",
-      std::string(reinterpret_cast<const char*>(kForeignEncrypted), sizeof kForeignEncrypted - 1));
-  UnzipRequest request = Request(path);
-  request.password = "s3cret pw";
-  EXPECT_EQ(driver_.Run(request), 1) << driver_.Messages();
-  EXPECT_EQ(folder_.Read("out\\note.txt"), "Encrypted by another tool, read back by ours.\n");
-  // 2024-01-02 15:30:20
-  EXPECT_EQ(platform::GetFileAge(target_ + "note.txt"),
-            static_cast<int32_t>(((44u << 9 | 1u << 5 | 2u) << 16) | (15u << 11 | 30u << 5 | 10u)));
-  EXPECT_TRUE(driver_.Of(zipdll::kActionPassword).empty());
-}
-
 TEST_F(UnzipTest, AsksForPasswordsAndRemembersTheOneThatFits) {
   TestArchive archive;
   archive.Add("one.txt", "first secret").password = "right";
