@@ -159,7 +159,7 @@ std::string OemToAnsi(const std::string& oem);
 std::string AnsiToOem(const std::string& ansi);
 
 // LoadLibraryA / GetProcAddress / FreeLibrary. A name without a folder is looked for beside the
-// program first. Returns null on failure.
+// program first (on Linux then in ../lib/ridideduvure from it). Returns null on failure.
 void* LoadLibrary(const std::string& name);
 void* GetProcAddress(void* library, const char* symbol);
 void FreeLibrary(void* library);

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Starts the Linux program on a display of its own over a drive map in a temporary folder, clicks
-# "Restore" in the action group with the real mouse, keeps a screenshot of the window as
-# fltk-restore.png, then clicks "Exit" and checks that the program ended with exit code 0.
+# Starts the Linux program on a display of its own over a drive map in a temporary folder, checks
+# that its window carries the program's icon, clicks "Restore" in the action group with the real
+# mouse, keeps a screenshot of the window as fltk-restore.png, then clicks "Exit" and checks that
+# the program ended with exit code 0.
 #
 #   tests/ui/fltk_screenshot.sh [path/to/ridideduvure]
 #
 # The picture goes to $RD_SCREENSHOT_DIR (default: build/screenshots in the project). Needs
-# xvfb-run, xdotool and xwd (scripts/setup all installs them); exits 77 (skipped) without them.
+# xvfb-run, xdotool, xprop and xwd (scripts/setup all installs them); exits 77 (skipped) without
+# them.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -14,7 +16,7 @@ project=$(cd "$here/../.." && pwd)
 program=${1:-$project/build/linux/bin/ridideduvure}
 shots=${RD_SCREENSHOT_DIR:-$project/build/screenshots}
 
-for tool in xvfb-run xdotool xwd python3; do
+for tool in xvfb-run xdotool xprop xwd python3; do
   if ! command -v "$tool" >/dev/null; then
     echo "fltk_screenshot: $tool is missing (scripts/setup all installs it); skipped"
     exit 77
@@ -53,6 +55,16 @@ window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Ridideduvure 4\
   cat "$work/program.log" >&2
   exit 1
 }
+
+# The icon FLTK hands the window manager, in the sizes built into the program.
+icons=$(xprop -id "$window" _NET_WM_ICON | { grep -o 'Icon ([0-9]* x [0-9]*)' || true; } | tr '\n' ' ')
+for size in 16 32 48; do
+  if [[ $icons != *"Icon ($size x $size)"* ]]; then
+    echo "fltk_screenshot: the window has no ${size}x$size icon (it has: ${icons:-none})" >&2
+    exit 1
+  fi
+done
+echo "fltk_screenshot: the window's icon comes in the sizes ${icons% }"
 
 # Client coordinates of the window logic's layout: the "Restore" item of the action group
 # (68,2,139,57: its second item, below the caption) and the "Exit" button (206,263,89,33).

@@ -563,12 +563,17 @@ void* LoadLibrary(const std::string& name) {
     if (!ToHostPath(name.substr(0, split + 1), &folder)) return nullptr;
     return dlopen((folder + "/" + base).c_str(), RTLD_NOW | RTLD_LOCAL);
   }
+  // Beside the program (as built, and as on Windows), then where the installed package keeps them
+  // (bin/../lib/ridideduvure), from the program's real path so that a link to it or the package
+  // unpacked anywhere finds them too.
   char exe[PATH_MAX];
   ssize_t length = readlink("/proc/self/exe", exe, sizeof exe - 1);
   if (length > 0) {
     folder = ParentFolder(std::string(exe, static_cast<size_t>(length)));
-    if (void* library = dlopen((folder + "/" + base).c_str(), RTLD_NOW | RTLD_LOCAL))
-      return library;
+    for (const std::string& candidate :
+         {folder + "/" + base, folder + "/../lib/ridideduvure/" + base}) {
+      if (void* library = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL)) return library;
+    }
   }
   return dlopen(base.c_str(), RTLD_NOW | RTLD_LOCAL);
 }

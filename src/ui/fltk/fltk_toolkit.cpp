@@ -13,6 +13,7 @@
 
 #include "ui/fltk/fltk_dialogs.h"
 #include "ui/fltk/fltk_form.h"
+#include "ui/fltk/fltk_icon.h"
 #include "ui/fltk/fltk_progress_view.h"
 #include "ui/fltk/fltk_window.h"
 
@@ -72,6 +73,7 @@ bool OpenDisplay(std::string* reason) {
 FltkToolkit::FltkToolkit(const std::string& title)
     : title_(title), main_thread_(std::this_thread::get_id()) {
   Fl::scheme("gtk+");
+  UseProgramIcon();
   // The window logic is laid out for Arial and the Windows dialog font; a face with Arial's
   // widths (fontconfig finds Liberation Sans for the name) keeps the texts inside their controls.
   Fl::set_font(FL_HELVETICA, " Arial");

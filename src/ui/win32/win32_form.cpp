@@ -25,7 +25,11 @@ bool RegisterFormClass() {
     window_class.cbSize = sizeof(window_class);
     window_class.lpfnWndProc = FormWindowProc;
     window_class.hInstance = GetModuleHandleA(nullptr);
-    window_class.hIcon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+    // The program's own icon (the first of ridideduvure.rc); the test programs have none.
+    window_class.hIcon = LoadIconA(window_class.hInstance, MAKEINTRESOURCEA(1));
+    if (!window_class.hIcon) {
+      window_class.hIcon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+    }
     window_class.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
     window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     window_class.lpszClassName = Win32Form::kClassName;
