@@ -139,9 +139,15 @@ class OverlappedWriter {
       changed_.wait(lock, [this] { return queue_.size() < kInFlight || failed_; });
       if (failed_) return false;
       queue_.push_back(std::move(filling_));
+      filling_ = std::string();
+      // A batch written before is filled again rather than new memory taken for each.
+      if (!spare_.empty()) {
+        filling_ = std::move(spare_.back());
+        spare_.pop_back();
+      }
     }
     changed_.notify_all();
-    filling_ = std::string();
+    filling_.clear();
     return true;
   }
 
@@ -159,6 +165,7 @@ class OverlappedWriter {
       {
         std::lock_guard<std::mutex> lock(mutex_);
         failed_ = failed_ || !written;
+        spare_.push_back(std::move(batch));
       }
       changed_.notify_all();
       if (!written) return;
@@ -170,6 +177,7 @@ class OverlappedWriter {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<std::string> queue_;
+  std::vector<std::string> spare_;
   bool ending_ = false;
   std::atomic<bool> failed_{false};
   std::thread thread_;
