@@ -14,12 +14,19 @@ namespace zipdll {
 
 namespace {
 
-// A compressor holds about a megabyte of tables: keep one per worker thread and level.
-struct Compressor {
-  libdeflate_compressor* handle = nullptr;
-  int level = 0;
-  ~Compressor() {
-    if (handle) libdeflate_free_compressor(handle);
+// A compressor holds about a megabyte of tables: keep one per worker thread and level, as a probe
+// at the fastest level comes between files packed at the slowest.
+struct Compressors {
+  libdeflate_compressor* handles[13] = {};
+  ~Compressors() {
+    for (libdeflate_compressor* handle : handles) {
+      if (handle) libdeflate_free_compressor(handle);
+    }
+  }
+  libdeflate_compressor* For(int level) {
+    if (level < 1 || level > 12) return nullptr;
+    if (!handles[level]) handles[level] = libdeflate_alloc_compressor(level);
+    return handles[level];
   }
 };
 
@@ -28,17 +35,13 @@ struct Compressor {
 bool DeflateSmaller(const void* data, size_t size, int level, std::string* out) {
   out->clear();
   if (size == 0) return false;
-  thread_local Compressor compressor;
-  if (compressor.level != level) {
-    if (compressor.handle) libdeflate_free_compressor(compressor.handle);
-    compressor.handle = libdeflate_alloc_compressor(level);
-    compressor.level = compressor.handle ? level : 0;
-  }
-  if (!compressor.handle) return false;
+  thread_local Compressors compressors;
+  libdeflate_compressor* compressor = compressors.For(level);
+  if (!compressor) return false;
   // Only a smaller result is of use, so the output never needs more room than the input.
   out->resize(size - 1);
   const size_t written =
-      libdeflate_deflate_compress(compressor.handle, data, size, out->data(), out->size());
+      libdeflate_deflate_compress(compressor, data, size, out->data(), out->size());
   out->resize(written);  // 0 when it did not fit
   return written > 0;
 }
@@ -83,6 +86,14 @@ bool DeflateSmaller(const void* data, size_t size, int level, std::string* out) 
 }
 
 #endif
+
+bool LooksIncompressible(const void* start, size_t start_size, uint64_t file_size) {
+  if (file_size <= 2 * kProbeSize || start_size < kProbeSize) return false;
+  thread_local std::string scratch;
+  const bool shrinks = DeflateSmaller(start, kProbeSize, 1, &scratch);
+  scratch.clear();
+  return !shrinks;
+}
 
 struct DeflateStream::State {
   z_stream stream = {};

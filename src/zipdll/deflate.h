@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -13,6 +14,16 @@ namespace zipdll {
 // be smaller than the input (the caller then stores the data) or when compression fails. Safe to
 // call from several threads at once.
 bool DeflateSmaller(const void* data, size_t size, int level, std::string* out);
+
+// How much of a file's start LooksIncompressible tries.
+constexpr size_t kProbeSize = 128 << 10;
+
+// True when the first kProbeSize bytes of a file of file_size bytes do not shrink under the
+// fastest level: data already compressed (photos, archives), on which a slow level would spend its
+// time for nothing. start holds the file's first start_size bytes, at least kProbeSize of them
+// unless that is the whole file. A file no larger than two probes is never taken for such, as
+// deflating it whole costs little more than the probe. Safe to call from several threads at once.
+bool LooksIncompressible(const void* start, size_t start_size, uint64_t file_size);
 
 // Raw deflate fed in pieces, for files too large to hold in memory (zlib on every
 // platform: libdeflate only works on whole buffers).

@@ -93,7 +93,10 @@ PackedEntry PackFile(const PackJob& job, const std::atomic<bool>* stop) {
     contents.resize(filled);
     packed.size = filled;
     packed.crc = Crc32(0, contents.data(), contents.size());
-    if (job.level > 0 && DeflateSmallerInPieces(contents, job.level, stop, &packed.data)) {
+    // Data that does not shrink at the fastest level is stored without a try at the slowest,
+    // which would take many times as long to find the same.
+    if (job.level > 0 && !LooksIncompressible(contents.data(), contents.size(), contents.size()) &&
+        DeflateSmallerInPieces(contents, job.level, stop, &packed.data)) {
       packed.method = kMethodDeflated;
     } else if (Stopped(stop)) {
       packed.error = "stopped";

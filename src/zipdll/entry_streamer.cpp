@@ -35,6 +35,20 @@ bool ReadPieces(platform::File& file, uint64_t length,
   }
 }
 
+// Whether the file's start does not shrink at the fastest level (LooksIncompressible). A read
+// that fails answers no: the reading of the entry then meets the failure and says so.
+bool StartLooksIncompressible(platform::File& file, uint64_t length) {
+  std::string start(static_cast<size_t>(std::min<uint64_t>(kProbeSize, length)), '\0');
+  size_t filled = 0;
+  if (!file.Seek(0)) return false;
+  while (filled < start.size()) {
+    size_t got = 0;
+    if (!file.Read(start.data() + filled, start.size() - filled, &got) || got == 0) return false;
+    filled += got;
+  }
+  return LooksIncompressible(start.data(), start.size(), length);
+}
+
 }  // namespace
 
 StreamResult StreamEntry(ZipWriter& writer, platform::File& file, CentralRecord record, int level,
@@ -44,6 +58,8 @@ StreamResult StreamEntry(ZipWriter& writer, platform::File& file, CentralRecord 
   // end.
   uint64_t length = 0;
   if (!file.Size(&length)) return StreamResult::kUnreadable;
+  // Such a file is stored in one reading, instead of deflated in one and then stored in another.
+  if (level > 0 && StartLooksIncompressible(file, length)) level = 0;
   uint32_t crc = 0;
   if (password) {
     // The encryption header checks the password against the CRC, so it must be known first.

@@ -1,8 +1,17 @@
 #include "zipdll/unzip_extractor.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <random>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 
@@ -14,6 +23,8 @@ namespace zipdll {
 namespace {
 
 constexpr uint64_t kProgressStep = 64 * 1024;
+// Entries from this size on are written on a thread of their own while they are inflated.
+constexpr uint64_t kOverlapFrom = 512 * 1024;
 
 // Room an entry needs beyond its own size. A file takes whole clusters (up to 64 KiB on a large
 // NTFS or exFAT drive) and a directory entry, and a big file needs blocks of the file system to
@@ -44,7 +55,7 @@ std::string FileNamePart(const std::string& name) {
 // A work file beside the target; deleted unless it was moved into place.
 class WorkFile {
  public:
-  explicit WorkFile(std::string path) : path_(std::move(path)) {}
+  WorkFile() = default;
   ~WorkFile() {
     file.reset();
     if (!path_.empty()) platform::DeleteFile(path_);
@@ -52,13 +63,136 @@ class WorkFile {
   WorkFile(const WorkFile&) = delete;
   WorkFile& operator=(const WorkFile&) = delete;
 
+  // Makes a new file of a name no other file in folder has, made and opened in one step, as
+  // the entry's data is written to it; false when folder takes no new file. *next_name is the
+  // run's count of work names, so that each try costs no draw of a random number.
+  bool Create(const std::string& folder, unsigned* next_name) {
+    for (unsigned n = 0; n < kNameTries; ++n) {
+      const unsigned unique = (*next_name)++ & 0xFFFF;
+      char name[16];
+      std::snprintf(name, sizeof name, "unz%X.TMP", unique ? unique : 1);
+      const std::string path = folder + name;
+      file = platform::File::Open(path, platform::File::Mode::kCreateNew);
+      if (file) {
+        path_ = path;
+        return true;
+      }
+      // Taken by another file; anything else will not be mended by another name.
+      if (platform::GetFileAttributes(path) == platform::kInvalidAttributes) return false;
+    }
+    return false;
+  }
+
   const std::string& path() const { return path_; }
   void Release() { path_.clear(); }
 
   std::unique_ptr<platform::File> file;
 
  private:
+  static constexpr unsigned kNameTries = 64;
   std::string path_;
+};
+
+// Writes an entry's data to its file on a thread of its own, so that the next pieces are read,
+// decrypted and inflated while the last ones are written.
+class OverlappedWriter {
+ public:
+  explicit OverlappedWriter(platform::File* file) : file_(file) {
+    try {
+      thread_ = std::thread([this] { Work(); });
+    } catch (const std::system_error&) {
+      // No thread to be had: each batch is written as it is handed over.
+    }
+  }
+  // Without Finish (a failure or a cancel on the way) what was not written yet is dropped.
+  ~OverlappedWriter() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      queue_.clear();
+      ending_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable()) thread_.join();
+  }
+  OverlappedWriter(const OverlappedWriter&) = delete;
+  OverlappedWriter& operator=(const OverlappedWriter&) = delete;
+
+  // Takes a copy of the bytes; false once a write failed.
+  bool Write(const uint8_t* data, size_t size) {
+    filling_.append(reinterpret_cast<const char*>(data), size);
+    return filling_.size() < kBatch ? !failed_ : Hand();
+  }
+
+  // Writes what is left and waits for it; false when any write failed.
+  bool Finish() {
+    if (!Hand()) return false;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ending_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable()) thread_.join();
+    return !failed_;
+  }
+
+ private:
+  static constexpr size_t kBatch = 256 << 10;
+  static constexpr size_t kInFlight = 2;  // batches handed over and not yet written
+
+  bool Hand() {
+    if (filling_.empty()) return !failed_;
+    if (!thread_.joinable()) {
+      failed_ = failed_ || !file_->Write(filling_.data(), filling_.size());
+      filling_.clear();
+      return !failed_;
+    }
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [this] { return queue_.size() < kInFlight || failed_; });
+      if (failed_) return false;
+      queue_.push_back(std::move(filling_));
+      filling_ = std::string();
+      // A batch written before is filled again rather than new memory taken for each.
+      if (!spare_.empty()) {
+        filling_ = std::move(spare_.back());
+        spare_.pop_back();
+      }
+    }
+    changed_.notify_all();
+    filling_.clear();
+    return true;
+  }
+
+  void Work() {
+    for (;;) {
+      std::string batch;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return !queue_.empty() || ending_; });
+        if (queue_.empty()) return;
+        batch = std::move(queue_.front());
+        queue_.pop_front();
+      }
+      const bool written = file_->Write(batch.data(), batch.size());
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        failed_ = failed_ || !written;
+        spare_.push_back(std::move(batch));
+      }
+      changed_.notify_all();
+      if (!written) return;
+    }
+  }
+
+  platform::File* file_;
+  std::string filling_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::string> queue_;
+  std::vector<std::string> spare_;
+  bool ending_ = false;
+  std::atomic<bool> failed_{false};
+  std::thread thread_;
 };
 
 }  // namespace
@@ -66,6 +200,7 @@ class WorkFile {
 Extractor::Extractor(ExtractOptions options, Reporter* reporter)
     : options_(std::move(options)), reporter_(reporter) {
   if (!options_.password.empty()) known_passwords_.push_back(options_.password);
+  next_work_name_ = std::random_device()();
 }
 
 void Extractor::Run() {
@@ -319,24 +454,31 @@ void Extractor::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
                            std::to_string(available) + " free");
     return;
   }
-  WorkFile work(platform::GetTempFileName(folder, "unz"));
-  if (!work.path().empty()) {
-    work.file = platform::File::Open(work.path(), platform::File::Mode::kCreate);
-  }
-  if (!work.file) {
+  WorkFile work;
+  if (!work.Create(folder, &next_work_name_)) {
     reporter_->Skipped(entry.name, kSkipBadData, "no file can be written in \"" + folder + "\"");
     return;
   }
 
+  // A small file is written in one piece as it comes; a thread of its own would cost more than
+  // the writing it takes over.
+  std::optional<OverlappedWriter> overlapped;
+  if (entry.uncompressed_size >= kOverlapFrom) overlapped.emplace(work.file.get());
   std::string detail;
-  const EntryDataResult result = ReadEntryData(
+  EntryDataResult result = ReadEntryData(
       *archive_, data_offset, entry, password,
       [&](const uint8_t* data, size_t size) {
-        if (!work.file->Write(data, size)) return false;
+        if (!(overlapped ? overlapped->Write(data, size) : work.file->Write(data, size))) {
+          return false;
+        }
         ReportProgress(size);
         return true;
       },
       &detail);
+  if (overlapped && !overlapped->Finish() &&
+      (result == EntryDataResult::kOk || result == EntryDataResult::kCrcMismatch)) {
+    result = EntryDataResult::kSinkFailed;
+  }
   switch (result) {
     case EntryDataResult::kOk:
       break;
@@ -368,13 +510,19 @@ void Extractor::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
 
 bool Extractor::CreateFolders(const std::string& relative) {
   for (size_t at = relative.find('\\'); at != std::string::npos; at = relative.find('\\', at + 1)) {
-    const std::string path = options_.target_folder + relative.substr(0, at);
-    if (!platform::FolderExists(path) && !platform::CreateDirectory(path)) return false;
+    if (!MakeKnownFolder(options_.target_folder + relative.substr(0, at))) return false;
   }
-  const std::string whole = options_.target_folder + relative;
   if (!relative.empty() && relative.back() != '\\') {
-    return platform::FolderExists(whole) || platform::CreateDirectory(whole);
+    return MakeKnownFolder(options_.target_folder + relative);
   }
+  return true;
+}
+
+bool Extractor::MakeKnownFolder(const std::string& folder) {
+  std::string key = util::FoldCase(folder);
+  if (known_folders_.count(key)) return true;
+  if (!platform::FolderExists(folder) && !platform::CreateDirectory(folder)) return false;
+  known_folders_.insert(std::move(key));
   return true;
 }
 

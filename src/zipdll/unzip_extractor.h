@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/platform.h"
@@ -48,6 +49,8 @@ class Extractor {
   void WriteEntry(const EntryInfo& entry, uint64_t data_offset, const std::string& password,
                   const std::string& target, bool replacing);
   bool CreateFolders(const std::string& relative);
+  // Makes folder (below the target folder) unless this run saw it already.
+  bool MakeKnownFolder(const std::string& folder);
   // Sends the rest of the entry's bytes as progress, so that the batch total is always reached.
   void FinishProgress(const EntryInfo& entry);
   void ReportProgress(uint64_t bytes);
@@ -57,8 +60,12 @@ class Extractor {
   std::unique_ptr<platform::File> archive_;
   Directory directory_;
   std::vector<std::string> known_passwords_;
-  uint64_t reported_ = 0;  // progress sent for the current entry
-  uint64_t pending_ = 0;   // progress not yet sent
+  // Folders (case folded) that this run found or made, so that the folders of each entry are
+  // looked for once per run rather than once per entry.
+  std::unordered_set<std::string> known_folders_;
+  unsigned next_work_name_ = 0;  // drawn at random once a run
+  uint64_t reported_ = 0;        // progress sent for the current entry
+  uint64_t pending_ = 0;         // progress not yet sent
   int extracted_ = 0;
 };
 

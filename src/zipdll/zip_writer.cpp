@@ -52,10 +52,27 @@ bool ZipWriter::Admit(const CentralRecord& record) {
 }
 
 bool ZipWriter::Write(const void* data, size_t size) {
+  if (failed_) return false;
   if (size == 0) return true;
-  if (!out_->Write(data, size)) return false;
+  if (gathered_.size() + size > kGatherSize && !WriteGathered()) return false;
+  if (size >= kGatherSize) {
+    if (!out_->Write(data, size)) {
+      failed_ = true;
+      return false;
+    }
+  } else {
+    gathered_.append(static_cast<const char*>(data), size);
+  }
   position_ += size;
   return true;
+}
+
+bool ZipWriter::WriteGathered() {
+  if (failed_) return false;
+  if (gathered_.empty()) return true;
+  failed_ = !out_->Write(gathered_.data(), gathered_.size());
+  gathered_.clear();
+  return !failed_;
 }
 
 std::string ZipWriter::LocalHeader(const CentralRecord& record, bool zip64) const {
@@ -115,8 +132,8 @@ bool ZipWriter::EndStreamedEntry(uint16_t method, uint32_t crc, uint64_t compres
   record.uncompressed_size = uncompressed_size;
   const std::string header = LocalHeader(record, true);
   const uint64_t end = position_;
-  return out_->Seek(record.local_header_offset) && out_->Write(header.data(), header.size()) &&
-         out_->Seek(end);
+  return WriteGathered() && out_->Seek(record.local_header_offset) &&
+         out_->Write(header.data(), header.size()) && out_->Seek(end);
 }
 
 bool ZipWriter::AbandonStreamedEntry() {
@@ -126,7 +143,9 @@ bool ZipWriter::AbandonStreamedEntry() {
 }
 
 bool ZipWriter::RewindTo(uint64_t position) {
-  if (position > position_ || !out_->Seek(position) || !out_->Truncate()) return false;
+  if (position > position_ || !WriteGathered() || !out_->Seek(position) || !out_->Truncate()) {
+    return false;
+  }
   position_ = position;
   return true;
 }
@@ -233,7 +252,7 @@ bool ZipWriter::Finish(const std::string& comment) {
   Put32(&tail, Clamp32(directory_start));
   Put16(&tail, static_cast<uint16_t>(comment_part.size()));
   tail += comment_part;
-  return Put(tail);
+  return Put(tail) && WriteGathered();
 }
 
 }  // namespace zipdll

@@ -38,6 +38,7 @@ std::string RecordMisfit(const CentralRecord& record);
 
 class ZipWriter {
  public:
+  // Small writes are gathered and go to out in large ones; Finish writes out the last of them.
   explicit ZipWriter(platform::File* out) : out_(out) {}
 
   // Writes the local header of a new entry whose sizes and CRC are known; its data follows
@@ -73,11 +74,19 @@ class ZipWriter {
 
  private:
   bool Put(const std::string& bytes) { return Write(bytes.data(), bytes.size()); }
+  // Writes the gathered bytes to out; false, then and from then on, when that fails.
+  bool WriteGathered();
   // Clears or sets refused_ for a record about to be written; true when it may be.
   bool Admit(const CentralRecord& record);
   std::string LocalHeader(const CentralRecord& record, bool zip64) const;
 
+  // Each entry has a local header, its data and a central record: one system call for each of
+  // them would cost more than the data of a small file takes to write.
+  static constexpr size_t kGatherSize = 256 << 10;
+
   platform::File* out_;
+  std::string gathered_;  // written after the bytes out has, up to position_
+  bool failed_ = false;
   uint64_t position_ = 0;
   std::vector<CentralRecord> records_;
   bool refused_ = false;

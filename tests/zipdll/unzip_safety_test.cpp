@@ -6,7 +6,9 @@
 
 #if !defined(_WIN32)
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -231,6 +233,39 @@ TEST_F(UnzipTest, DamagedArchivesEndWithAMessageAndAResult) {
   }
 }
 
+#if !defined(_WIN32)
+// The process may write no file beyond 600 KiB, as good as a full disk: a large file fails while
+// it is written, replacing one or new, whether the failure comes on the way or with its last
+// bytes, and the run goes on with the next entry.
+TEST_F(UnzipTest, AWriteThatFailsKeepsTheExistingFileAndLeavesNoWorkFile) {
+  TestArchive archive;
+  archive.Add("large.bin", Noise(2 << 20, 5));
+  archive.Add("new.bin", Noise(700 << 10, 6));
+  archive.Add("small.txt", "fits");
+  const std::string path = WriteArchive(archive);
+  folder_.Write("out\\large.bin", "precious");
+  driver_.answer = [](zipdll::CallbackRecord* record) {
+    if (record->action == zipdll::kActionOverwrite) record->value = 1;
+    return 0;
+  };
+  struct rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  struct rlimit small = saved;
+  small.rlim_cur = 600 << 10;
+  const sighandler_t old_handler = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const int result = driver_.Run(Request(path));
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, old_handler);
+
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(driver_.SkipReasons(), std::vector<zipdll::Slot>(2, zipdll::kSkipBadData));
+  EXPECT_EQ(folder_.Read("out\\large.bin"), "precious");
+  EXPECT_EQ(folder_.Read("out\\small.txt"), "fits");
+  EXPECT_THAT(Listing(target_), ElementsAre("large.bin", "small.txt"));
+}
+#endif
+
 // Cancelling at each kind of callback leaves the existing file exactly as it was, and nothing is
 // reported after the answer -1.
 class UnzipAbortTest : public UnzipTest, public testing::WithParamInterface<zipdll::Slot> {};
@@ -238,7 +273,8 @@ class UnzipAbortTest : public UnzipTest, public testing::WithParamInterface<zipd
 TEST_P(UnzipAbortTest, CancelLeavesTheExistingFileIntact) {
   const zipdll::Slot cancel_at = GetParam();
   TestArchive archive;
-  TestEntry& entry = archive.Add("chart.cht", Noise(300000));
+  // Large enough to be written on a thread of its own while it is inflated.
+  TestEntry& entry = archive.Add("chart.cht", Noise(1 << 20));
   if (cancel_at == zipdll::kActionPassword) entry.password = "pw";
   if (cancel_at == zipdll::kActionCrcError) entry.crc = 1;
   folder_.Write("out\\chart.cht", "the user's chart");

@@ -200,6 +200,37 @@ TEST(ZipDllAdd, StoresWhatDeflateCannotShrinkAndKeepsNamesTimesAttributes) {
   EXPECT_NE(out.find("(2026, 3, 14, 9, 26, 20)"), std::string::npos) << out;
 }
 
+// Photos and archives do not shrink: a file whose start does not shrink at the fastest level is
+// stored at once, however well the rest of it would deflate; one whose start shrinks is deflated
+// whole, however little the rest does.
+TEST(ZipDllAdd, AFileWhoseStartDoesNotShrinkIsStoredWithoutASlowPass) {
+  TempFolder folder;
+  const std::string photo = Noise(300 << 10, 11) + Compressible(700 << 10);
+  const std::string tagged = Compressible(200 << 10) + Noise(800 << 10, 12);
+  const std::string short_photo = Noise(100 << 10, 13) + Compressible(150 << 10);
+  folder.Write("user\\photo.jpg", photo);
+  folder.Write("user\\tagged.dat", tagged);
+  folder.Write("user\\short.jpg", short_photo);
+  const std::string archive = folder / "user.zip";
+  ZipDriver driver;
+  ASSERT_EQ(driver.Add({archive, {folder / "user\\*.*"}}), 3) << driver.Messages();
+
+  const ArchiveContents contents = ReadArchive(archive);
+  ASSERT_TRUE(contents.ok) << contents.error;
+  const Member* stored = contents.Find("photo.jpg");
+  const Member* deflated = contents.Find("tagged.dat");
+  const Member* whole = contents.Find("short.jpg");
+  ASSERT_TRUE(stored && deflated && whole) << ::testing::PrintToString(contents.Names());
+  EXPECT_EQ(stored->method, zipdll::kMethodStored);
+  EXPECT_TRUE(stored->data == photo);
+  EXPECT_EQ(deflated->method, zipdll::kMethodDeflated);
+  EXPECT_LT(deflated->compressed_size, tagged.size() - (150 << 10));
+  EXPECT_TRUE(deflated->data == tagged);
+  // No longer than two probes: deflated whole, as that costs little more than the probe.
+  EXPECT_EQ(whole->method, zipdll::kMethodDeflated);
+  EXPECT_TRUE(whole->data == short_photo);
+}
+
 TEST(ZipDllAdd, EncryptsWithThePasswordAndWritesTheComment) {
   TempFolder folder;
   const std::string secret = Compressible(5000);
@@ -253,7 +284,8 @@ TEST(ZipDllAdd, ManyFilesInParallelKeepTheirOrder) {
 TEST(ZipDllAdd, LargeFilesGoInPiecesDeflatedOrStored) {
   TempFolder folder;
   const std::string text = Compressible(40 << 20);
-  const std::string noise = Noise(34 << 20, 3);
+  // A start that does not shrink: stored in one reading, although the rest would deflate.
+  const std::string noise = Noise(1 << 20, 3) + Compressible(33 << 20);
   folder.Write("big\\a.log", text);
   folder.Write("big\\b.bin", noise);
   folder.Write("big\\c.txt", "small one after");
