@@ -40,15 +40,21 @@ void RemoveTree(const std::string& folder) {
 
 TempFolder::TempFolder() {
   const std::string temp = platform::GetTempPath();
-  // A unique name from the platform, turned from a file into a folder.
-  std::string unique = platform::GetTempFileName(temp, "rdt");
-  if (unique.empty() || !platform::DeleteFile(unique) || !platform::CreateDirectory(unique)) {
+  // A unique name from the platform, kept as a file while the folder beside it lives: deleted at
+  // once, the name could be handed to another test program running beside this one before the
+  // folder is made.
+  reserved_ = platform::GetTempFileName(temp, "rdt");
+  const std::string folder = reserved_ + ".d";
+  if (reserved_.empty() || !platform::CreateDirectory(folder)) {
     ADD_FAILURE() << "cannot make a temporary folder in \"" << temp << "\"";
   }
-  path_ = unique + "\\";
+  path_ = folder + "\\";
 }
 
-TempFolder::~TempFolder() { RemoveTree(path_); }
+TempFolder::~TempFolder() {
+  RemoveTree(path_);
+  if (!reserved_.empty()) platform::DeleteFile(reserved_);
+}
 
 std::string TempFolder::Write(const std::string& relative, const std::string& contents) const {
   const std::string full = path_ + relative;

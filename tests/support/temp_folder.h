@@ -32,6 +32,7 @@ class TempFolder {
   std::string Read(const std::string& relative) const;
 
  private:
+  std::string reserved_;  // the unique name the platform gave, kept until the folder is gone
   std::string path_;
 };
 
