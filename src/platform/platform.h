@@ -90,7 +90,12 @@ inline bool FileExists(const std::string& path) {
 // (hidden and system ones too, and "." and ".." below a drive root, as Windows lists them).
 // Wildcards "*" and "?" match without regard to case. False when the folder cannot be listed or
 // nothing matches; entries come in the order the file system lists them.
-bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries);
+// kNamesAndKinds is for callers that need only names and which of them are folders: the
+// attributes then hold kAttrDirectory and kAttrHidden alone, and size and dos_time are 0, which
+// spares the platforms that would otherwise ask about every entry.
+enum class FindDetail { kFull, kNamesAndKinds };
+bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries,
+               FindDetail detail = FindDetail::kFull);
 
 // What tells two names of one folder apart from two folders: the volume serial number and file
 // index of GetFileInformationByHandle (device and inode on Linux). Links and junctions lead to

@@ -72,7 +72,7 @@ void MakeFolderPath(const std::string& path) {
 void AddSubfolderNames(const std::string& folder, StringList& list) {
   const std::string base = AddBackslash(folder.substr(0, kShortTextLength));
   std::vector<platform::FindEntry> entries;
-  if (!platform::FindFiles(base + "*.*", &entries)) return;
+  if (!platform::FindFiles(base + "*.*", &entries, platform::FindDetail::kNamesAndKinds)) return;
   for (const platform::FindEntry& entry : entries) {
     if (!(entry.attributes & platform::kAttrDirectory)) continue;
     if (entry.name == "." || entry.name == "..") continue;
@@ -83,7 +83,7 @@ void AddSubfolderNames(const std::string& folder, StringList& list) {
 StringList ListFiles(const std::string& mask) {
   StringList names;
   std::vector<platform::FindEntry> entries;
-  if (!platform::FindFiles(mask, &entries)) return names;
+  if (!platform::FindFiles(mask, &entries, platform::FindDetail::kNamesAndKinds)) return names;
   for (const platform::FindEntry& entry : entries) {
     if (!(entry.attributes & platform::kAttrDirectory)) names.push_back(entry.name);
   }

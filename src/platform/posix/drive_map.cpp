@@ -5,11 +5,15 @@
 #include <pwd.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
+#include <list>
 #include <mutex>
 #include <sstream>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/platform.h"
@@ -136,51 +140,150 @@ std::mutex map_mutex;
 std::string map_signature;
 std::shared_ptr<const DriveMap> map_cache;
 
-// The names of the folder whose names were last needed without regard to case. Looking for a
-// name that does not exist yet means reading the whole folder; extracting thousands of files into
-// one folder would read it once per file. The listing stays valid while the folder's change time
-// is the one it was read at, and the platform's own changes keep it up to date as they happen.
+// What the platform knows of the folders whose names it needed without regard to case. Looking
+// for a name that does not exist yet means reading the whole folder, and the search and the
+// restores look up thousands of names in the same folders: each folder is read once, its names
+// kept folded, and read again only when its identity or times say that someone else changed it.
+// The platform's own changes keep a listing current as they happen.
+//
+// A folder's times have the resolution of the file system's clock, not of the change: a change
+// made within the same tick as the reading leaves the times as they were read. A listing read
+// while the folder's times are that recent is therefore not trusted: it is read again when next
+// needed (or, when the tick is short, after waiting it out).
 struct FolderListing {
-  std::string folder;
+  dev_t device = 0;
   ino_t inode = 0;
+  struct timespec modified = {};
   struct timespec changed = {};
-  std::vector<std::string> names;
+  bool trusted = false;
+  // Folded name -> the name as the folder holds it, the first one listed when several fold alike.
+  std::unordered_map<std::string, std::string> names;
+  bool folds_alike = false;  // two names fold alike: removing one may uncover the other
+  std::list<std::string>::iterator recent;
 };
+
+constexpr size_t kMaxListedFolders = 256;
+constexpr size_t kMaxListedNames = 1 << 18;
+// Ticks longer than this are waited for only by reading the folder again when next needed.
+constexpr long kLongestTickWaited = 20'000'000;  // nanoseconds
+
 std::mutex listing_mutex;
-FolderListing listing;
+std::unordered_map<std::string, FolderListing> listings;
+std::list<std::string> recent_folders;  // most recently used first
+size_t listed_names = 0;
 
 bool SameTime(const struct timespec& a, const struct timespec& b) {
   return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
+bool SameState(const FolderListing& listing, const struct stat& st) {
+  return listing.device == st.st_dev && listing.inode == st.st_ino &&
+         SameTime(listing.modified, st.st_mtim) && SameTime(listing.changed, st.st_ctim);
+}
+
+int64_t Nanoseconds(const struct timespec& t) {
+  return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+// The tick of the clock that stamps a folder's times. Times without nanoseconds come from a file
+// system that keeps whole seconds (or two).
+int64_t TickOf(const struct stat& st) {
+  if (st.st_mtim.tv_nsec == 0 && st.st_ctim.tv_nsec == 0) return 2'000'000'000;
+  struct timespec resolution = {0, 4'000'000};
+  clock_getres(CLOCK_REALTIME_COARSE, &resolution);
+  return std::max<int64_t>(Nanoseconds(resolution), 1'000'000) * 2;
+}
+
+// Nanoseconds from the folder's last change to the end of the tick it fell in, as seen now; 0
+// when that tick is over, so that any later change must move the folder's times.
+int64_t RecentBy(const struct stat& st) {
+  struct timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  const int64_t latest = std::max(Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim));
+  return std::max<int64_t>(0, latest + TickOf(st) - Nanoseconds(now));
+}
+
+void Forget(std::unordered_map<std::string, FolderListing>::iterator it) {
+  listed_names -= it->second.names.size();
+  recent_folders.erase(it->second.recent);
+  listings.erase(it);
+}
+
+// Reads the folder's names into a listing; false when it cannot be read.
+bool ReadListing(const std::string& opened, struct stat* st, FolderListing* listing) {
+  int64_t recent = RecentBy(*st);
+  if (recent > 0 && recent <= kLongestTickWaited) {
+    struct timespec wait = {0, static_cast<long>(recent)};
+    nanosleep(&wait, nullptr);
+    if (stat(opened.c_str(), st) != 0) return false;
+    recent = RecentBy(*st);
+  }
+  listing->trusted = recent == 0;
+  DIR* dir = opendir(opened.c_str());
+  if (!dir) return false;
+  listing->device = st->st_dev;
+  listing->inode = st->st_ino;
+  listing->modified = st->st_mtim;
+  listing->changed = st->st_ctim;
+  listing->names.clear();
+  listing->folds_alike = false;
+  while (dirent* entry = readdir(dir)) {
+    if (!listing->names.emplace(util::FoldCase(entry->d_name), entry->d_name).second) {
+      listing->folds_alike = true;
+    }
+  }
+  closedir(dir);
+  return true;
+}
+
 // Case-insensitive lookup of one element in a host folder; the element itself when none matches.
-std::string FindElement(const std::string& folder, const std::string& element, bool* found) {
+std::string FindElement(const std::string& folder, const std::string& element, bool* found,
+                        bool* is_folder) {
   const std::string exact = folder + "/" + element;
   struct stat st;
-  if (lstat(exact.c_str(), &st) == 0) {
+  if (stat(exact.c_str(), &st) == 0 || lstat(exact.c_str(), &st) == 0) {
     *found = true;
+    *is_folder = S_ISDIR(st.st_mode);
     return element;
   }
   *found = false;
+  *is_folder = false;
   const std::string opened = folder.empty() ? "/" : folder;
-  std::lock_guard<std::mutex> lock(listing_mutex);
   if (stat(opened.c_str(), &st) != 0) return element;
-  if (listing.folder != folder || listing.inode != st.st_ino ||
-      !SameTime(listing.changed, st.st_mtim)) {
-    DIR* dir = opendir(opened.c_str());
-    if (!dir) return element;
-    listing.names.clear();
-    while (dirent* entry = readdir(dir)) listing.names.emplace_back(entry->d_name);
-    closedir(dir);
-    listing.folder = folder;
-    listing.inode = st.st_ino;
-    listing.changed = st.st_mtim;
-  }
-  for (const std::string& name : listing.names) {
-    if (util::EqualNoCase(name, element)) {
-      *found = true;
-      return name;
+  const std::string folded = util::FoldCase(element);
+  std::string name;
+  {
+    std::lock_guard<std::mutex> lock(listing_mutex);
+    auto it = listings.find(folder);
+    if (it != listings.end() && (!it->second.trusted || !SameState(it->second, st))) {
+      Forget(it);
+      it = listings.end();
     }
+    if (it == listings.end()) {
+      FolderListing listing;
+      if (!ReadListing(opened, &st, &listing)) return element;
+      recent_folders.push_front(folder);
+      listing.recent = recent_folders.begin();
+      listed_names += listing.names.size();
+      it = listings.emplace(folder, std::move(listing)).first;
+      // Bounded by folders and by names, the folder just read staying whatever its size.
+      while (listings.size() > 1 &&
+             (listings.size() > kMaxListedFolders || listed_names > kMaxListedNames)) {
+        Forget(listings.find(recent_folders.back()));
+      }
+    } else if (it->second.recent != recent_folders.begin()) {
+      recent_folders.splice(recent_folders.begin(), recent_folders, it->second.recent);
+    }
+    auto match = it->second.names.find(folded);
+    if (match == it->second.names.end()) return element;
+    name = match->second;
+  }
+  // The listing may name what has gone since the folder's times last moved within one tick.
+  if (stat((folder + "/" + name).c_str(), &st) == 0 ||
+      lstat((folder + "/" + name).c_str(), &st) == 0) {
+    *found = true;
+    *is_folder = S_ISDIR(st.st_mode);
+    return name;
   }
   return element;
 }
@@ -212,15 +315,35 @@ void NoteFolderChange(const std::string& host_path, bool added) {
   const std::string folder = host_path.substr(0, slash);
   const std::string name = host_path.substr(slash + 1);
   std::lock_guard<std::mutex> lock(listing_mutex);
-  if (listing.folder != folder) return;
+  auto it = listings.find(folder);
+  if (it == listings.end()) return;
+  FolderListing& listing = it->second;
   struct stat st;
-  if (stat(folder.empty() ? "/" : folder.c_str(), &st) != 0) {
-    listing.folder.clear();
+  if (stat(folder.empty() ? "/" : folder.c_str(), &st) != 0 || listing.device != st.st_dev ||
+      listing.inode != st.st_ino) {
+    Forget(it);
     return;
   }
-  std::erase(listing.names, name);
-  if (added) listing.names.push_back(name);
-  listing.changed = st.st_mtim;
+  const std::string folded = util::FoldCase(name);
+  auto match = listing.names.find(folded);
+  if (added) {
+    if (match == listing.names.end()) {
+      listing.names.emplace(folded, name);
+      ++listed_names;
+    } else if (match->second != name) {
+      listing.folds_alike = true;
+    }
+  } else if (match != listing.names.end()) {
+    if (listing.folds_alike || match->second != name) {
+      // Another name of the folder may fold alike; only a reading can tell which one remains.
+      Forget(it);
+      return;
+    }
+    listing.names.erase(match);
+    --listed_names;
+  }
+  listing.modified = st.st_mtim;
+  listing.changed = st.st_ctim;
 }
 
 DriveMap ParseDriveMap(const std::string& text) {
@@ -298,24 +421,32 @@ bool ToHostPath(const std::string& windows_path, std::string* host_path) {
   if (drive == map->drives.end()) return false;
   const std::vector<std::string> elements = Elements(rest);
 
-  // Most paths are written as they exist, or name a new file in a folder that does: two checks.
+  // Most paths are written as they exist, or name a new file in a folder that does: one or two
+  // checks, however deep the path.
   std::string parent = drive->second.folder;
   for (size_t i = 0; i + 1 < elements.size(); ++i) parent += "/" + elements[i];
   struct stat st;
+  if (!elements.empty()) {
+    const std::string exact = parent + "/" + elements.back();
+    if (stat(exact.c_str(), &st) == 0 || lstat(exact.c_str(), &st) == 0) {
+      *host_path = exact;
+      return true;
+    }
+  }
+  bool found = false;
+  bool is_folder = false;
   if (!elements.empty() && stat(parent.empty() ? "/" : parent.c_str(), &st) == 0 &&
       S_ISDIR(st.st_mode)) {
-    bool found = false;
-    *host_path = parent + "/" + FindElement(parent, elements.back(), &found);
+    *host_path = parent + "/" + FindElement(parent, elements.back(), &found, &is_folder);
     return true;
   }
 
   std::string host = drive->second.folder;
   bool parent_exists = IsFolder(host);
   for (const std::string& element : elements) {
-    bool found = false;
-    std::string name = parent_exists ? FindElement(host, element, &found) : element;
+    std::string name = parent_exists ? FindElement(host, element, &found, &is_folder) : element;
     host += "/" + name;
-    parent_exists = found && IsFolder(host);
+    parent_exists = found && is_folder;
   }
   *host_path = host.empty() ? "/" : host;
   return true;

@@ -48,6 +48,20 @@ bool IsHostFolder(const std::string& host) {
   return stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// Whether the open folder is the root of a mapped drive, by identity: the path it was reached by
+// may run through links.
+bool IsDriveRoot(int folder_fd) {
+  struct stat folder, root;
+  if (fstat(folder_fd, &folder) != 0) return false;
+  for (const auto& [letter, drive] : CurrentDriveMap()->drives) {
+    if (stat(drive.folder.empty() ? "/" : drive.folder.c_str(), &root) == 0 &&
+        root.st_dev == folder.st_dev && root.st_ino == folder.st_ino) {
+      return true;
+    }
+  }
+  return false;
+}
+
 bool IsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 
 // Anything but a folder, a regular file or a dangling link: a FIFO, a socket or a device.
@@ -259,7 +273,7 @@ bool SetFileAttributes(const std::string& path, uint32_t attributes) {
   return mode == (st.st_mode & 07777) || chmod(host.c_str(), mode) == 0;
 }
 
-bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries) {
+bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries, FindDetail detail) {
   entries->clear();
   size_t split = pattern.find_last_of("\\/");
   std::string folder = split == std::string::npos ? std::string() : pattern.substr(0, split + 1);
@@ -272,21 +286,37 @@ bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries) {
   if (!ToHostPath(folder.empty() ? "." : folder, &host)) return false;
   DIR* dir = opendir(host.c_str());
   if (!dir) return false;
-  std::string windows_folder;
-  const bool is_root = ToWindowsPath(host, &windows_folder) && windows_folder.size() == 3;
+  // Windows lists "." and ".." in every folder but a drive's root; whether this is one is asked
+  // only when they match.
+  int is_root = -1;
   const std::string prefix = host == "/" ? "" : host;
   while (dirent* entry = readdir(dir)) {
     std::string name = entry->d_name;
-    // Windows lists "." and ".." in every folder but a drive's root.
-    if (is_root && (name == "." || name == "..")) continue;
     if (!util::MatchesMask(name, mask)) continue;
-    struct stat st;
-    if (!StatHost(prefix + "/" + name, &st)) continue;
+    if (name == "." || name == "..") {
+      if (is_root < 0) is_root = IsDriveRoot(dirfd(dir)) ? 1 : 0;
+      if (is_root) continue;
+    }
     FindEntry found;
     found.name = name;
-    found.attributes = Attributes(name, st);
-    found.size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
-    found.dos_time = ToDosTime(st.st_mtime);
+    found.size = 0;
+    found.dos_time = 0;
+    const bool known_kind = entry->d_type == DT_DIR || entry->d_type == DT_REG;
+    if (detail == FindDetail::kNamesAndKinds && known_kind) {
+      found.attributes = entry->d_type == DT_DIR ? kAttrDirectory : kAttrArchive;
+      if (name.size() > 1 && name[0] == '.' && name != "..") found.attributes |= kAttrHidden;
+    } else {
+      // Links are followed as Windows follows junctions, which the entry's type does not tell.
+      struct stat st;
+      if (!StatHost(prefix + "/" + name, &st)) continue;
+      found.attributes = Attributes(name, st);
+      if (detail == FindDetail::kNamesAndKinds) {
+        found.attributes &= kAttrDirectory | kAttrArchive | kAttrHidden;
+      } else {
+        found.size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+        found.dos_time = ToDosTime(st.st_mtime);
+      }
+    }
     entries->push_back(std::move(found));
   }
   closedir(dir);

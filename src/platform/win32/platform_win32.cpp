@@ -105,7 +105,7 @@ bool SetFileAttributes(const std::string& path, uint32_t attributes) {
   return ::SetFileAttributesA(path.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL);
 }
 
-bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries) {
+bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries, FindDetail) {
   entries->clear();
   WIN32_FIND_DATAA data;
   HANDLE find = ::FindFirstFileA(pattern.c_str(), &data);

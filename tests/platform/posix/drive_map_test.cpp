@@ -6,9 +6,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <thread>
 
 #include "app/locations/locations.h"
 #include "platform/platform.h"
@@ -219,6 +221,112 @@ TEST_F(DriveMapTest, ListingsGiveWindowsAttributes) {
   for (const auto& entry : entries) names.push_back(entry.name);
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"Charts", "top.cht"}));
+}
+
+// The names of a folder are kept between lookups: they must follow the platform's own changes,
+// and changes made behind its back, and two names that differ only in case.
+TEST_F(DriveMapTest, KeptListingsFollowEveryChange) {
+  HostFile("c/Charts/Smith.cht", "s");
+  UseMap("C:=3||" + Host("c"));
+  const std::string charts = Host("c") + "/Charts/";
+  std::string host;
+  ASSERT_TRUE(ToHostPath("C:\\charts\\SMITH.CHT", &host));
+  EXPECT_EQ(host, charts + "Smith.cht");
+
+  // Renamed behind the platform's back, then by the platform itself.
+  fs::rename(charts + "Smith.cht", charts + "Jones.cht");
+  ASSERT_TRUE(ToHostPath("C:\\charts\\JONES.CHT", &host));
+  EXPECT_EQ(host, charts + "Jones.cht");
+  ASSERT_TRUE(ToHostPath("C:\\charts\\SMITH.CHT", &host));
+  EXPECT_EQ(host, charts + "SMITH.CHT");
+  ASSERT_TRUE(MoveFileReplacing("C:\\charts\\jones.cht", "C:\\Charts\\Brown.cht"));
+  ASSERT_TRUE(ToHostPath("C:\\CHARTS\\brown.CHT", &host));
+  EXPECT_EQ(host, charts + "Brown.cht");
+  ASSERT_TRUE(ToHostPath("C:\\CHARTS\\jones.cht", &host));
+  EXPECT_EQ(host, charts + "jones.cht");
+
+  // Two names that fold alike: deleting the one found leaves the other to be found.
+  HostFile("c/Charts/twin.cht", "1");
+  HostFile("c/Charts/TWIN.CHT", "2");
+  ASSERT_TRUE(ToHostPath("C:\\Charts\\Twin.cht", &host));
+  const std::string first = host;
+  ASSERT_TRUE(first == charts + "twin.cht" || first == charts + "TWIN.CHT") << first;
+  ASSERT_TRUE(DeleteFile("C:\\Charts\\Twin.cht"));
+  EXPECT_FALSE(fs::exists(first));
+  ASSERT_TRUE(ToHostPath("C:\\Charts\\Twin.cht", &host));
+  EXPECT_NE(host, first);
+  EXPECT_TRUE(fs::exists(host));
+  ASSERT_TRUE(DeleteFile("C:\\Charts\\Twin.cht"));
+  EXPECT_FALSE(FileExists("C:\\Charts\\twin.CHT"));
+
+  // Created by the platform, then removed behind its back.
+  ASSERT_TRUE(CreateDirectory("C:\\Charts\\Old"));
+  ASSERT_TRUE(ToHostPath("C:\\charts\\OLD", &host));
+  EXPECT_EQ(host, charts + "Old");
+  fs::remove(charts + "Old");
+  EXPECT_FALSE(FolderExists("C:\\charts\\OLD"));
+  ASSERT_TRUE(ToHostPath("C:\\charts\\OLD", &host));
+  EXPECT_EQ(host, charts + "OLD");
+}
+
+// More folders than are kept, looked up from several threads while files land in them: every
+// lookup still finds what each folder holds.
+TEST_F(DriveMapTest, ManyFoldersFromSeveralThreads) {
+  constexpr int kFolders = 300;
+  for (int i = 0; i < kFolders; ++i) HostFile("c/F" + std::to_string(i) + "/Chart.cht", "c");
+  UseMap("C:=3||" + Host("c"));
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 3; ++t) {
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 2; ++round) {
+        for (int i = 0; i < kFolders; ++i) {
+          const std::string folder = "C:\\f" + std::to_string(i) + "\\";
+          std::string host;
+          if (!ToHostPath(folder + "CHART.CHT", &host) ||
+              host != Host("c") + "/F" + std::to_string(i) + "/Chart.cht") {
+            ++wrong;
+          }
+          auto file = File::Open(folder + "T" + std::to_string(t) + "R" + std::to_string(round),
+                                 File::Mode::kCreateNew);
+          if (!file || !FileExists(folder + "t" + std::to_string(t) + "r" + std::to_string(round)))
+            ++wrong;
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(wrong.load(), 0);
+}
+
+// Names and kinds alone, as the search asks for them, agree with the full listing.
+TEST_F(DriveMapTest, ListingsOfNamesAndKindsAgreeWithFullOnes) {
+  HostFile("c/Data/chart.cht", "c");
+  HostFile("c/Data/.hidden", "h");
+  Host("c/Data/Sub");
+  Host("c/Elsewhere");
+  fs::create_directory_symlink(root_ / "c/Elsewhere", root_ / "c/Data/LinkedFolder");
+  fs::create_symlink(root_ / "c/Data/chart.cht", root_ / "c/Data/linked.cht");
+  fs::create_symlink(root_ / "c/Data/gone", root_ / "c/Data/dangling");
+  UseMap("C:=3||" + Host("c"));
+  auto listed = [](FindDetail detail) {
+    std::vector<FindEntry> entries;
+    EXPECT_TRUE(FindFiles("C:\\data\\*.*", &entries, detail));
+    std::map<std::string, uint32_t> kinds;
+    for (const FindEntry& entry : entries) {
+      kinds[entry.name] = entry.attributes & (kAttrDirectory | kAttrHidden);
+    }
+    return kinds;
+  };
+  const auto full = listed(FindDetail::kFull);
+  EXPECT_EQ(full, listed(FindDetail::kNamesAndKinds));
+  EXPECT_EQ(full.at("LinkedFolder"), kAttrDirectory);
+  EXPECT_EQ(full.at(".hidden"), kAttrHidden);
+  EXPECT_EQ(full.at(".."), kAttrDirectory);
+  EXPECT_EQ(full.size(), 8u);
+  util::StringList charts = util::ListFiles("C:\\Data\\*.CHT");
+  std::sort(charts.begin(), charts.end());
+  EXPECT_EQ(charts, (util::StringList{"chart.cht", "linked.cht"}));
 }
 
 TEST_F(DriveMapTest, PathsLongerThanWindowsAllows) {
