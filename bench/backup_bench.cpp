@@ -47,9 +47,11 @@ int main(int argc, char** argv) {
   // pump under it to the first one under another caption, or the end of the command.
   Clock::time_point check_start, check_end;
   bool checking = false;
+  std::string caption;
+  size_t seen = 0;  // entries of the progress log read so far: the log only grows in a round
   toolkit.on_process_messages = [&](int) {
-    std::string caption;
-    for (const std::string& entry : toolkit.progress_log) {
+    for (; seen < toolkit.progress_log.size(); ++seen) {
+      const std::string& entry = toolkit.progress_log[seen];
       if (entry.rfind("caption:", 0) == 0) caption = entry.substr(8);
     }
     const bool now_checking = caption == "Verifying the backup." && toolkit.progress;
@@ -60,6 +62,8 @@ int main(int argc, char** argv) {
   std::vector<double> whole, check;
   for (int round = 0; round < rounds; ++round) {
     toolkit.progress_log.clear();
+    seen = 0;
+    caption.clear();
     checking = false;
     window.ESource->SetText(OnDriveC(argv[1]));
     window.EDest->SetText(OnDriveC(argv[2]));
@@ -74,8 +78,8 @@ int main(int argc, char** argv) {
     whole.push_back(std::chrono::duration<double>(end - start).count());
     check.push_back(std::chrono::duration<double>(check_end - check_start).count());
   }
-  std::printf("backup %.3f s, of which the check of the new archive %.3f s (%.3f)\n",
-              Median(whole), Median(check), Median(check) / Median(whole));
+  std::printf("backup %.3f s, of which the check of the new archive %.3f s (%.3f)\n", Median(whole),
+              Median(check), Median(check) / Median(whole));
   ui::SetToolkit(nullptr);
   return 0;
 }
