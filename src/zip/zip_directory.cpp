@@ -187,6 +187,9 @@ bool TZip::ReadCentralHeaders(std::unique_ptr<platform::File>& file) {
     if (!ReadText(*file, Get16(&info.header[30]), &info.ExtraField)) return false;
     if (!ReadText(*file, Get16(&info.header[32]), &info.FileComment)) return false;
     if (OemNames) info.FileComment = platform::OemToAnsi(info.FileComment);
+    // On a single disk every header lies within the directory: one that runs on into the end
+    // record or past it would read differently once the comment there is rewritten.
+    if (!multiple && file->Position() > static_cast<uint64_t>(directory_end_)) return false;
     info.Encrypted = (info.Flags() & 0x0001) != 0;
     Contents.push_back(std::move(info));
   }
