@@ -191,8 +191,6 @@ class ExtractionSettings {
   std::string caption_;
 };
 
-std::string Upper(const std::string& text) { return util::UpperText(text); }
-
 // The stored name ("Src\Smith.cht") is the added path ("C:\Src\Smith.cht") or its tail.
 bool NamesFile(const std::string& stored, const std::string& path) {
   if (stored.size() > path.size()) return false;
@@ -204,14 +202,15 @@ bool NamesFile(const std::string& stored, const std::string& path) {
 // The first added file that no entry of the archive names, or empty when each is named once.
 std::string Unmatched(const std::vector<std::string>& stored_files,
                       const std::vector<std::string>& added) {
-  // Entries by their last element, so each added path is held against a few candidates.
+  // Entries by their last element, folded as EqualNoCase compares, so each added path is held
+  // against a few candidates.
   std::multimap<std::string, const std::string*> by_name;
   for (const std::string& stored : stored_files) {
-    by_name.emplace(Upper(stored.substr(stored.find_last_of('\\') + 1)), &stored);
+    by_name.emplace(util::FoldCase(stored.substr(stored.find_last_of('\\') + 1)), &stored);
   }
   for (const std::string& path : added) {
     const auto [first, last] =
-        by_name.equal_range(Upper(path.substr(path.find_last_of("\\:") + 1)));
+        by_name.equal_range(util::FoldCase(path.substr(path.find_last_of("\\:") + 1)));
     auto match = first;
     while (match != last && !NamesFile(*match->second, path)) ++match;
     if (match == last) return path;

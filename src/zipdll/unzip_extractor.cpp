@@ -236,13 +236,13 @@ void Extractor::Run() {
   std::unordered_multimap<std::string, size_t> exact_paths, exact_names;
   std::vector<size_t> masks;
   for (size_t i = 0; i < options_.specs.size(); ++i) {
-    const std::string spec = WithBackslashes(options_.specs[i]);
-    if (spec.find_first_of("*?") != std::string::npos) {
+    const std::string pattern = WithBackslashes(options_.specs[i]);
+    if (pattern.find_first_of("*?") != std::string::npos) {
       masks.push_back(i);
-    } else if (spec.find('\\') != std::string::npos) {
-      exact_paths.emplace(util::FoldCase(spec), i);
+    } else if (pattern.find('\\') != std::string::npos) {
+      exact_paths.emplace(util::FoldCase(pattern), i);
     } else {
-      exact_names.emplace(util::FoldCase(spec), i);
+      exact_names.emplace(util::FoldCase(pattern), i);
     }
   }
   const auto use_exact = [&](const std::unordered_multimap<std::string, size_t>& exact,

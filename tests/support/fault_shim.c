@@ -36,14 +36,14 @@ static int PathOfContains(int fd, const char* text) {
 
 // The offset of RD_FAULT_FLIP when it applies to fd, else -1.
 static long long FlipOffset(int fd) {
-  const char* spec = getenv("RD_FAULT_FLIP");
-  if (!spec || !*spec) return -1;
-  const char* at = strrchr(spec, '@');
-  if (!at || at == spec) return -1;
+  const char* setting = getenv("RD_FAULT_FLIP");
+  if (!setting || !*setting) return -1;
+  const char* at = strrchr(setting, '@');
+  if (!at || at == setting) return -1;
   char text[1024];
-  size_t length = (size_t)(at - spec);
+  size_t length = (size_t)(at - setting);
   if (length >= sizeof text) return -1;
-  memcpy(text, spec, length);
+  memcpy(text, setting, length);
   text[length] = '\0';
   return PathOfContains(fd, text) ? atoll(at + 1) : -1;
 }

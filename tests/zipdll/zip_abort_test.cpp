@@ -16,18 +16,6 @@ std::string Contents(const std::string& path) {
   return bytes;
 }
 
-// Names in the folder, so that a left-over work file shows.
-std::vector<std::string> Listing(const std::string& folder) {
-  std::vector<platform::FindEntry> entries;
-  platform::FindFiles(folder + "*", &entries);
-  std::vector<std::string> names;
-  for (const platform::FindEntry& entry : entries) {
-    if (entry.name != "." && entry.name != "..") names.push_back(entry.name);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 TEST(ZipDllAbort, EveryCallbackCanStopTheRunWithoutHarm) {
   TempFolder folder;
   folder.Write("in\\one.txt", std::string(150000, 'a'));

@@ -50,17 +50,6 @@ std::string Wordy(size_t size, unsigned seed) {
   return text;
 }
 
-std::vector<std::string> FolderNames(const std::string& folder) {
-  std::vector<platform::FindEntry> entries;
-  platform::FindFiles(folder + "*", &entries);
-  std::vector<std::string> names;
-  for (const platform::FindEntry& entry : entries) {
-    if (entry.name != "." && entry.name != "..") names.push_back(entry.name);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 TEST(ZipDllInterface, ExportsVersionAndRefusesForeignBlocks) {
   ASSERT_NE(ZipDriver::Exec(), nullptr);
   ASSERT_NE(ZipDriver::Version(), nullptr);
@@ -348,8 +337,7 @@ TEST(ZipDllAdd, TheCallerHearsFromARunBusyPackingAFileAndCanStopIt) {
   EXPECT_EQ(stopped.Add(request), 0);
   const Clock::duration stopped_time = Clock::now() - stopped_start;
   EXPECT_EQ(stopped.events.size(), 3u);
-  EXPECT_EQ(FolderNames(folder.path()),
-            std::vector<std::string>{"slow"});  // no archive, no work file
+  EXPECT_EQ(Listing(folder.path()), std::vector<std::string>{"slow"});  // no archive, no work file
   EXPECT_LT(stopped_time, full_time / 3)
       << std::chrono::duration_cast<std::chrono::milliseconds>(stopped_time).count() << " ms of "
       << std::chrono::duration_cast<std::chrono::milliseconds>(full_time).count() << " ms";
@@ -430,17 +418,17 @@ TEST(ZipDllAdd, AFolderReachedThroughLinksIsWalkedOnce) {
   ASSERT_TRUE(up.made() && sub_up.made() && out.made());
   std::string top = folder.path().substr(3) + "top/";
   for (char& c : top) c = c == '\\' ? '/' : c;
-  for (const std::string& spec : {folder / "top", folder / "top\\*.cht"}) {
+  for (const std::string& file_spec : {folder / "top", folder / "top\\*.cht"}) {
     const std::string archive = folder / "loops.zip";
     platform::DeleteFile(archive);
     ZipDriver driver;
-    ASSERT_EQ(driver.Add({archive, {spec}, 0x16}), 3) << driver.Messages();
+    ASSERT_EQ(driver.Add({archive, {file_spec}, 0x16}), 3) << driver.Messages();
     const ArchiveContents contents = ReadArchive(archive);
     ASSERT_TRUE(contents.ok) << contents.error;
     EXPECT_EQ(contents.Names(),
               (std::vector<std::string>{top, top + "a.cht", top + "sub/", top + "sub/b.cht",
                                         top + "sub/out/", top + "sub/out/c.cht"}))
-        << spec;
+        << file_spec;
     EXPECT_TRUE(driver.SkipReasons().empty()) << driver.Messages();
   }
 }

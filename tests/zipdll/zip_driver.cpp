@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -188,6 +189,17 @@ ArchiveContents ReadArchive(const std::string& path, const std::string& password
   }
   contents.ok = true;
   return contents;
+}
+
+std::vector<std::string> Listing(const std::string& folder) {
+  std::vector<platform::FindEntry> entries;
+  platform::FindFiles(folder + "*", &entries);
+  std::vector<std::string> names;
+  for (const platform::FindEntry& entry : entries) {
+    if (entry.name != "." && entry.name != "..") names.push_back(entry.name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace zip_test

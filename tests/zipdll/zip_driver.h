@@ -84,6 +84,10 @@ struct ArchiveContents {
 
 ArchiveContents ReadArchive(const std::string& path, const std::string& password = "");
 
+// The names in a folder ("C:\\x\\", with its backslash), sorted, without "." and "..": a left-over
+// work file shows.
+std::vector<std::string> Listing(const std::string& folder);
+
 using test_support::HostQuoted;
 using test_support::RunTool;
 using test_support::ToolsAvailable;
