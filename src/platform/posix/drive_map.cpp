@@ -236,20 +236,27 @@ bool ReadListing(const std::string& opened, struct stat* st, FolderListing* list
   return true;
 }
 
-// Case-insensitive lookup of one element in a host folder; the element itself when none matches.
-std::string FindElement(const std::string& folder, const std::string& element, bool* found,
-                        bool* is_folder) {
-  const std::string exact = folder + "/" + element;
+// Whether a host path names something, and whether that is a folder (through a link when it is
+// one): one lstat for all but links.
+bool Exists(const std::string& path, bool* is_folder) {
   struct stat st;
-  if (stat(exact.c_str(), &st) == 0 || lstat(exact.c_str(), &st) == 0) {
-    *found = true;
+  if (lstat(path.c_str(), &st) != 0) return false;
+  if (S_ISLNK(st.st_mode)) {
+    struct stat target;
+    *is_folder = stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
+  } else {
     *is_folder = S_ISDIR(st.st_mode);
-    return element;
   }
+  return true;
+}
+
+// Case-insensitive lookup, in the folder's listing, of an element that does not exist under its
+// exact name; the element itself when none matches. st is the folder's own stat.
+std::string FindInListing(const std::string& folder, struct stat st, const std::string& element,
+                          bool* found, bool* is_folder) {
   *found = false;
   *is_folder = false;
   const std::string opened = folder.empty() ? "/" : folder;
-  if (stat(opened.c_str(), &st) != 0) return element;
   const std::string folded = util::FoldCase(element);
   std::string name;
   {
@@ -275,17 +282,30 @@ std::string FindElement(const std::string& folder, const std::string& element, b
       recent_folders.splice(recent_folders.begin(), recent_folders, it->second.recent);
     }
     auto match = it->second.names.find(folded);
-    if (match == it->second.names.end()) return element;
+    if (match == it->second.names.end() || match->second == element) return element;
     name = match->second;
   }
   // The listing may name what has gone since the folder's times last moved within one tick.
-  if (stat((folder + "/" + name).c_str(), &st) == 0 ||
-      lstat((folder + "/" + name).c_str(), &st) == 0) {
+  if (Exists(folder + "/" + name, is_folder)) {
     *found = true;
-    *is_folder = S_ISDIR(st.st_mode);
     return name;
   }
+  *is_folder = false;
   return element;
+}
+
+// Case-insensitive lookup of one element in a host folder; the element itself when none matches.
+std::string FindElement(const std::string& folder, const std::string& element, bool* found,
+                        bool* is_folder) {
+  if (Exists(folder + "/" + element, is_folder)) {
+    *found = true;
+    return element;
+  }
+  *found = false;
+  *is_folder = false;
+  struct stat st;
+  if (stat(folder.empty() ? "/" : folder.c_str(), &st) != 0) return element;
+  return FindInListing(folder, st, element, found, is_folder);
 }
 
 // Splits a Windows path below its drive into elements, folding "." and "..".
@@ -309,18 +329,16 @@ std::vector<std::string> Elements(const std::string& rest) {
 
 }  // namespace
 
-void NoteFolderChange(const std::string& host_path, bool added) {
-  const size_t slash = host_path.rfind('/');
-  if (slash == std::string::npos) return;
-  const std::string folder = host_path.substr(0, slash);
-  const std::string name = host_path.substr(slash + 1);
-  std::lock_guard<std::mutex> lock(listing_mutex);
+namespace {
+
+// Applies one change of the platform's own to the listing of its folder, whose stat is st (or
+// forgets the listing when the folder is not the one listed). Holds listing_mutex.
+void ApplyChange(const std::string& folder, const struct stat* st, const std::string& name,
+                 bool added) {
   auto it = listings.find(folder);
   if (it == listings.end()) return;
   FolderListing& listing = it->second;
-  struct stat st;
-  if (stat(folder.empty() ? "/" : folder.c_str(), &st) != 0 || listing.device != st.st_dev ||
-      listing.inode != st.st_ino) {
+  if (!st || listing.device != st->st_dev || listing.inode != st->st_ino) {
     Forget(it);
     return;
   }
@@ -342,8 +360,48 @@ void NoteFolderChange(const std::string& host_path, bool added) {
     listing.names.erase(match);
     --listed_names;
   }
-  listing.modified = st.st_mtim;
-  listing.changed = st.st_ctim;
+  listing.modified = st->st_mtim;
+  listing.changed = st->st_ctim;
+}
+
+// The folder and the name of a host path; false for a path without a slash.
+bool SplitHostPath(const std::string& host_path, std::string* folder, std::string* name) {
+  const size_t slash = host_path.rfind('/');
+  if (slash == std::string::npos) return false;
+  *folder = host_path.substr(0, slash);
+  *name = host_path.substr(slash + 1);
+  return true;
+}
+
+bool StatFolder(const std::string& folder, struct stat* st) {
+  return stat(folder.empty() ? "/" : folder.c_str(), st) == 0;
+}
+
+}  // namespace
+
+void NoteFolderChange(const std::string& host_path, bool added) {
+  std::string folder, name;
+  if (!SplitHostPath(host_path, &folder, &name)) return;
+  std::lock_guard<std::mutex> lock(listing_mutex);
+  if (listings.find(folder) == listings.end()) return;
+  struct stat st;
+  ApplyChange(folder, StatFolder(folder, &st) ? &st : nullptr, name, added);
+}
+
+void NoteRename(const std::string& from_host_path, const std::string& to_host_path) {
+  std::string from_folder, from_name, to_folder, to_name;
+  if (!SplitHostPath(from_host_path, &from_folder, &from_name) ||
+      !SplitHostPath(to_host_path, &to_folder, &to_name) || from_folder != to_folder) {
+    NoteFolderChange(from_host_path, false);
+    NoteFolderChange(to_host_path, true);
+    return;
+  }
+  std::lock_guard<std::mutex> lock(listing_mutex);
+  if (listings.find(from_folder) == listings.end()) return;
+  struct stat st;
+  const struct stat* folder_state = StatFolder(from_folder, &st) ? &st : nullptr;
+  ApplyChange(from_folder, folder_state, from_name, false);
+  ApplyChange(from_folder, folder_state, to_name, true);
 }
 
 DriveMap ParseDriveMap(const std::string& text) {
@@ -426,19 +484,18 @@ bool ToHostPath(const std::string& windows_path, std::string* host_path) {
   std::string parent = drive->second.folder;
   for (size_t i = 0; i + 1 < elements.size(); ++i) parent += "/" + elements[i];
   struct stat st;
+  bool found = false;
+  bool is_folder = false;
   if (!elements.empty()) {
     const std::string exact = parent + "/" + elements.back();
-    if (stat(exact.c_str(), &st) == 0 || lstat(exact.c_str(), &st) == 0) {
+    if (Exists(exact, &is_folder)) {
       *host_path = exact;
       return true;
     }
-  }
-  bool found = false;
-  bool is_folder = false;
-  if (!elements.empty() && stat(parent.empty() ? "/" : parent.c_str(), &st) == 0 &&
-      S_ISDIR(st.st_mode)) {
-    *host_path = parent + "/" + FindElement(parent, elements.back(), &found, &is_folder);
-    return true;
+    if (stat(parent.empty() ? "/" : parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+      *host_path = parent + "/" + FindInListing(parent, st, elements.back(), &found, &is_folder);
+      return true;
+    }
   }
 
   std::string host = drive->second.folder;

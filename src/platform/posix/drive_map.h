@@ -51,6 +51,8 @@ bool ToHostPath(const std::string& windows_path, std::string* host_path);
 // Tells the lookup of names without regard to case that the platform has just added (or removed)
 // this file or folder, so that what it knows of the folder stays current.
 void NoteFolderChange(const std::string& host_path, bool added);
+// The same for a rename: one look at the folder when both names are in it.
+void NoteRename(const std::string& from_host_path, const std::string& to_host_path);
 
 // Turns a host path into a Windows path through the drive whose folder holds it most closely.
 // Returns false when no drive holds it.

@@ -40,7 +40,12 @@ std::string ParentFolder(const std::string& host) {
 
 bool StatHost(const std::string& host, struct stat* st) {
   // Follow links as Windows follows junctions; a dangling link still shows as a file.
-  return stat(host.c_str(), st) == 0 || lstat(host.c_str(), st) == 0;
+  if (lstat(host.c_str(), st) != 0) return false;
+  if (S_ISLNK(st->st_mode)) {
+    struct stat target;
+    if (stat(host.c_str(), &target) == 0) *st = target;
+  }
+  return true;
 }
 
 bool IsHostFolder(const std::string& host) {
@@ -132,8 +137,7 @@ bool CommitTemp(int fd, const std::string& temp, const std::string& target) {
   bool ok = fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
   if (ok && rename(temp.c_str(), target.c_str()) == 0) {
-    posix::NoteFolderChange(temp, false);
-    posix::NoteFolderChange(target, true);
+    posix::NoteRename(temp, target);
     return true;
   }
   unlink(temp.c_str());
@@ -443,10 +447,8 @@ bool CopyFile(const std::string& source, const std::string& destination, bool fa
 bool MoveFileReplacing(const std::string& source, const std::string& destination) {
   std::string from, to;
   if (!ToHostPath(source, &from) || !ToHostPath(destination, &to)) return false;
-  if (access(from.c_str(), F_OK) != 0 || RefusesReplacement(to)) return false;
-  if (rename(from.c_str(), to.c_str()) != 0) return false;
-  posix::NoteFolderChange(from, false);
-  posix::NoteFolderChange(to, true);
+  if (RefusesReplacement(to) || rename(from.c_str(), to.c_str()) != 0) return false;
+  posix::NoteRename(from, to);
   return true;
 }
 
@@ -622,7 +624,8 @@ namespace platform {
 
 std::unique_ptr<File> File::Open(const std::string& path, Mode mode) {
   std::string host;
-  if (!ToHostPath(path, &host) || IsHostFolder(host)) return nullptr;
+  // A folder is refused below: it does not open for writing, and is no regular file for reading.
+  if (!ToHostPath(path, &host)) return nullptr;
   int flags = O_CLOEXEC;
   switch (mode) {
     case Mode::kRead:
@@ -647,14 +650,18 @@ std::unique_ptr<File> File::Open(const std::string& path, Mode mode) {
   // Opening a FIFO waits for a writer, and a device may never end: the file is opened without
   // waiting and refused unless it turns out to be a regular file. What the name stood for when it
   // was listed does not count; it may have changed since.
-  int fd = open(host.c_str(), flags | O_NONBLOCK, 0666);
+  // A file made by this very call is one.
+  const bool made_here = mode == Mode::kCreateNew;
+  int fd = open(host.c_str(), made_here ? flags : flags | O_NONBLOCK, 0666);
   if (fd < 0) return nullptr;
-  struct stat opened;
-  const int status_flags = fcntl(fd, F_GETFL);
-  if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || status_flags < 0 ||
-      fcntl(fd, F_SETFL, status_flags & ~O_NONBLOCK) != 0) {
-    close(fd);
-    return nullptr;
+  if (!made_here) {
+    struct stat opened;
+    const int status_flags = fcntl(fd, F_GETFL);
+    if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || status_flags < 0 ||
+        fcntl(fd, F_SETFL, status_flags & ~O_NONBLOCK) != 0) {
+      close(fd);
+      return nullptr;
+    }
   }
   // Tells DeleteUnusedFile that the file is in use. A cleaner holding the exclusive lock for the
   // moment of its check does not keep the file from opening.
