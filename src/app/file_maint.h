@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "app/locations/locations.h"
 #include "ui/toolkit.h"
@@ -96,9 +97,14 @@ class TFileMaint : public Locations {
                         int total_bytes);
 
   // --- the chart-file search (search/) ---
-  void CollectSubfolders(const std::string& folder, util::StringList& list);
+  // The file names a walk saw in each folder it listed, by the folder's name in the list.
+  using WalkedFiles = std::unordered_map<std::string, util::StringList>;
+  // With walked_files, the walk also keeps the names of the files it lists: the search of those
+  // folders and the look for companions then use them, so that one search reads each folder once.
+  void CollectSubfolders(const std::string& folder, util::StringList& list,
+                         WalkedFiles* walked_files = nullptr);
   void SearchChartFiles();
-  void FilterChartFiles();
+  void FilterChartFiles(const WalkedFiles* walked_files = nullptr);
   void StoreChartFolderSetting();
 
   // --- the Backup command (backup/) ---

@@ -1,6 +1,8 @@
 // The chart-file search: the folder walk, the search of every folder by the chart masks, and the
 // filter that drops other software's files and brings in each chart's companions.
 #include <memory>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "app/file_maint.h"
@@ -8,6 +10,7 @@
 #include "search/folder_scan.h"
 #include "ui/toolkit.h"
 #include "util/files.h"
+#include "util/wildcard.h"
 
 namespace app {
 namespace {
@@ -30,11 +33,18 @@ bool SearchStopped(const TFileMaint& window) { return StopRequested || !window.F
 
 }  // namespace
 
-void TFileMaint::CollectSubfolders(const std::string& folder, util::StringList& list) {
+void TFileMaint::CollectSubfolders(const std::string& folder, util::StringList& list,
+                                   WalkedFiles* walked_files) {
   const bool had_found_files = FoundFiles != nullptr;
   list.clear();
+  if (walked_files) walked_files->clear();
+  auto files_of = [&](const std::string& listed) {
+    return walked_files ? &(*walked_files)[listed] : nullptr;
+  };
   const std::string start = util::AddBackslash(folder);
-  if (start.size() <= kListablePathLength) util::AddSubfolderNames(start, list);
+  if (start.size() <= kListablePathLength) {
+    util::AddSubfolderNames(start, list, files_of(start));
+  }
   // The list grows while it is walked: breadth first, every folder listed exactly once.
   for (size_t i = 0; i < list.size(); ++i) {
     if (i % 100 == 0) {
@@ -44,7 +54,9 @@ void TFileMaint::CollectSubfolders(const std::string& folder, util::StringList& 
       PLabel->SetCaption(std::string("Inspecting Folders ") + util::NextSpinnerChar());
     }
     if (list[i].size() > kListablePathLength) continue;
-    util::AddSubfolderNames(list[i], list);
+    // list grows in the call: the name is copied first.
+    const std::string subfolder = list[i];
+    util::AddSubfolderNames(subfolder, list, files_of(subfolder));
   }
 }
 
@@ -55,7 +67,8 @@ void TFileMaint::SearchChartFiles() {
   StartEmpty(FoundFiles);
   ESource->SetText(util::AddBackslash(ESource->Text()));
   const std::string source = ESource->Text();
-  CollectSubfolders(source, *SearchFolders);
+  WalkedFiles walked_files;
+  CollectSubfolders(source, *SearchFolders, &walked_files);
   if (SearchStopped(*this)) return;
   SearchFolders->push_back(source);
   PLabel->SetCaption("Searching for Chart Files on " + source);
@@ -78,26 +91,47 @@ void TFileMaint::SearchChartFiles() {
     const std::string folder = (*SearchFolders)[i];
     // An unknown chart folder joins the list as an empty entry: it names no folder at all.
     if (folder.empty()) continue;
-    search::AppendMatchingFiles(folder, search::SearchChartMasks, mask_count, *FoundFiles);
+    auto walked = walked_files.find(folder);
+    if (walked != walked_files.end()) {
+      search::AppendMatchingNames(folder, walked->second, search::SearchChartMasks, mask_count,
+                                  *FoundFiles);
+    } else {
+      search::AppendMatchingFiles(folder, search::SearchChartMasks, mask_count, *FoundFiles);
+    }
   }
   PLabel->SetCaption("");
-  FilterChartFiles();
+  FilterChartFiles(&walked_files);
 }
 
-void TFileMaint::FilterChartFiles() {
+void TFileMaint::FilterChartFiles(const WalkedFiles* walked_files) {
   if (!FoundFiles) return;
   util::StringList& files = *FoundFiles;
   // Walked from the last entry down, so companions come in the reverse order of their charts.
   // Deletions are marked and done in one pass afterwards: a whole disk can hold many files.
   std::vector<bool> dropped(files.size(), false);
   util::StringList companions;
+  // Folded file names of the walked folders that hold charts, made when first needed.
+  std::unordered_map<std::string, std::unordered_set<std::string>> folded_names;
+  auto companion_exists = [&](const std::string& path) {
+    const size_t split = path.rfind('\\');
+    if (!walked_files || split == std::string::npos || path.size() > kListablePathLength) {
+      return util::FileExistsChecked(path);
+    }
+    auto walked = walked_files->find(path.substr(0, split + 1));
+    if (walked == walked_files->end()) return util::FileExistsChecked(path);
+    auto [names, made] = folded_names.try_emplace(walked->first);
+    if (made) {
+      for (const std::string& name : walked->second) names->second.insert(util::FoldCase(name));
+    }
+    return names->second.count(util::FoldCase(path.substr(split + 1))) > 0;
+  };
   for (size_t i = files.size(); i-- > 0;) {
     if (util::FindInList(search::ExcludedPathWords, -1, files[i]) >= 0) {
       dropped[i] = true;
     } else if (util::FindInList(search::ChartExtensionWords, -1, files[i]) >= 0) {
       const std::string stem = util::StripExtension(files[i]);
       for (const std::string& extension : search::CompanionExtensions) {
-        if (util::FileExistsChecked(stem + extension)) companions.push_back(stem + extension);
+        if (companion_exists(stem + extension)) companions.push_back(stem + extension);
       }
     }
   }

@@ -11,13 +11,23 @@ namespace search {
 
 void AppendMatchingFiles(const std::string& folder, const util::StringList& masks,
                          size_t mask_count, util::StringList& found) {
-  const std::string base = util::AddBackslash(folder);
-  const util::StringList names = util::ListFiles(base + "*.*");
+  AppendMatchingNames(folder, util::ListFiles(util::AddBackslash(folder) + "*.*"), masks,
+                      mask_count, found);
+}
+
+void AppendMatchingNames(const std::string& folder, const util::StringList& names,
+                         const util::StringList& masks, size_t mask_count,
+                         util::StringList& found) {
   if (names.empty()) return;
+  const std::string base = util::AddBackslash(folder);
   mask_count = std::min(mask_count, masks.size());
+  // Every name is folded once, not once per mask.
+  std::vector<std::string> folded(names.size());
+  for (size_t i = 0; i < names.size(); ++i) folded[i] = util::FoldCase(names[i]);
   for (size_t m = 0; m < mask_count; ++m) {
-    for (const std::string& name : names) {
-      if (util::MatchesMask(name, masks[m])) found.push_back(base + name);
+    const std::string mask = util::FoldCase(masks[m]);
+    for (size_t i = 0; i < names.size(); ++i) {
+      if (util::MatchesFoldedMask(folded[i], mask)) found.push_back(base + names[i]);
     }
   }
 }

@@ -16,6 +16,10 @@ namespace search {
 void AppendMatchingFiles(const std::string& folder, const util::StringList& masks,
                          size_t mask_count, util::StringList& found);
 
+// The same for names already listed from folder, in the order it lists them.
+void AppendMatchingNames(const std::string& folder, const util::StringList& names,
+                         const util::StringList& masks, size_t mask_count, util::StringList& found);
+
 // The progress bar's position after the (index + 1)-th of count folders: the percentage rounded
 // to the nearest whole number, a half going to the even neighbour.
 int FolderProgress(size_t index, size_t count);

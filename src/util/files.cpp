@@ -70,11 +70,18 @@ void MakeFolderPath(const std::string& path) {
 }
 
 void AddSubfolderNames(const std::string& folder, StringList& list) {
+  AddSubfolderNames(folder, list, nullptr);
+}
+
+void AddSubfolderNames(const std::string& folder, StringList& list, StringList* files) {
   const std::string base = AddBackslash(folder.substr(0, kShortTextLength));
   std::vector<platform::FindEntry> entries;
   if (!platform::FindFiles(base + "*.*", &entries, platform::FindDetail::kNamesAndKinds)) return;
-  for (const platform::FindEntry& entry : entries) {
-    if (!(entry.attributes & platform::kAttrDirectory)) continue;
+  for (platform::FindEntry& entry : entries) {
+    if (!(entry.attributes & platform::kAttrDirectory)) {
+      if (files) files->push_back(std::move(entry.name));
+      continue;
+    }
     if (entry.name == "." || entry.name == "..") continue;
     list.push_back(base + entry.name + "\\");
   }

@@ -8,8 +8,7 @@ namespace {
 // Lower-cases ASCII letters and the UTF-8 forms of the Latin-1 capitals U+00C0 to U+00DE (not the
 // multiplication sign), which is what a Windows file name comparison folds in practice for the
 // names this program meets.
-std::string Fold(std::string_view text) {
-  std::string out(text);
+void FoldInPlace(std::string& out) {
   for (size_t i = 0; i < out.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(out[i]);
     if (c >= 'A' && c <= 'Z') {
@@ -20,6 +19,11 @@ std::string Fold(std::string_view text) {
       ++i;
     }
   }
+}
+
+std::string Fold(std::string_view text) {
+  std::string out(text);
+  FoldInPlace(out);
   return out;
 }
 
@@ -59,14 +63,35 @@ bool Match(std::string_view name, std::string_view mask) {
   return m == mask.size();
 }
 
+// Whether mask is a star followed by text without wildcards that starts with an ASCII
+// character, such as "*.cht": a star takes whole characters, and no character but a one-byte one
+// ends where that text starts, so the mask matches exactly the names ending in the text.
+bool IsStarAndSuffix(std::string_view mask) {
+  return mask.size() >= 2 && mask[0] == '*' && static_cast<unsigned char>(mask[1]) < 0x80 &&
+         mask.find_first_of("*?", 1) == std::string_view::npos;
+}
+
 }  // namespace
 
 std::string FoldCase(std::string_view text) { return Fold(text); }
 
 bool MatchesMask(std::string_view name, std::string_view mask) {
-  std::string folded_name = Fold(name);
-  std::string folded_mask = Fold(mask);
-  if (Match(folded_name, folded_mask)) return true;
+  // "*" and "*.*" take every name (a name without a dot matches "*.*" as "*"), and listings ask
+  // for them most.
+  if (mask == "*" || mask == "*.*") return true;
+  // Folded into buffers kept by the thread: a search matches every name of a disk this way.
+  thread_local std::string folded_name, folded_mask;
+  folded_name.assign(name);
+  folded_mask.assign(mask);
+  FoldInPlace(folded_name);
+  FoldInPlace(folded_mask);
+  return MatchesFoldedMask(folded_name, folded_mask);
+}
+
+bool MatchesFoldedMask(std::string_view folded_name, std::string_view folded_mask) {
+  const bool matched = IsStarAndSuffix(folded_mask) ? folded_name.ends_with(folded_mask.substr(1))
+                                                    : Match(folded_name, folded_mask);
+  if (matched) return true;
   if (folded_mask.size() >= 2 && folded_mask.ends_with(".*") &&
       folded_name.find('.') == std::string::npos) {
     return Match(folded_name, std::string_view(folded_mask).substr(0, folded_mask.size() - 2));

@@ -448,7 +448,23 @@ std::shared_ptr<const DriveMap> CurrentDriveMap() {
   return map_cache;
 }
 
+namespace {
+
+bool Resolve(const std::string& windows_path, bool exact, std::string* host_path);
+
+}  // namespace
+
 bool ToHostPath(const std::string& windows_path, std::string* host_path) {
+  return Resolve(windows_path, false, host_path);
+}
+
+bool ToExactHostPath(const std::string& windows_path, std::string* host_path) {
+  return Resolve(windows_path, true, host_path);
+}
+
+namespace {
+
+bool Resolve(const std::string& windows_path, bool exact, std::string* host_path) {
   std::string path = windows_path;
   for (char& c : path) {
     if (c == '/') c = '\\';
@@ -483,6 +499,11 @@ bool ToHostPath(const std::string& windows_path, std::string* host_path) {
   // checks, however deep the path.
   std::string parent = drive->second.folder;
   for (size_t i = 0; i + 1 < elements.size(); ++i) parent += "/" + elements[i];
+  if (exact) {
+    *host_path = elements.empty() ? parent : parent + "/" + elements.back();
+    if (host_path->empty()) *host_path = "/";
+    return true;
+  }
   struct stat st;
   bool found = false;
   bool is_folder = false;
@@ -508,6 +529,8 @@ bool ToHostPath(const std::string& windows_path, std::string* host_path) {
   *host_path = host.empty() ? "/" : host;
   return true;
 }
+
+}  // namespace
 
 bool ToWindowsPath(const std::string& host_path, std::string* windows_path) {
   std::string absolute = host_path;

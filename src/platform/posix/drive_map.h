@@ -47,6 +47,9 @@ DriveMap ParseDriveMap(const std::string& text);
 // folded as Windows folds them, never above the drive's root. A path without a drive is taken
 // against the current folder. Returns false for a drive that is not mapped, UNC or device names.
 bool ToHostPath(const std::string& windows_path, std::string* host_path);
+// The host path the Windows path names when every element exists as it is written, without
+// looking: for a caller that tries it first and falls back on ToHostPath when it fails.
+bool ToExactHostPath(const std::string& windows_path, std::string* host_path);
 
 // Tells the lookup of names without regard to case that the platform has just added (or removed)
 // this file or folder, so that what it knows of the folder stays current.

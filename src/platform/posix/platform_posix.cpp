@@ -286,18 +286,22 @@ bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries, Find
     folder = pattern.substr(0, 2);  // "C:*.cht"
     mask = pattern.substr(2);
   }
+  // A folder is mostly named as it is: tried so first, which spares looking the path up.
+  const std::string listed = folder.empty() ? "." : folder;
   std::string host;
-  if (!ToHostPath(folder.empty() ? "." : folder, &host)) return false;
-  DIR* dir = opendir(host.c_str());
-  if (!dir) return false;
+  DIR* dir = posix::ToExactHostPath(listed, &host) ? opendir(host.c_str()) : nullptr;
+  if (!dir && (!ToHostPath(listed, &host) || !(dir = opendir(host.c_str())))) return false;
   // Windows lists "." and ".." in every folder but a drive's root; whether this is one is asked
   // only when they match.
   int is_root = -1;
   const std::string prefix = host == "/" ? "" : host;
   while (dirent* entry = readdir(dir)) {
+    const bool dots = entry->d_name[0] == '.' &&
+                      (entry->d_name[1] == 0 || (entry->d_name[1] == '.' && entry->d_name[2] == 0));
+    if (dots && detail == FindDetail::kNamesAndKinds) continue;
     std::string name = entry->d_name;
     if (!util::MatchesMask(name, mask)) continue;
-    if (name == "." || name == "..") {
+    if (dots) {
       if (is_root < 0) is_root = IsDriveRoot(dirfd(dir)) ? 1 : 0;
       if (is_root) continue;
     }
