@@ -166,6 +166,8 @@ constexpr size_t kMaxListedFolders = 256;
 constexpr size_t kMaxListedNames = 1 << 18;
 // Ticks longer than this are waited for only by reading the folder again when next needed.
 constexpr long kLongestTickWaited = 20'000'000;  // nanoseconds
+// Folders of no more names than this are read again rather than waited for.
+constexpr size_t kSmallFolder = 64;
 
 std::mutex listing_mutex;
 std::unordered_map<std::string, FolderListing> listings;
@@ -210,21 +212,13 @@ void Forget(std::unordered_map<std::string, FolderListing>::iterator it) {
 }
 
 // Reads the folder's names into a listing; false when it cannot be read.
-bool ReadListing(const std::string& opened, struct stat* st, FolderListing* listing) {
-  int64_t recent = RecentBy(*st);
-  if (recent > 0 && recent <= kLongestTickWaited) {
-    struct timespec wait = {0, static_cast<long>(recent)};
-    nanosleep(&wait, nullptr);
-    if (stat(opened.c_str(), st) != 0) return false;
-    recent = RecentBy(*st);
-  }
-  listing->trusted = recent == 0;
+bool ReadNames(const std::string& opened, const struct stat& st, FolderListing* listing) {
   DIR* dir = opendir(opened.c_str());
   if (!dir) return false;
-  listing->device = st->st_dev;
-  listing->inode = st->st_ino;
-  listing->modified = st->st_mtim;
-  listing->changed = st->st_ctim;
+  listing->device = st.st_dev;
+  listing->inode = st.st_ino;
+  listing->modified = st.st_mtim;
+  listing->changed = st.st_ctim;
   listing->names.clear();
   listing->folds_alike = false;
   while (dirent* entry = readdir(dir)) {
@@ -233,6 +227,23 @@ bool ReadListing(const std::string& opened, struct stat* st, FolderListing* list
     }
   }
   closedir(dir);
+  return true;
+}
+
+// Reads the folder's names into a listing, trusted when the folder's times are past their tick.
+// A small folder is read again when next needed rather than waited for: reading it costs less
+// than the wait, and folders just made by an extraction are small and changing all the time.
+// A large one is worth its wait once, as the listing then serves every later lookup.
+bool ReadListing(const std::string& opened, struct stat* st, FolderListing* listing) {
+  if (!ReadNames(opened, *st, listing)) return false;
+  int64_t recent = RecentBy(*st);
+  if (recent > 0 && recent <= kLongestTickWaited && listing->names.size() > kSmallFolder) {
+    struct timespec wait = {0, static_cast<long>(recent)};
+    nanosleep(&wait, nullptr);
+    if (stat(opened.c_str(), st) != 0 || !ReadNames(opened, *st, listing)) return false;
+    recent = RecentBy(*st);
+  }
+  listing->trusted = recent == 0;
   return true;
 }
 
