@@ -74,10 +74,11 @@ int main(int argc, char** argv) {
     window.SearchFolders = std::make_unique<util::StringList>();
     window.FoundFiles = std::make_unique<util::StringList>();
     window.ESource->SetText(util::AddBackslash(window.ESource->Text()));
-    window.CollectSubfolders(window.ESource->Text(), *window.SearchFolders);
+    app::TFileMaint::WalkedFiles walked_files;
+    window.CollectSubfolders(window.ESource->Text(), *window.SearchFolders, &walked_files);
     window.SearchFolders->push_back(window.ESource->Text());
-    window.GatherChartFiles();
-    window.FilterChartFiles();
+    window.GatherChartFiles(&walked_files);
+    window.FilterChartFiles(&walked_files);
     files = window.FoundFiles->size();
   } else {
     if (mode == "backup") {

@@ -109,7 +109,7 @@ class TFileMaint : public Locations {
 
   // --- the Backup command (backup/) ---
   void BackupButClick();
-  void GatherChartFiles();
+  void GatherChartFiles(const WalkedFiles* walked_files = nullptr);
   // Writes FoundFiles into target_folder + file_name with the comment; true when written.
   bool WriteArchive(const std::string& target_folder, const std::string& file_name,
                     const std::string& comment, const std::string& caption, int options);
@@ -123,6 +123,10 @@ class TFileMaint : public Locations {
   // Runs a command with the re-entry guard: the option boxes, the action buttons, the mode and
   // both folder boxes are disabled for the run and given back their states afterwards.
   void RunCommand(void (TFileMaint::*command)());
+  // Appends to FoundFiles the files of folder that match the first mask_count chart masks, from
+  // the walk's names of it when it has them.
+  void AppendChartFiles(const std::string& folder, size_t mask_count,
+                        const WalkedFiles* walked_files);
 
   ui::Toolkit& toolkit_;
   std::unique_ptr<ui::Form> form_;

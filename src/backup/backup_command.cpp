@@ -32,17 +32,19 @@ void TFileMaint::BackupButClick() {
   ESource->SetText(util::AddBackslash(ESource->Text()));
   EDest->SetText(util::AddBackslash(EDest->Text()));
   const std::string source = ESource->Text();
-  CollectSubfolders(source, *SearchFolders);
+  WalkedFiles walked_files;
+  CollectSubfolders(source, *SearchFolders, &walked_files);
   if (RunStopped(*this)) return;
   SearchFolders->push_back(source);  // the source folder is searched last
   const std::string target = CDRomCB->Checked() ? std::string("C:\\temp") : EDest->Text();
   PLabel->SetCaption("Searching for Chart Files");
   toolkit_.ProcessMessages();
   if (RunStopped(*this)) return;
-  GatherChartFiles();
+  GatherChartFiles(&walked_files);
   if (RunStopped(*this)) return;
   PLabel->SetCaption("");
-  FilterChartFiles();
+  FilterChartFiles(&walked_files);
+  walked_files.clear();
   if (!WriteArchive(target, kChartArchiveName, kBackupCommentPrefix + source,
                     "Zipping up Chart Files.", kChartArchiveOptions)) {
     return;
@@ -66,7 +68,7 @@ void TFileMaint::BackupButClick() {
   PLabel->SetCaption("Finished.");
 }
 
-void TFileMaint::GatherChartFiles() {
+void TFileMaint::GatherChartFiles(const WalkedFiles* walked_files) {
   if (!SearchFolders || !FoundFiles) return;
   const size_t count = SearchFolders->size();
   for (size_t i = 0; i < count; ++i) {
@@ -75,8 +77,7 @@ void TFileMaint::GatherChartFiles() {
       toolkit_.ProcessMessages();
       if (RunStopped(*this)) return;
     }
-    search::AppendMatchingFiles((*SearchFolders)[i], search::SearchChartMasks,
-                                search::kChartMaskCount, *FoundFiles);
+    AppendChartFiles((*SearchFolders)[i], search::kChartMaskCount, walked_files);
   }
 }
 

@@ -91,16 +91,21 @@ void TFileMaint::SearchChartFiles() {
     const std::string folder = (*SearchFolders)[i];
     // An unknown chart folder joins the list as an empty entry: it names no folder at all.
     if (folder.empty()) continue;
-    auto walked = walked_files.find(folder);
-    if (walked != walked_files.end()) {
-      search::AppendMatchingNames(folder, walked->second, search::SearchChartMasks, mask_count,
-                                  *FoundFiles);
-    } else {
-      search::AppendMatchingFiles(folder, search::SearchChartMasks, mask_count, *FoundFiles);
-    }
+    AppendChartFiles(folder, mask_count, &walked_files);
   }
   PLabel->SetCaption("");
   FilterChartFiles(&walked_files);
+}
+
+void TFileMaint::AppendChartFiles(const std::string& folder, size_t mask_count,
+                                  const WalkedFiles* walked_files) {
+  auto walked = walked_files ? walked_files->find(folder) : WalkedFiles::const_iterator();
+  if (walked_files && walked != walked_files->end()) {
+    search::AppendMatchingNames(folder, walked->second, search::SearchChartMasks, mask_count,
+                                *FoundFiles);
+  } else {
+    search::AppendMatchingFiles(folder, search::SearchChartMasks, mask_count, *FoundFiles);
+  }
 }
 
 void TFileMaint::FilterChartFiles(const WalkedFiles* walked_files) {
