@@ -286,6 +286,31 @@ bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries, Find
     folder = pattern.substr(0, 2);  // "C:*.cht"
     mask = pattern.substr(2);
   }
+  // What a listing entry holds of a file the platform has looked at.
+  const auto described = [detail](const std::string& name, const struct stat& st) {
+    FindEntry found;
+    found.name = name;
+    found.attributes = Attributes(name, st);
+    found.size = 0;
+    found.dos_time = 0;
+    if (detail == FindDetail::kNamesAndKinds) {
+      found.attributes &= kAttrDirectory | kAttrArchive | kAttrHidden;
+    } else {
+      found.size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+      found.dos_time = ToDosTime(st.st_mtime);
+    }
+    return found;
+  };
+  // A name without wildcards is looked up, not listed for: the one file of that name, under the
+  // name the folder gives it.
+  if (!mask.empty() && mask != "." && mask != ".." &&
+      mask.find_first_of("*?") == std::string::npos) {
+    std::string host;
+    struct stat st;
+    if (!ToHostPath(pattern, &host) || !StatHost(host, &st)) return false;
+    entries->push_back(described(LastElement(host), st));
+    return true;
+  }
   // A folder is mostly named as it is: tried so first, which spares looking the path up.
   const std::string listed = folder.empty() ? "." : folder;
   std::string host;
@@ -305,27 +330,21 @@ bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries, Find
       if (is_root < 0) is_root = IsDriveRoot(dirfd(dir)) ? 1 : 0;
       if (is_root) continue;
     }
-    FindEntry found;
-    found.name = name;
-    found.size = 0;
-    found.dos_time = 0;
     const bool known_kind = entry->d_type == DT_DIR || entry->d_type == DT_REG;
     if (detail == FindDetail::kNamesAndKinds && known_kind) {
+      FindEntry found;
+      found.name = std::move(name);
       found.attributes = entry->d_type == DT_DIR ? kAttrDirectory : kAttrArchive;
-      if (name.size() > 1 && name[0] == '.' && name != "..") found.attributes |= kAttrHidden;
-    } else {
-      // Links are followed as Windows follows junctions, which the entry's type does not tell.
-      struct stat st;
-      if (!StatHost(prefix + "/" + name, &st)) continue;
-      found.attributes = Attributes(name, st);
-      if (detail == FindDetail::kNamesAndKinds) {
-        found.attributes &= kAttrDirectory | kAttrArchive | kAttrHidden;
-      } else {
-        found.size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
-        found.dos_time = ToDosTime(st.st_mtime);
-      }
+      if (found.name.size() > 1 && found.name[0] == '.') found.attributes |= kAttrHidden;
+      found.size = 0;
+      found.dos_time = 0;
+      entries->push_back(std::move(found));
+      continue;
     }
-    entries->push_back(std::move(found));
+    // Links are followed as Windows follows junctions, which the entry's type does not tell.
+    struct stat st;
+    if (!StatHost(prefix + "/" + name, &st)) continue;
+    entries->push_back(described(name, st));
   }
   closedir(dir);
   return !entries->empty();
