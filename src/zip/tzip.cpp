@@ -5,7 +5,7 @@
 #include "platform/platform.h"
 #include "zip/progress_form.h"
 #include "zip/zip_libraries.h"
-#include "zipdll/zip_format.h"
+#include "zipdll/common/zip_format.h"
 
 namespace zip {
 

@@ -6,7 +6,7 @@
 #include "platform/platform.h"
 #include "ui/toolkit.h"
 #include "zip/tzip.h"
-#include "zipdll/zip_format.h"
+#include "zipdll/common/zip_format.h"
 
 namespace zip {
 

@@ -7,8 +7,8 @@
 
 #include "corpus/corpus.h"
 #include "platform/platform.h"
-#include "zipdll/zip_format.h"
-#include "zipdll/zip_reader.h"
+#include "zipdll/common/zip_format.h"
+#include "zipdll/common/zip_reader.h"
 
 namespace corpus {
 namespace {

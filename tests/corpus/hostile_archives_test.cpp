@@ -10,8 +10,8 @@
 
 #include "corpus/corpus.h"
 #include "platform/platform.h"
+#include "zipdll/common/zip_format.h"
 #include "zipdll/unzip_test_archive.h"
-#include "zipdll/zip_format.h"
 
 namespace corpus {
 namespace {

@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "platform/platform.h"
-#include "zipdll/zip_format.h"
-#include "zipdll/zip_reader.h"
+#include "zipdll/common/zip_format.h"
+#include "zipdll/common/zip_reader.h"
 
 namespace zip_test {
 namespace {

@@ -1,8 +1,8 @@
 // The layouts other zip tools write, passwords, and the block checks of the entry point.
 #include <gmock/gmock.h>
 
+#include "zipdll/common/zip_format.h"
 #include "zipdll/unzip_test_fixture.h"
-#include "zipdll/zip_format.h"
 
 namespace unzip_test {
 namespace {

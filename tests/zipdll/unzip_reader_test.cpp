@@ -2,9 +2,9 @@
 #include <gmock/gmock.h>
 
 #include "support/temp_folder.h"
+#include "zipdll/common/zip_format.h"
+#include "zipdll/common/zip_reader.h"
 #include "zipdll/unzip_test_archive.h"
-#include "zipdll/zip_format.h"
-#include "zipdll/zip_reader.h"
 
 namespace unzip_test {
 namespace {

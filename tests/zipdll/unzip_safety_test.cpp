@@ -19,8 +19,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "zipdll/common/zip_format.h"
 #include "zipdll/unzip_test_fixture.h"
-#include "zipdll/zip_format.h"
 #if !defined(_WIN32)
 #include "platform/posix/drive_map.h"
 #endif

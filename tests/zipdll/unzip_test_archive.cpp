@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "zipdll/zip_format.h"
+#include "zipdll/common/zip_format.h"
 
 namespace unzip_test {
 

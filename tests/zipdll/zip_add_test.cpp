@@ -8,8 +8,8 @@
 
 #include "platform/platform.h"
 #include "support/temp_folder.h"
+#include "zipdll/common/zip_format.h"
 #include "zipdll/zip_driver.h"
-#include "zipdll/zip_format.h"
 
 #if !defined(_WIN32)
 #include "support/host_entries.h"

@@ -8,8 +8,8 @@
 
 #include "platform/platform.h"
 #include "util/text.h"
-#include "zipdll/zip_format.h"
-#include "zipdll/zip_reader.h"
+#include "zipdll/common/zip_format.h"
+#include "zipdll/common/zip_reader.h"
 
 namespace zip_test {
 namespace {

@@ -3,8 +3,8 @@
 
 #include "platform/platform.h"
 #include "support/temp_folder.h"
+#include "zipdll/common/zip_format.h"
 #include "zipdll/zip_driver.h"
-#include "zipdll/zip_format.h"
 
 namespace zip_test {
 namespace {

@@ -1,11 +1,11 @@
-#include "zipdll/unzip_safe_name.h"
+#include "zipdll/extract/safe_name.h"
 
 #include <string_view>
 #include <vector>
 
 #include "util/wildcard.h"
 
-namespace zipdll {
+namespace zipdll::extract {
 namespace {
 
 // Windows opens these as devices in any folder and with any extension ("nul.txt"). The serial
@@ -95,4 +95,4 @@ bool SafeRelativePath(const std::string& entry_name, bool keep_folders, std::str
   return true;
 }
 
-}  // namespace zipdll
+}  // namespace zipdll::extract

@@ -1,10 +1,10 @@
-#include "zipdll/zip_writer.h"
+#include "zipdll/add/zip_writer.h"
 
 #include <algorithm>
 
-#include "zipdll/zip_format.h"
+#include "zipdll/common/zip_format.h"
 
-namespace zipdll {
+namespace zipdll::add {
 namespace {
 
 constexpr uint64_t kMax32 = 0xFFFFFFFF;
@@ -255,4 +255,4 @@ bool ZipWriter::Finish(const std::string& comment) {
   return Put(tail) && WriteGathered();
 }
 
-}  // namespace zipdll
+}  // namespace zipdll::add

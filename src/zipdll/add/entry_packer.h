@@ -13,6 +13,10 @@
 #include <vector>
 
 namespace zipdll {
+class TraditionalCipher;
+}  // namespace zipdll
+
+namespace zipdll::add {
 
 struct PackJob {
   std::string path;
@@ -31,8 +35,6 @@ struct PackedEntry {
   bool encrypted = false;
   std::string data;  // what goes into the archive after the local header
 };
-
-class TraditionalCipher;
 
 // The twelve bytes in front of encrypted data, already encrypted with cipher: eleven random bytes,
 // then the CRC's high byte, which lets a reader check the password.
@@ -78,4 +80,4 @@ class EntryPacker {
   std::vector<std::thread> workers_;
 };
 
-}  // namespace zipdll
+}  // namespace zipdll::add

@@ -1,10 +1,10 @@
-#include "zipdll/unzip_reporter.h"
+#include "zipdll/extract/extract_reporter.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
 
-namespace zipdll {
+namespace zipdll::extract {
 
 const CallbackRecord& Reporter::Call(Action action, const std::string& text, int64_t value,
                                      Slot flag) {
@@ -19,7 +19,7 @@ const CallbackRecord& Reporter::Call(Action action, const std::string& text, int
   std::memcpy(record_.text, text.data(), length);
   record_.text[length] = '\0';
   if (!callback_) return record_;
-  if (callback_(&record_) == -1) throw RunAborted();
+  if (callback_(&record_) == -1) throw RunCancelled();
   record_.text[kCallbackTextSize - 1] = '\0';
   return record_;
 }
@@ -29,4 +29,4 @@ void Reporter::Skipped(const std::string& name, SkipReason reason, const std::st
   Call(kActionSkipped, name, reason);
 }
 
-}  // namespace zipdll
+}  // namespace zipdll::extract

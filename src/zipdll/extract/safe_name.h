@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace zipdll {
+namespace zipdll::extract {
 
 // On success *relative is the Windows path to write below the target: the stored folders joined
 // by "\" when keep_folders is set, else the bare file name ("" for a folder entry that is not
@@ -13,4 +13,4 @@ namespace zipdll {
 bool SafeRelativePath(const std::string& entry_name, bool keep_folders, std::string* relative,
                       std::string* reason);
 
-}  // namespace zipdll
+}  // namespace zipdll::extract

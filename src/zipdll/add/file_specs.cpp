@@ -1,4 +1,4 @@
-#include "zipdll/file_specs.h"
+#include "zipdll/add/file_specs.h"
 
 #include <algorithm>
 #include <map>
@@ -6,9 +6,9 @@
 
 #include "platform/platform.h"
 #include "util/wildcard.h"
-#include "zipdll/zip_writer.h"
+#include "zipdll/add/zip_writer.h"
 
-namespace zipdll {
+namespace zipdll::add {
 namespace {
 
 using platform::FindEntry;
@@ -341,4 +341,4 @@ void FinishNames(const SpecOptions& options, std::vector<SourceFile>* files,
   *files = std::move(kept);
 }
 
-}  // namespace zipdll
+}  // namespace zipdll::add

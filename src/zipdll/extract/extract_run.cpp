@@ -1,4 +1,4 @@
-#include "zipdll/unzip_extractor.h"
+#include "zipdll/extract/extract_run.h"
 
 #include <algorithm>
 #include <atomic>
@@ -16,10 +16,10 @@
 #include <utility>
 
 #include "util/wildcard.h"
-#include "zipdll/unzip_entry_data.h"
-#include "zipdll/unzip_safe_name.h"
+#include "zipdll/extract/entry_data.h"
+#include "zipdll/extract/safe_name.h"
 
-namespace zipdll {
+namespace zipdll::extract {
 namespace {
 
 constexpr uint64_t kProgressStep = 64 * 1024;
@@ -197,13 +197,13 @@ class OverlappedWriter {
 
 }  // namespace
 
-Extractor::Extractor(ExtractOptions options, Reporter* reporter)
+ExtractRun::ExtractRun(ExtractOptions options, Reporter* reporter)
     : options_(std::move(options)), reporter_(reporter) {
   if (!options_.password.empty()) known_passwords_.push_back(options_.password);
   next_work_name_ = std::random_device()();
 }
 
-void Extractor::Run() {
+void ExtractRun::Run() {
   archive_ = platform::File::Open(options_.archive, platform::File::Mode::kRead);
   if (!archive_) {
     reporter_->Message("Cannot open the archive \"" + options_.archive + "\".");
@@ -290,7 +290,7 @@ void Extractor::Run() {
 
 // A file file_spec with a folder in it is matched against the whole stored name, any other against
 // the entry's file name alone, so that "*.cht" takes "Charts/SMITH.CHT".
-bool Extractor::Matches(const EntryInfo& entry, const std::string& file_spec) const {
+bool ExtractRun::Matches(const EntryInfo& entry, const std::string& file_spec) const {
   const std::string mask = WithBackslashes(file_spec);
   if (mask.find('\\') != std::string::npos) {
     std::string name = WithBackslashes(entry.name);
@@ -300,7 +300,7 @@ bool Extractor::Matches(const EntryInfo& entry, const std::string& file_spec) co
   return util::MatchesMask(FileNamePart(entry.name), mask);
 }
 
-void Extractor::MakeFolder(const EntryInfo& entry) {
+void ExtractRun::MakeFolder(const EntryInfo& entry) {
   if (options_.test_only || !options_.recreate_folders) return;
   std::string relative, why;
   if (!SafeRelativePath(entry.name, true, &relative, &why)) {
@@ -313,7 +313,7 @@ void Extractor::MakeFolder(const EntryInfo& entry) {
   }
 }
 
-void Extractor::ProcessEntry(const EntryInfo& entry) {
+void ExtractRun::ProcessEntry(const EntryInfo& entry) {
   reporter_->Call(kActionFileBegun, entry.name, static_cast<int64_t>(entry.uncompressed_size));
   reported_ = pending_ = 0;
   // Nothing is asked about an entry that cannot be read: its header is not the traditional one,
@@ -353,7 +353,7 @@ void Extractor::ProcessEntry(const EntryInfo& entry) {
   FinishProgress(entry);
 }
 
-bool Extractor::MayWrite(const EntryInfo& entry, const std::string& target, bool* replacing) {
+bool ExtractRun::MayWrite(const EntryInfo& entry, const std::string& target, bool* replacing) {
   const uint32_t attributes = platform::GetFileAttributes(target);
   const bool exists = attributes != platform::kInvalidAttributes;
   *replacing = exists;
@@ -387,7 +387,7 @@ bool Extractor::MayWrite(const EntryInfo& entry, const std::string& target, bool
   return true;
 }
 
-bool Extractor::FindPassword(const EntryInfo& entry, uint64_t data_offset, std::string* password) {
+bool ExtractRun::FindPassword(const EntryInfo& entry, uint64_t data_offset, std::string* password) {
   for (const std::string& known : known_passwords_) {
     if (PasswordFits(*archive_, data_offset, entry, known)) {
       *password = known;
@@ -411,8 +411,8 @@ bool Extractor::FindPassword(const EntryInfo& entry, uint64_t data_offset, std::
   return false;
 }
 
-void Extractor::TestEntry(const EntryInfo& entry, uint64_t data_offset,
-                          const std::string& password) {
+void ExtractRun::TestEntry(const EntryInfo& entry, uint64_t data_offset,
+                           const std::string& password) {
   std::string detail;
   if (!LocalHeaderAgrees(*archive_, entry, &detail)) {
     reporter_->Skipped(entry.name, kSkipBadData, detail);
@@ -432,8 +432,9 @@ void Extractor::TestEntry(const EntryInfo& entry, uint64_t data_offset,
   }
 }
 
-void Extractor::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
-                           const std::string& password, const std::string& target, bool replacing) {
+void ExtractRun::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
+                            const std::string& password, const std::string& target,
+                            bool replacing) {
   const size_t split = target.rfind('\\');
   const std::string folder = target.substr(0, split + 1);
   const std::string relative_folder = folder.substr(options_.target_folder.size());
@@ -508,7 +509,7 @@ void Extractor::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
   ++extracted_;
 }
 
-bool Extractor::CreateFolders(const std::string& relative) {
+bool ExtractRun::CreateFolders(const std::string& relative) {
   for (size_t at = relative.find('\\'); at != std::string::npos; at = relative.find('\\', at + 1)) {
     if (!MakeKnownFolder(options_.target_folder + relative.substr(0, at))) return false;
   }
@@ -518,7 +519,7 @@ bool Extractor::CreateFolders(const std::string& relative) {
   return true;
 }
 
-bool Extractor::MakeKnownFolder(const std::string& folder) {
+bool ExtractRun::MakeKnownFolder(const std::string& folder) {
   std::string key = util::FoldCase(folder);
   if (known_folders_.count(key)) return true;
   if (!platform::FolderExists(folder) && !platform::CreateDirectory(folder)) return false;
@@ -526,7 +527,7 @@ bool Extractor::MakeKnownFolder(const std::string& folder) {
   return true;
 }
 
-void Extractor::ReportProgress(uint64_t bytes) {
+void ExtractRun::ReportProgress(uint64_t bytes) {
   pending_ += bytes;
   if (pending_ >= kProgressStep) {
     reported_ += pending_;
@@ -535,7 +536,7 @@ void Extractor::ReportProgress(uint64_t bytes) {
   }
 }
 
-void Extractor::FinishProgress(const EntryInfo& entry) {
+void ExtractRun::FinishProgress(const EntryInfo& entry) {
   uint64_t rest = pending_;
   if (reported_ + pending_ < entry.uncompressed_size) {
     rest = entry.uncompressed_size - reported_;
@@ -545,4 +546,4 @@ void Extractor::FinishProgress(const EntryInfo& entry) {
   reporter_->Call(kActionProgress, "", static_cast<int64_t>(rest));
 }
 
-}  // namespace zipdll
+}  // namespace zipdll::extract

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-namespace zipdll {
+namespace zipdll::add {
 
 // Compresses size bytes at data into *out as a raw deflate stream (no zlib or gzip wrapper), at
 // level 1 (fastest) to 9 (smallest). Returns false, leaving *out empty, when the result would not
@@ -43,4 +43,4 @@ class DeflateStream {
   std::unique_ptr<State> state_;
 };
 
-}  // namespace zipdll
+}  // namespace zipdll::add

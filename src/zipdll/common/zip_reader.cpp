@@ -1,9 +1,9 @@
-#include "zipdll/zip_reader.h"
+#include "zipdll/common/zip_reader.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "zipdll/zip_format.h"
+#include "zipdll/common/zip_format.h"
 
 namespace zipdll {
 namespace {

@@ -1,12 +1,13 @@
 // UnzDll's two entry points. The block comes from another module: it is checked before anything
-// else in it is read, and no exception leaves this file.
+// else in it is read, and no exception leaves this file. They leave the library under their plain
+// names by the list in UnzDll.def (see CMakeLists.txt), as ZipDll's do.
 #include <cstdint>
 #include <exception>
 #include <string>
 
 #include "zipdll/call_interface.h"
-#include "zipdll/unzip_extractor.h"
-#include "zipdll/unzip_reporter.h"
+#include "zipdll/extract/extract_reporter.h"
+#include "zipdll/extract/extract_run.h"
 
 namespace {
 
@@ -15,8 +16,16 @@ constexpr std::int32_t kLibraryVersion = 160;
 
 std::string TextOf(const char* text) { return text ? std::string(text) : std::string(); }
 
-zipdll::ExtractOptions OptionsFrom(const zipdll::UnzipCommandBlock& block) {
-  zipdll::ExtractOptions options;
+// A last word to the caller, who may no longer be listening.
+void Tell(zipdll::extract::Reporter& reporter, const std::string& text) {
+  try {
+    reporter.Message(text);
+  } catch (...) {
+  }
+}
+
+zipdll::extract::ExtractOptions OptionsFrom(const zipdll::UnzipCommandBlock& block) {
+  zipdll::extract::ExtractOptions options;
   options.archive = TextOf(block.archive);
   options.target_folder = TextOf(block.target_folder);
   options.password = TextOf(block.password);
@@ -37,54 +46,43 @@ zipdll::ExtractOptions OptionsFrom(const zipdll::UnzipCommandBlock& block) {
   return options;
 }
 
-std::int32_t Run(zipdll::UnzipCommandBlock* block) {
-  if (!block) return 0;
-  zipdll::Reporter reporter(block->callback, block->caller);
+std::int32_t Run(zipdll::UnzipCommandBlock& block, zipdll::extract::Reporter& reporter) {
   // A block of another version may be shorter: its check value is only read once the version
   // says where it is.
-  if (block->version != zipdll::kInterfaceVersion) {
-    reporter.Message("UnzDll: the command block has version " + std::to_string(block->version) +
+  if (block.version != zipdll::kInterfaceVersion) {
+    reporter.Message("UnzDll: the command block has version " + std::to_string(block.version) +
                      ", not " + std::to_string(zipdll::kInterfaceVersion) + "; nothing was done.");
     return 0;
   }
-  if (block->check != zipdll::kStructureCheck) {
+  if (block.check != zipdll::kStructureCheck) {
     reporter.Message("UnzDll: the command block's check value is wrong; nothing was done.");
     return 0;
   }
-  zipdll::Extractor extractor(OptionsFrom(*block), &reporter);
+  zipdll::extract::ExtractRun run(OptionsFrom(block), &reporter);
   try {
-    extractor.Run();
-  } catch (const zipdll::RunAborted&) {
+    run.Run();
+  } catch (const zipdll::RunCancelled&) {
   } catch (const std::exception& failure) {
     // Out of memory or another failure of our own: say so, and count what was done.
-    try {
-      reporter.Message(std::string("UnzDll stopped: ") + failure.what());
-    } catch (...) {
-    }
+    Tell(reporter, std::string("UnzDll stopped: ") + failure.what());
   }
-  return extractor.extracted();
+  return run.extracted();
 }
 
 }  // namespace
 
 extern "C" {
 
-#if defined(_WIN32)
-#define UNZDLL_EXPORT __declspec(dllexport)
-#else
-#define UNZDLL_EXPORT __attribute__((visibility("default")))
-#endif
+std::int32_t ZIPDLL_CALL GetUnzDllVersion() { return kLibraryVersion; }
 
-UNZDLL_EXPORT std::int32_t ZIPDLL_CALL UnzDllExec(zipdll::UnzipCommandBlock* block) {
+std::int32_t ZIPDLL_CALL UnzDllExec(zipdll::UnzipCommandBlock* block) {
+  if (!block) return 0;
+  zipdll::extract::Reporter reporter(block->callback, block->caller);
   try {
-    return Run(block);
-  } catch (const zipdll::RunAborted&) {
-    return 0;
+    return Run(*block, reporter);
   } catch (...) {
     return 0;
   }
 }
-
-UNZDLL_EXPORT std::int32_t ZIPDLL_CALL GetUnzDllVersion() { return kLibraryVersion; }
 
 }  // extern "C"

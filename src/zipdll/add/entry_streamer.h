@@ -7,9 +7,9 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "zipdll/zip_writer.h"
+#include "zipdll/add/zip_writer.h"
 
-namespace zipdll {
+namespace zipdll::add {
 
 enum class StreamResult {
   kAdded,
@@ -28,4 +28,4 @@ StreamResult StreamEntry(ZipWriter& writer, platform::File& file, CentralRecord 
                          const std::string* password, const std::function<bool(uint64_t)>& progress,
                          uint64_t* size);
 
-}  // namespace zipdll
+}  // namespace zipdll::add

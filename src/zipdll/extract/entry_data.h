@@ -8,9 +8,9 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "zipdll/zip_reader.h"
+#include "zipdll/common/zip_reader.h"
 
-namespace zipdll {
+namespace zipdll::extract {
 
 enum class EntryDataResult {
   kOk,
@@ -34,4 +34,4 @@ EntryDataResult ReadEntryData(platform::File& file, uint64_t data_offset, const 
                               const std::string& password, const EntrySink& sink,
                               std::string* detail);
 
-}  // namespace zipdll
+}  // namespace zipdll::extract

@@ -9,7 +9,7 @@
 
 #include "platform/platform.h"
 
-namespace zipdll {
+namespace zipdll::add {
 
 // What the central directory says of one entry.
 struct CentralRecord {
@@ -98,4 +98,4 @@ bool NeedsUtf8Flag(const std::string& name);
 // Removes the zip64 field from a run of extra fields; others are kept as they are.
 std::string WithoutZip64Extra(const std::string& extra);
 
-}  // namespace zipdll
+}  // namespace zipdll::add

@@ -1,4 +1,4 @@
-#include "zipdll/deflate.h"
+#include "zipdll/add/deflate.h"
 
 #include <zlib.h>
 
@@ -8,7 +8,7 @@
 #include <libdeflate.h>
 #endif
 
-namespace zipdll {
+namespace zipdll::add {
 
 #if defined(RD_HAVE_LIBDEFLATE)
 
@@ -126,4 +126,4 @@ bool DeflateStream::Compress(const void* data, size_t size, bool finish, std::st
   return true;
 }
 
-}  // namespace zipdll
+}  // namespace zipdll::add

@@ -8,7 +8,7 @@
 
 #include "zipdll/call_interface.h"
 
-namespace zipdll {
+namespace zipdll::add {
 
 struct SpecOptions {
   bool recurse = false;                // masks and folders take matching files in every subfolder
@@ -55,4 +55,4 @@ void FinishNames(const SpecOptions& options, std::vector<SourceFile>* files,
 // taken holds the upper-case names already used in the folder; the result is added to it.
 std::string DosName(const std::string& element, std::vector<std::string>* taken);
 
-}  // namespace zipdll
+}  // namespace zipdll::add

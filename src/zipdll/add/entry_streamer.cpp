@@ -1,13 +1,13 @@
-#include "zipdll/entry_streamer.h"
+#include "zipdll/add/entry_streamer.h"
 
 #include <algorithm>
 #include <memory>
 
-#include "zipdll/deflate.h"
-#include "zipdll/entry_packer.h"
-#include "zipdll/zip_format.h"
+#include "zipdll/add/deflate.h"
+#include "zipdll/add/entry_packer.h"
+#include "zipdll/common/zip_format.h"
 
-namespace zipdll {
+namespace zipdll::add {
 namespace {
 
 constexpr size_t kPiece = 64 << 10;
@@ -149,4 +149,4 @@ StreamResult StreamEntry(ZipWriter& writer, platform::File& file, CentralRecord 
   return StreamResult::kAdded;
 }
 
-}  // namespace zipdll
+}  // namespace zipdll::add

@@ -1,14 +1,14 @@
-#include "zipdll/entry_packer.h"
+#include "zipdll/add/entry_packer.h"
 
 #include <algorithm>
 #include <new>
 #include <random>
 
 #include "platform/platform.h"
-#include "zipdll/deflate.h"
-#include "zipdll/zip_format.h"
+#include "zipdll/add/deflate.h"
+#include "zipdll/common/zip_format.h"
 
-namespace zipdll {
+namespace zipdll::add {
 
 std::string EncryptionHeader(uint32_t crc, TraditionalCipher* cipher) {
   std::random_device seed;
@@ -197,4 +197,4 @@ bool EntryPacker::Take(size_t index, const std::function<bool()>& still_waiting,
   return true;
 }
 
-}  // namespace zipdll
+}  // namespace zipdll::add

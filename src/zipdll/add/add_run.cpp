@@ -1,4 +1,4 @@
-#include "zipdll/add_run.h"
+#include "zipdll/add/add_run.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,29 +8,14 @@
 
 #include "platform/platform.h"
 #include "util/wildcard.h"
-#include "zipdll/entry_packer.h"
-#include "zipdll/entry_streamer.h"
-#include "zipdll/file_specs.h"
-#include "zipdll/zip_format.h"
-#include "zipdll/zip_reader.h"
-#include "zipdll/zip_writer.h"
+#include "zipdll/add/entry_packer.h"
+#include "zipdll/add/entry_streamer.h"
+#include "zipdll/add/file_specs.h"
+#include "zipdll/add/zip_writer.h"
+#include "zipdll/common/zip_format.h"
+#include "zipdll/common/zip_reader.h"
 
-namespace zipdll {
-
-bool Reporter::Report(Action action, int64_t value, const std::string& text) {
-  if (!callback_) return true;
-  CallbackRecord record = {};
-  record.caller = caller_;
-  record.action = action;
-  record.value = static_cast<Slot>(value);
-  const size_t length = std::min(text.size(), kCallbackTextSize - 1);
-  std::memcpy(record.text, text.data(), length);
-  return callback_(&record) != -1;
-}
-
-bool Reporter::Skipped(SkipReason reason, const std::string& what, const std::string& why) {
-  return Message(why) && Report(kActionSkipped, reason, what);
-}
+namespace zipdll::add {
 
 namespace {
 
@@ -105,7 +90,7 @@ bool ReadExisting(const std::string& archive, Existing* existing, std::string* e
 }
 
 // Writes one packed file, reporting progress at least every 64 KiB of the file.
-bool WriteData(ZipWriter& writer, const PackedEntry& packed, Reporter& reporter, bool* aborted) {
+bool WriteData(ZipWriter& writer, const PackedEntry& packed, Reporter& reporter) {
   const uint64_t input = packed.size;
   const uint64_t output = packed.data.size();
   const uint64_t pieces = std::max<uint64_t>(1, (input + kProgressStep - 1) / kProgressStep);
@@ -116,11 +101,8 @@ bool WriteData(ZipWriter& writer, const PackedEntry& packed, Reporter& reporter,
   for (uint64_t k = 0; k < pieces; ++k) {
     const uint64_t from = boundary(output, k), to = boundary(output, k + 1);
     if (!writer.Write(packed.data.data() + from, static_cast<size_t>(to - from))) return false;
-    if (!reporter.Report(kActionProgress,
-                         static_cast<int64_t>(boundary(input, k + 1) - boundary(input, k)))) {
-      *aborted = true;
-      return false;
-    }
+    reporter.Report(kActionProgress,
+                    static_cast<int64_t>(boundary(input, k + 1) - boundary(input, k)));
   }
   return true;
 }
@@ -141,15 +123,15 @@ class AddRun {
  private:
   void Plan();
   bool CopyKept(ZipWriter& writer, std::string* error);
-  // Adds the planned files; false when writing failed or the caller stopped the run.
-  bool AddFiles(ZipWriter& writer, bool* aborted, std::string* error);
+  // Adds the planned files; false when writing failed.
+  bool AddFiles(ZipWriter& writer, std::string* error);
   // Writes the local header of an entry, or with *refused tells the caller why the format cannot
   // hold it; false as AddFiles.
   bool Begin(ZipWriter& writer, const CentralRecord& record, const std::string& path, bool* refused,
-             bool* aborted, std::string* error);
+             std::string* error);
   // Adds one large file in pieces; false as AddFiles.
   bool StreamFile(ZipWriter& writer, const Planned& planned, const CentralRecord& record,
-                  bool* aborted, std::string* error);
+                  std::string* error);
   // The block's deflate level, 0 (store) to 9.
   int Level() const { return static_cast<int>(std::clamp<Slot>(block_.level, 0, 9)); }
   int32_t Fail(const std::string& message) {
@@ -288,7 +270,7 @@ bool AddRun::CopyKept(ZipWriter& writer, std::string* error) {
 }
 
 bool AddRun::Begin(ZipWriter& writer, const CentralRecord& record, const std::string& path,
-                   bool* refused, bool* aborted, std::string* error) {
+                   bool* refused, std::string* error) {
   *refused = false;
   if (writer.BeginEntry(record)) return true;
   if (!writer.refused()) {
@@ -296,55 +278,48 @@ bool AddRun::Begin(ZipWriter& writer, const CentralRecord& record, const std::st
     return false;
   }
   *refused = true;
-  if (reporter_.Skipped(kSkipNotStorable, path, NotStorable(record, path))) return true;
-  *aborted = true;
-  return false;
+  reporter_.Skipped(kSkipNotStorable, path, NotStorable(record, path));
+  return true;
 }
 
 bool AddRun::StreamFile(ZipWriter& writer, const Planned& planned, const CentralRecord& record,
-                        bool* aborted, std::string* error) {
+                        std::string* error) {
   const std::string& path = planned.source.path;
   std::unique_ptr<platform::File> file = platform::File::Open(path, platform::File::Mode::kRead);
   uint64_t size = 0;
   if (!file || !file->Size(&size)) {
-    if (reporter_.Skipped(kSkipNotFound, path, "Skipped " + path + ": cannot open it")) return true;
-    *aborted = true;
-    return false;
+    reporter_.Skipped(kSkipNotFound, path, "Skipped " + path + ": cannot open it");
+    return true;
   }
-  if (!reporter_.Report(kActionFileBegun, static_cast<int64_t>(size), path)) {
-    *aborted = true;
-    return false;
-  }
+  reporter_.Report(kActionFileBegun, static_cast<int64_t>(size), path);
   uint64_t stored = 0;
   const auto progress = [this](uint64_t bytes) {
-    return reporter_.Report(kActionProgress, static_cast<int64_t>(bytes));
+    reporter_.Report(kActionProgress, static_cast<int64_t>(bytes));
+    return true;
   };
   switch (StreamEntry(writer, *file, record, Level(), planned.encrypt ? &planned.password : nullptr,
                       progress, &stored)) {
     case StreamResult::kAdded:
       ++added_;
-      if (IsOn(block_.trace) && !reporter_.Message("Added " + planned.source.name)) break;
+      if (IsOn(block_.trace)) reporter_.Message("Added " + planned.source.name);
       return true;
     case StreamResult::kUnreadable:
-      if (!reporter_.Skipped(kSkipNotFound, path,
-                             "Skipped " + path + ": it could not be read whole")) {
-        break;
-      }
+      reporter_.Skipped(kSkipNotFound, path, "Skipped " + path + ": it could not be read whole");
       return true;
     case StreamResult::kRefused:
-      if (!reporter_.Skipped(kSkipNotStorable, path, NotStorable(record, path))) break;
+      reporter_.Skipped(kSkipNotStorable, path, NotStorable(record, path));
       return true;
     case StreamResult::kWriteFailed:
-      *error = "Cannot write the new archive";
-      return false;
-    case StreamResult::kStopped:
       break;
+    case StreamResult::kStopped:
+      // Progress above never answers false: the reporter throws instead.
+      throw RunCancelled();
   }
-  *aborted = true;
+  *error = "Cannot write the new archive";
   return false;
 }
 
-bool AddRun::AddFiles(ZipWriter& writer, bool* aborted, std::string* error) {
+bool AddRun::AddFiles(ZipWriter& writer, std::string* error) {
   std::vector<PackJob> jobs;
   std::vector<size_t> job_of(planned_.size(), SIZE_MAX);
   for (size_t i = 0; i < planned_.size(); ++i) {
@@ -367,47 +342,37 @@ bool AddRun::AddFiles(ZipWriter& writer, bool* aborted, std::string* error) {
     bool refused = false;
     if (source.is_folder) {
       record.external_attributes |= platform::kAttrDirectory;
-      if (!Begin(writer, record, source.path, &refused, aborted, error)) return false;
+      if (!Begin(writer, record, source.path, &refused, error)) return false;
       if (refused) continue;
-      if (trace && !reporter_.Message("Folder " + source.name)) {
-        *aborted = true;
-        return false;
-      }
+      if (trace) reporter_.Message("Folder " + source.name);
       continue;
     }
     if (job_of[i] == SIZE_MAX) {
-      if (!StreamFile(writer, planned_[i], record, aborted, error)) return false;
+      if (!StreamFile(writer, planned_[i], record, error)) return false;
       continue;
     }
     // A worker may take long over a large file or a slow drive; the caller hears from the run
-    // meanwhile, and can stop it.
+    // meanwhile, and can stop it (the reporter throws, so the wait never ends in a refusal).
     PackedEntry packed;
-    if (!packer.Take(
-            job_of[i], [this] { return reporter_.Report(kActionProgress, 0); }, &packed)) {
-      *aborted = true;
-      return false;
-    }
+    const auto still_waiting = [this] {
+      reporter_.Report(kActionProgress, 0);
+      return true;
+    };
+    packer.Take(job_of[i], still_waiting, &packed);
     if (!packed.ok) {
-      if (!reporter_.Skipped(kSkipNotFound, source.path,
-                             "Skipped " + source.path + ": " + packed.error)) {
-        *aborted = true;
-        return false;
-      }
+      reporter_.Skipped(kSkipNotFound, source.path, "Skipped " + source.path + ": " + packed.error);
       continue;
     }
-    if (!reporter_.Report(kActionFileBegun, static_cast<int64_t>(packed.size), source.path)) {
-      *aborted = true;
-      return false;
-    }
+    reporter_.Report(kActionFileBegun, static_cast<int64_t>(packed.size), source.path);
     record.method = packed.method;
     record.crc = packed.crc;
     record.flags = packed.encrypted ? kFlagEncrypted : 0;
     record.compressed_size = packed.data.size();
     record.uncompressed_size = packed.size;
-    if (!Begin(writer, record, source.path, &refused, aborted, error)) return false;
+    if (!Begin(writer, record, source.path, &refused, error)) return false;
     if (refused) continue;
-    if (!WriteData(writer, packed, reporter_, aborted)) {
-      if (!*aborted) *error = "Cannot write the new archive";
+    if (!WriteData(writer, packed, reporter_)) {
+      *error = "Cannot write the new archive";
       return false;
     }
     ++added_;
@@ -415,10 +380,7 @@ bool AddRun::AddFiles(ZipWriter& writer, bool* aborted, std::string* error) {
       const std::string how = packed.method == kMethodDeflated
                                   ? "deflated to " + std::to_string(packed.data.size()) + " bytes"
                                   : std::string("stored");
-      if (!reporter_.Message("Added " + source.name + ", " + how)) {
-        *aborted = true;
-        return false;
-      }
+      reporter_.Message("Added " + source.name + ", " + how);
     }
   }
   return true;
@@ -442,13 +404,9 @@ int32_t AddRun::Run() {
     batch_bytes += planned.source.size;
     ++batch_files;
   }
-  if (!reporter_.Report(kActionBatchFiles, batch_files) ||
-      !reporter_.Report(kActionBatchBytes, static_cast<int64_t>(batch_bytes))) {
-    return 0;
-  }
-  for (const SkippedItem& item : skipped_) {
-    if (!reporter_.Skipped(item.reason, item.what, item.message)) return 0;
-  }
+  reporter_.Report(kActionBatchFiles, batch_files);
+  reporter_.Report(kActionBatchBytes, static_cast<int64_t>(batch_bytes));
+  for (const SkippedItem& item : skipped_) reporter_.Skipped(item.reason, item.what, item.message);
   const std::string old_comment = existing_.directory.comment;
   const std::string comment = block_.comment ? Text(block_.comment) : old_comment;
   const bool unchanged = planned_.empty() && existing_.file && comment == old_comment;
@@ -462,26 +420,28 @@ int32_t AddRun::Run() {
   std::unique_ptr<platform::File> out;
   if (!temp.path.empty()) out = platform::File::Open(temp.path, platform::File::Mode::kCreate);
   if (!out) return Fail("Cannot create a temporary file beside " + archive_);
-  bool aborted = false;
   bool written = false;
   {
     ZipWriter writer(out.get());
-    written = CopyKept(writer, &error) && AddFiles(writer, &aborted, &error);
+    written = CopyKept(writer, &error) && AddFiles(writer, &error);
     if (written && !writer.Finish(comment)) error = "Cannot write the new archive";
     written = written && error.empty() && out->Flush();
   }
   out.reset();
   if (!written) {
-    if (!aborted) Fail(error.empty() ? "Cannot write the new archive" : error);
-    return 0;
+    return Fail(error.empty() ? "Cannot write the new archive" : error);
   }
   existing_.file.reset();
   if (!platform::MoveFileReplacing(temp.path, archive_)) {
     return Fail("Cannot replace " + archive_ + " by the new archive");
   }
   temp.path.clear();
-  // Only now is the archive complete in its place; a caller that stops here has its archive.
-  reporter_.Report(kActionEndOfBatch, 0);
+  // Only now is the archive complete in its place; a caller that stops here has its archive, and
+  // hears how many files went in.
+  try {
+    reporter_.Report(kActionEndOfBatch, 0);
+  } catch (const RunCancelled&) {
+  }
   return added_;
 }
 
@@ -492,4 +452,4 @@ int32_t RunAdd(const ZipCommandBlock& block, Reporter& reporter) {
   return run.Run();
 }
 
-}  // namespace zipdll
+}  // namespace zipdll::add

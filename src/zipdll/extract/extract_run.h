@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "zipdll/unzip_reporter.h"
-#include "zipdll/zip_reader.h"
+#include "zipdll/common/zip_reader.h"
+#include "zipdll/extract/extract_reporter.h"
 
-namespace zipdll {
+namespace zipdll::extract {
 
 struct ExtractOptions {
   std::string archive;
@@ -26,11 +26,11 @@ struct ExtractOptions {
   int password_attempts = 0;
 };
 
-class Extractor {
+class ExtractRun {
  public:
-  Extractor(ExtractOptions options, Reporter* reporter);
+  ExtractRun(ExtractOptions options, Reporter* reporter);
 
-  // Runs the batch; throws RunAborted when the caller cancels. extracted() counts what was done
+  // Runs the batch; throws RunCancelled when the caller cancels. extracted() counts what was done
   // either way.
   void Run();
   int extracted() const { return extracted_; }
@@ -69,4 +69,4 @@ class Extractor {
   int extracted_ = 0;
 };
 
-}  // namespace zipdll
+}  // namespace zipdll::extract

@@ -1,4 +1,4 @@
-#include "zipdll/zip_format.h"
+#include "zipdll/common/zip_format.h"
 
 #include <zlib.h>
 

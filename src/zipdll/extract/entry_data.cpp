@@ -1,4 +1,4 @@
-#include "zipdll/unzip_entry_data.h"
+#include "zipdll/extract/entry_data.h"
 
 #include <zlib.h>
 
@@ -6,9 +6,9 @@
 #include <memory>
 #include <optional>
 
-#include "zipdll/zip_format.h"
+#include "zipdll/common/zip_format.h"
 
-namespace zipdll {
+namespace zipdll::extract {
 namespace {
 
 constexpr size_t kPiece = 64 * 1024;
@@ -159,4 +159,4 @@ EntryDataResult ReadEntryData(platform::File& file, uint64_t data_offset, const 
   return EntryDataResult::kOk;
 }
 
-}  // namespace zipdll
+}  // namespace zipdll::extract
