@@ -9,8 +9,10 @@
 #include "platform/platform.h"
 #include "support/temp_folder.h"
 #include "zipdll/add/file_specs.h"
-#include "zipdll/common/zip_format.h"
+#include "zipdll/common/zip_crypto.h"
 #include "zipdll/zip_driver.h"
+#include "zipformat/byte_order.h"
+#include "zipformat/zip_records.h"
 
 namespace zip_test {
 namespace {
@@ -54,17 +56,17 @@ TEST(ZipWriter, MoreEntriesThanTheEndRecordCountsGetZip64Records) {
 
 TEST(ZipWriter, ExtraFieldsLoseOnlyTheirZip64Part) {
   std::string extra;
-  zipdll::Put16(&extra, 0x5455);
-  zipdll::Put16(&extra, 5);
+  zipformat::Put16(&extra, 0x5455);
+  zipformat::Put16(&extra, 5);
   extra +=
       "\x01"
       "abcd";
   std::string with = extra;
-  zipdll::Put16(&with, zipdll::kExtraZip64);
-  zipdll::Put16(&with, 8);
-  zipdll::Put64(&with, 1);
-  zipdll::Put16(&with, 0x7075);
-  zipdll::Put16(&with, 1);
+  zipformat::Put16(&with, zipformat::Zip64Extra::kId);
+  zipformat::Put16(&with, 8);
+  zipformat::Put64(&with, 1);
+  zipformat::Put16(&with, 0x7075);
+  zipformat::Put16(&with, 1);
   with += "z";
   EXPECT_EQ(zipdll::add::WithoutZip64Extra(with), extra + with.substr(with.size() - 5));
   // A field running past the end is dropped with what follows.
@@ -99,8 +101,8 @@ TEST(ZipWriter, RefusesRecordsTheFormatCannotHoldAndStaysGood) {
     // Extra fields that leave no room for the zip64 field the writer may have to add.
     zipdll::add::CentralRecord extra = record;
     extra.name = "extra.cht";
-    zipdll::Put16(&extra.extra, 0x6666);
-    zipdll::Put16(&extra.extra, 65510);
+    zipformat::Put16(&extra.extra, 0x6666);
+    zipformat::Put16(&extra.extra, 65510);
     extra.extra.append(65510, 'e');
     EXPECT_FALSE(zipdll::add::RecordMisfit(extra).empty());
     EXPECT_FALSE(writer.BeginEntry(extra));

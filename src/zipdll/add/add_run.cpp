@@ -12,8 +12,8 @@
 #include "zipdll/add/entry_streamer.h"
 #include "zipdll/add/file_specs.h"
 #include "zipdll/add/zip_writer.h"
-#include "zipdll/common/zip_format.h"
 #include "zipdll/common/zip_reader.h"
+#include "zipformat/zip_records.h"
 
 namespace zipdll::add {
 
@@ -241,7 +241,8 @@ bool AddRun::CopyKept(ZipWriter& writer, std::string* error) {
                                  entry.local_header_offset);
     if (next != directory.sorted_offsets.end()) end = std::min(end, *next);
     uint64_t length = entry.compressed_size;
-    if (entry.flags & kFlagDataDescriptor) length += 24;
+    if (entry.flags & zipformat::kFlagDataDescriptor)
+      length += zipformat::DataDescriptor::kLargestSize;
     if (end > data_offset) length = std::min(length, end - data_offset);
     length = std::max(length, entry.compressed_size);
     CentralRecord record;
@@ -366,7 +367,7 @@ bool AddRun::AddFiles(ZipWriter& writer, std::string* error) {
     reporter_.Report(kActionFileBegun, static_cast<int64_t>(packed.size), source.path);
     record.method = packed.method;
     record.crc = packed.crc;
-    record.flags = packed.encrypted ? kFlagEncrypted : 0;
+    record.flags = packed.encrypted ? zipformat::kFlagEncrypted : 0;
     record.compressed_size = packed.data.size();
     record.uncompressed_size = packed.size;
     if (!Begin(writer, record, source.path, &refused, error)) return false;
@@ -377,7 +378,7 @@ bool AddRun::AddFiles(ZipWriter& writer, std::string* error) {
     }
     ++added_;
     if (trace) {
-      const std::string how = packed.method == kMethodDeflated
+      const std::string how = packed.method == zipformat::kMethodDeflated
                                   ? "deflated to " + std::to_string(packed.data.size()) + " bytes"
                                   : std::string("stored");
       reporter_.Message("Added " + source.name + ", " + how);

@@ -6,14 +6,15 @@
 
 #include "platform/platform.h"
 #include "zipdll/add/deflate.h"
-#include "zipdll/common/zip_format.h"
+#include "zipdll/common/zip_crypto.h"
+#include "zipformat/zip_records.h"
 
 namespace zipdll::add {
 
 std::string EncryptionHeader(uint32_t crc, TraditionalCipher* cipher) {
   std::random_device seed;
   std::mt19937 random(seed());
-  std::string header(kEncryptionHeaderSize, '\0');
+  std::string header(zipformat::kEncryptionHeaderSize, '\0');
   for (size_t i = 0; i + 1 < header.size(); ++i) header[i] = static_cast<char>(random() & 0xFF);
   header.back() = static_cast<char>(crc >> 24);
   cipher->Encrypt(reinterpret_cast<uint8_t*>(header.data()), header.size());
@@ -97,12 +98,12 @@ PackedEntry PackFile(const PackJob& job, const std::atomic<bool>* stop) {
     // which would take many times as long to find the same.
     if (job.level > 0 && !LooksIncompressible(contents.data(), contents.size(), contents.size()) &&
         DeflateSmallerInPieces(contents, job.level, stop, &packed.data)) {
-      packed.method = kMethodDeflated;
+      packed.method = zipformat::kMethodDeflated;
     } else if (Stopped(stop)) {
       packed.error = "stopped";
       return packed;
     } else {
-      packed.method = kMethodStored;
+      packed.method = zipformat::kMethodStored;
       packed.data.swap(contents);
     }
     contents = std::string();

@@ -5,7 +5,8 @@
 
 #include "zipdll/add/deflate.h"
 #include "zipdll/add/entry_packer.h"
-#include "zipdll/common/zip_format.h"
+#include "zipdll/common/zip_crypto.h"
+#include "zipformat/zip_records.h"
 
 namespace zipdll::add {
 namespace {
@@ -69,7 +70,7 @@ StreamResult StreamEntry(ZipWriter& writer, platform::File& file, CentralRecord 
     });
     if (!read) return StreamResult::kUnreadable;
   }
-  if (password) record.flags |= kFlagEncrypted;
+  if (password) record.flags |= zipformat::kFlagEncrypted;
   if (!writer.BeginStreamedEntry(record)) {
     return writer.refused() ? StreamResult::kRefused : StreamResult::kWriteFailed;
   }
@@ -128,16 +129,17 @@ StreamResult StreamEntry(ZipWriter& writer, platform::File& file, CentralRecord 
     return failure == StreamResult::kUnreadable ? abandon(failure) : failure;
   };
 
-  uint16_t method = level > 0 ? kMethodDeflated : kMethodStored;
+  uint16_t method = level > 0 ? zipformat::kMethodDeflated : zipformat::kMethodStored;
   if (!pass(level > 0, true)) return give_up();
   // Changed between two readings: the password check byte would be wrong.
   if (password && pass_crc != crc) return abandon(StreamResult::kUnreadable);
   crc = pass_crc;
   const uint64_t first_total = total;
-  const uint64_t header_size = password ? kEncryptionHeaderSize : 0;
-  if (method == kMethodDeflated && writer.Position() - data_start - header_size >= total) {
+  const uint64_t header_size = password ? zipformat::kEncryptionHeaderSize : 0;
+  if (method == zipformat::kMethodDeflated &&
+      writer.Position() - data_start - header_size >= total) {
     // Deflate did not shrink it: store it instead, in another reading.
-    method = kMethodStored;
+    method = zipformat::kMethodStored;
     if (!writer.RewindTo(data_start)) return StreamResult::kWriteFailed;
     if (!pass(false, false)) return give_up();
     if (pass_crc != crc || total != first_total) return abandon(StreamResult::kUnreadable);

@@ -2,17 +2,33 @@
 
 #include <algorithm>
 
-#include "zipdll/common/zip_format.h"
+#include "zipformat/zip_records.h"
 
 namespace zipdll::add {
 namespace {
 
+using zipformat::Bytes;
+using zipformat::kFlagUtf8;
+using zipformat::kVersionZip64;
+using zipformat::kZip64Marker16;
+using zipformat::kZip64Marker32;
+using zipformat::LocalHeader;
+
 constexpr uint64_t kMax32 = 0xFFFFFFFF;
-constexpr uint16_t kVersionZip64 = 45;
-// The central zip64 field at its largest: header, both sizes and the offset.
-constexpr size_t kMaxZip64Extra = 4 + 3 * 8;
 
 uint32_t Clamp32(uint64_t value) { return value >= kMax32 ? kZip64Marker32 : uint32_t(value); }
+
+uint16_t DosTime(int32_t dos_date_time) {
+  return static_cast<uint16_t>(static_cast<uint32_t>(dos_date_time) & 0xFFFF);
+}
+
+uint16_t DosDate(int32_t dos_date_time) {
+  return static_cast<uint16_t>(static_cast<uint32_t>(dos_date_time) >> 16);
+}
+
+void Append(Bytes* out, const std::string& text) {
+  out->insert(out->end(), text.begin(), text.end());
+}
 
 }  // namespace
 
@@ -23,14 +39,10 @@ bool NeedsUtf8Flag(const std::string& name) {
 
 std::string WithoutZip64Extra(const std::string& extra) {
   std::string kept;
-  size_t at = 0;
-  while (at + 4 <= extra.size()) {
-    const uint8_t* p = reinterpret_cast<const uint8_t*>(extra.data() + at);
-    const size_t length = Get16(p + 2);
-    if (at + 4 + length > extra.size()) break;  // a broken tail is dropped rather than copied
-    if (Get16(p) != kExtraZip64) kept.append(extra, at, 4 + length);
-    at += 4 + length;
-  }
+  // A broken tail is dropped rather than copied.
+  zipformat::ForEachExtraBlock(zipformat::AsBytes(extra), [&](const zipformat::ExtraBlock& block) {
+    if (block.id != zipformat::Zip64Extra::kId) kept.append(block.whole.begin(), block.whole.end());
+  });
   return kept;
 }
 
@@ -40,7 +52,8 @@ std::string RecordMisfit(const CentralRecord& record) {
     return "its name is " + std::to_string(record.name.size()) + " bytes long, more than " +
            std::to_string(kMaxFieldLength) + " bytes an archive can hold";
   }
-  if (WithoutZip64Extra(record.extra).size() + kMaxZip64Extra > kMaxFieldLength) {
+  if (WithoutZip64Extra(record.extra).size() + zipformat::Zip64Extra::kLargestSize >
+      kMaxFieldLength) {
     return "its extra fields are longer than an archive can hold";
   }
   return std::string();
@@ -75,26 +88,30 @@ bool ZipWriter::WriteGathered() {
   return !failed_;
 }
 
-std::string ZipWriter::LocalHeader(const CentralRecord& record, bool zip64) const {
-  std::string header;
-  Put32(&header, kLocalHeaderSignature);
-  Put16(&header, record.version_needed);
-  Put16(&header, record.flags);
-  Put16(&header, record.method);
-  Put16(&header, static_cast<uint16_t>(static_cast<uint32_t>(record.dos_date_time) & 0xFFFF));
-  Put16(&header, static_cast<uint16_t>(static_cast<uint32_t>(record.dos_date_time) >> 16));
-  Put32(&header, record.crc);
-  Put32(&header, zip64 ? kZip64Marker32 : Clamp32(record.compressed_size));
-  Put32(&header, zip64 ? kZip64Marker32 : Clamp32(record.uncompressed_size));
-  Put16(&header, static_cast<uint16_t>(record.name.size()));
-  Put16(&header, static_cast<uint16_t>(zip64 ? 20 : 0));
-  header += record.name;
+Bytes ZipWriter::LocalHeaderOf(const CentralRecord& record, bool zip64) const {
+  // Both sizes, in a local header's zip64 field, whether or not each one fits.
+  Bytes extra;
   if (zip64) {
-    Put16(&header, kExtraZip64);
-    Put16(&header, 16);
-    Put64(&header, record.uncompressed_size);
-    Put64(&header, record.compressed_size);
+    zipformat::Zip64Extra sizes;
+    sizes.uncompressed_size = record.uncompressed_size;
+    sizes.compressed_size = record.compressed_size;
+    sizes.Append(&extra);
   }
+  LocalHeader h;
+  h.version_needed = record.version_needed;
+  h.flags = record.flags;
+  h.method = record.method;
+  h.dos_time = DosTime(record.dos_date_time);
+  h.dos_date = DosDate(record.dos_date_time);
+  h.crc = record.crc;
+  h.compressed_size = zip64 ? kZip64Marker32 : Clamp32(record.compressed_size);
+  h.uncompressed_size = zip64 ? kZip64Marker32 : Clamp32(record.uncompressed_size);
+  h.name_length = static_cast<uint16_t>(record.name.size());
+  h.extra_length = static_cast<uint16_t>(extra.size());
+  Bytes header;
+  h.Append(&header);
+  Append(&header, record.name);
+  header.insert(header.end(), extra.begin(), extra.end());
   return header;
 }
 
@@ -106,7 +123,7 @@ bool ZipWriter::BeginEntry(const CentralRecord& record) {
   // The local header carries both sizes in a zip64 field when either one does not fit.
   const bool zip64 = kept.compressed_size >= kMax32 || kept.uncompressed_size >= kMax32;
   if (zip64) kept.version_needed = std::max(kept.version_needed, kVersionZip64);
-  if (!Put(LocalHeader(kept, zip64))) return false;
+  if (!Put(LocalHeaderOf(kept, zip64))) return false;
   records_.push_back(std::move(kept));
   return true;
 }
@@ -117,7 +134,7 @@ bool ZipWriter::BeginStreamedEntry(const CentralRecord& record) {
   kept.local_header_offset = position_;
   if (NeedsUtf8Flag(kept.name)) kept.flags |= kFlagUtf8;
   kept.version_needed = std::max(kept.version_needed, kVersionZip64);
-  if (!Put(LocalHeader(kept, true))) return false;
+  if (!Put(LocalHeaderOf(kept, true))) return false;
   records_.push_back(std::move(kept));
   return true;
 }
@@ -130,7 +147,7 @@ bool ZipWriter::EndStreamedEntry(uint16_t method, uint32_t crc, uint64_t compres
   record.crc = crc;
   record.compressed_size = compressed_size;
   record.uncompressed_size = uncompressed_size;
-  const std::string header = LocalHeader(record, true);
+  const Bytes header = LocalHeaderOf(record, true);
   const uint64_t end = position_;
   return WriteGathered() && out_->Seek(record.local_header_offset) &&
          out_->Write(header.data(), header.size()) && out_->Seek(end);
@@ -152,23 +169,21 @@ bool ZipWriter::RewindTo(uint64_t position) {
 
 bool ZipWriter::CopyEntry(const CentralRecord& record, const std::string& old_local_header,
                           platform::File& source, uint64_t data_offset, uint64_t data_length) {
-  if (old_local_header.size() < kLocalHeaderSize) return false;
-  const uint8_t* old = reinterpret_cast<const uint8_t*>(old_local_header.data());
-  const size_t old_name_length = Get16(old + 26);
-  const size_t old_extra_length = Get16(old + 28);
-  if (old_local_header.size() < kLocalHeaderSize + old_name_length + old_extra_length) {
+  std::optional<LocalHeader> h = LocalHeader::Parse(zipformat::AsBytes(old_local_header));
+  if (!h || old_local_header.size() < LocalHeader::kSize + h->name_length + h->extra_length) {
     return false;
   }
   CentralRecord kept = record;
   kept.local_header_offset = position_;
   if (NeedsUtf8Flag(kept.name)) kept.flags |= kFlagUtf8;
-  std::string header = old_local_header.substr(0, 6);
-  Put16(&header, static_cast<uint16_t>(Get16(old + 6) | (kept.flags & kFlagUtf8)));
-  header.append(old_local_header, 8, 18);
-  Put16(&header, static_cast<uint16_t>(kept.name.size()));
-  Put16(&header, static_cast<uint16_t>(old_extra_length));
-  header += kept.name;
-  header.append(old_local_header, kLocalHeaderSize + old_name_length, old_extra_length);
+  const size_t old_extra_start = LocalHeader::kSize + h->name_length;
+  h->flags |= kept.flags & kFlagUtf8;
+  h->name_length = static_cast<uint16_t>(kept.name.size());
+  Bytes header;
+  h->Append(&header);
+  Append(&header, kept.name);
+  header.insert(header.end(), old_local_header.begin() + old_extra_start,
+                old_local_header.begin() + old_extra_start + h->extra_length);
   if (!source.Seek(data_offset) || !Put(header)) return false;
   std::string buffer(1 << 20, '\0');
   while (data_length > 0) {
@@ -183,75 +198,68 @@ bool ZipWriter::CopyEntry(const CentralRecord& record, const std::string& old_lo
 bool ZipWriter::Finish(const std::string& comment) {
   const uint64_t directory_start = position_;
   for (const CentralRecord& record : records_) {
-    std::string zip64;
-    if (record.uncompressed_size >= kMax32) Put64(&zip64, record.uncompressed_size);
-    if (record.compressed_size >= kMax32) Put64(&zip64, record.compressed_size);
-    if (record.local_header_offset >= kMax32) Put64(&zip64, record.local_header_offset);
-    std::string extra;
-    if (!zip64.empty()) {
-      Put16(&extra, kExtraZip64);
-      Put16(&extra, static_cast<uint16_t>(zip64.size()));
-      extra += zip64;
-    }
-    extra += WithoutZip64Extra(record.extra);
-    if (extra.size() > 0xFFFF) extra.resize(zip64.empty() ? 0 : 4 + zip64.size());
-    const std::string comment_part = record.comment.substr(0, 0xFFFF);
-    uint16_t version_needed = record.version_needed;
-    if (!zip64.empty()) version_needed = std::max(version_needed, kVersionZip64);
-    std::string header;
-    Put32(&header, kCentralHeaderSignature);
-    Put16(&header, record.version_made_by);
-    Put16(&header, version_needed);
-    Put16(&header, record.flags);
-    Put16(&header, record.method);
-    Put16(&header, static_cast<uint16_t>(static_cast<uint32_t>(record.dos_date_time) & 0xFFFF));
-    Put16(&header, static_cast<uint16_t>(static_cast<uint32_t>(record.dos_date_time) >> 16));
-    Put32(&header, record.crc);
-    Put32(&header, Clamp32(record.compressed_size));
-    Put32(&header, Clamp32(record.uncompressed_size));
-    Put16(&header, static_cast<uint16_t>(record.name.size()));
-    Put16(&header, static_cast<uint16_t>(extra.size()));
-    Put16(&header, static_cast<uint16_t>(comment_part.size()));
-    Put16(&header, 0);  // disk number start
-    Put16(&header, record.internal_attributes);
-    Put32(&header, record.external_attributes);
-    Put32(&header, Clamp32(record.local_header_offset));
-    header += record.name;
-    header += extra;
-    header += comment_part;
+    zipformat::Zip64Extra zip64;
+    if (record.uncompressed_size >= kMax32) zip64.uncompressed_size = record.uncompressed_size;
+    if (record.compressed_size >= kMax32) zip64.compressed_size = record.compressed_size;
+    if (record.local_header_offset >= kMax32)
+      zip64.local_header_offset = record.local_header_offset;
+    Bytes extra;
+    zip64.Append(&extra);
+    const size_t zip64_size = extra.size();
+    Append(&extra, WithoutZip64Extra(record.extra));
+    if (extra.size() > kMaxFieldLength) extra.resize(zip64_size);
+    const std::string comment_part = record.comment.substr(0, kMaxFieldLength);
+    zipformat::CentralHeader h;
+    h.version_made_by = record.version_made_by;
+    h.version_needed = record.version_needed;
+    if (zip64_size > 0) h.version_needed = std::max(h.version_needed, kVersionZip64);
+    h.flags = record.flags;
+    h.method = record.method;
+    h.dos_time = DosTime(record.dos_date_time);
+    h.dos_date = DosDate(record.dos_date_time);
+    h.crc = record.crc;
+    h.compressed_size = Clamp32(record.compressed_size);
+    h.uncompressed_size = Clamp32(record.uncompressed_size);
+    h.name_length = static_cast<uint16_t>(record.name.size());
+    h.extra_length = static_cast<uint16_t>(extra.size());
+    h.comment_length = static_cast<uint16_t>(comment_part.size());
+    h.internal_attributes = record.internal_attributes;
+    h.external_attributes = record.external_attributes;
+    h.local_header_offset = Clamp32(record.local_header_offset);
+    Bytes header;
+    h.Append(&header);
+    Append(&header, record.name);
+    header.insert(header.end(), extra.begin(), extra.end());
+    Append(&header, comment_part);
     if (!Put(header)) return false;
   }
   const uint64_t directory_size = position_ - directory_start;
   const uint64_t count = records_.size();
   const bool zip64 = count >= 0xFFFF || directory_size >= kMax32 || directory_start >= kMax32;
-  std::string tail;
+  Bytes tail;
   if (zip64) {
-    const uint64_t zip64_end_position = position_;
-    Put32(&tail, kZip64EndRecordSignature);
-    Put64(&tail, kZip64EndRecordSize - 12);
-    Put16(&tail, kVersionZip64);
-    Put16(&tail, kVersionZip64);
-    Put32(&tail, 0);  // this disk
-    Put32(&tail, 0);  // disk of the directory
-    Put64(&tail, count);
-    Put64(&tail, count);
-    Put64(&tail, directory_size);
-    Put64(&tail, directory_start);
-    Put32(&tail, kZip64LocatorSignature);
-    Put32(&tail, 0);
-    Put64(&tail, zip64_end_position);
-    Put32(&tail, 1);  // total disks
+    zipformat::Zip64EndRecord end64;
+    end64.version_made_by = kVersionZip64;
+    end64.version_needed = kVersionZip64;
+    end64.disk_entries = count;
+    end64.total_entries = count;
+    end64.directory_size = directory_size;
+    end64.directory_offset = directory_start;
+    end64.Append(&tail);
+    zipformat::Zip64EndLocator locator;
+    locator.zip64_end_offset = position_;
+    locator.total_disks = 1;
+    locator.Append(&tail);
   }
-  const std::string comment_part = comment.substr(0, 0xFFFF);
-  Put32(&tail, kEndRecordSignature);
-  Put16(&tail, 0);
-  Put16(&tail, 0);
-  Put16(&tail, count >= 0xFFFF ? kZip64Marker16 : static_cast<uint16_t>(count));
-  Put16(&tail, count >= 0xFFFF ? kZip64Marker16 : static_cast<uint16_t>(count));
-  Put32(&tail, Clamp32(directory_size));
-  Put32(&tail, Clamp32(directory_start));
-  Put16(&tail, static_cast<uint16_t>(comment_part.size()));
-  tail += comment_part;
+  const std::string comment_part = comment.substr(0, kMaxFieldLength);
+  zipformat::EndRecord end;
+  end.disk_entries = count >= 0xFFFF ? kZip64Marker16 : static_cast<uint16_t>(count);
+  end.total_entries = end.disk_entries;
+  end.directory_size = Clamp32(directory_size);
+  end.directory_offset = Clamp32(directory_start);
+  end.comment_length = static_cast<uint16_t>(comment_part.size());
+  end.Append(&tail);
+  Append(&tail, comment_part);
   return Put(tail) && WriteGathered();
 }
 

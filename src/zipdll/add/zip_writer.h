@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "zipformat/zip_records.h"
 
 namespace zipdll::add {
 
@@ -30,7 +31,7 @@ struct CentralRecord {
 };
 
 // The longest name, extra field run or comment a record's 16-bit lengths can announce.
-inline constexpr size_t kMaxFieldLength = 0xFFFF;
+using zipformat::kMaxFieldLength;
 
 // Why the writer cannot take a record: its name, or its extra fields together with the zip64
 // field the writer may add, longer than kMaxFieldLength. Empty when it fits.
@@ -73,12 +74,12 @@ class ZipWriter {
   bool refused() const { return refused_; }
 
  private:
-  bool Put(const std::string& bytes) { return Write(bytes.data(), bytes.size()); }
+  bool Put(const zipformat::Bytes& bytes) { return Write(bytes.data(), bytes.size()); }
   // Writes the gathered bytes to out; false, then and from then on, when that fails.
   bool WriteGathered();
   // Clears or sets refused_ for a record about to be written; true when it may be.
   bool Admit(const CentralRecord& record);
-  std::string LocalHeader(const CentralRecord& record, bool zip64) const;
+  zipformat::Bytes LocalHeaderOf(const CentralRecord& record, bool zip64) const;
 
   // Each entry has a local header, its data and a central record: one system call for each of
   // them would cost more than the data of a small file takes to write.

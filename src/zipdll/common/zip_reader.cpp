@@ -2,18 +2,24 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
-#include "zipdll/common/zip_format.h"
+#include "zipdll/common/zip_crypto.h"
+#include "zipformat/end_records.h"
+#include "zipformat/zip_records.h"
 
 namespace zipdll {
 namespace {
 
+using zipformat::CentralHeader;
+using zipformat::EndRecord;
+using zipformat::LocalHeader;
+using zipformat::Zip64EndLocator;
+using zipformat::Zip64EndRecord;
+
 // Hosts whose zip tools store names in the local (UTF-8) encoding without saying so.
 constexpr int kHostUnix = 3;
 constexpr int kHostMacOsX = 19;
-
-// The end record sits at most this far from the end: its own size plus the longest comment.
-constexpr uint64_t kEndSearchSpan = kEndRecordSize + 0xFFFF;
 
 // Reads a file front to back through a buffer, so that a directory of many small records costs few
 // system calls and no memory in proportion to what the archive declares.
@@ -91,52 +97,38 @@ bool IsValidUtf8(const std::string& text) {
   return true;
 }
 
-// Walks the blocks of an extra field, up to the first that runs past the field's end.
-template <typename Visit>
-void ForEachExtraBlock(const std::string& extra, Visit visit) {
-  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(extra.data());
-  size_t at = 0;
-  while (at + 4 <= extra.size()) {
-    const uint16_t id = Get16(bytes + at);
-    const uint16_t size = Get16(bytes + at + 2);
-    if (at + 4 + size > extra.size()) return;
-    visit(id, bytes + at + 4, size);
-    at += 4 + size;
-  }
-}
-
 // The zip64 extra field carries, in this order, each of these values whose 32-bit field is
-// saturated.
+// saturated. The first zip64 block that holds all of them counts.
 bool ApplyZip64Extra(EntryInfo* entry, bool size_marked, bool compressed_marked,
                      bool offset_marked) {
-  bool ok = !(size_marked || compressed_marked || offset_marked);
-  ForEachExtraBlock(entry->extra, [&](uint16_t id, const uint8_t* data, uint16_t size) {
-    if (id != kExtraZip64 || ok) return;
-    size_t at = 0;
-    auto take = [&](bool marked, uint64_t* value) {
-      if (!marked) return true;
-      if (at + 8 > size) return false;
-      *value = Get64(data + at);
-      at += 8;
-      return true;
-    };
-    ok = take(size_marked, &entry->uncompressed_size) &&
-         take(compressed_marked, &entry->compressed_size) &&
-         take(offset_marked, &entry->local_header_offset);
+  if (!(size_marked || compressed_marked || offset_marked)) return true;
+  std::optional<zipformat::Zip64Extra> values;
+  zipformat::ForEachExtraBlock(zipformat::AsBytes(entry->extra), [&](const auto& block) {
+    if (block.id != zipformat::Zip64Extra::kId || values) return;
+    values =
+        zipformat::Zip64Extra::Parse(block.data, size_marked, compressed_marked, offset_marked);
   });
-  return ok;
+  if (!values) return false;
+  entry->uncompressed_size = values->uncompressed_size.value_or(entry->uncompressed_size);
+  entry->compressed_size = values->compressed_size.value_or(entry->compressed_size);
+  entry->local_header_offset = values->local_header_offset.value_or(entry->local_header_offset);
+  return true;
 }
 
 // Turns a stored name or comment into UTF-8.
 std::string DecodeText(const std::string& raw, const EntryInfo& entry, bool use_unicode_extra) {
-  if (entry.flags & kFlagUtf8) return raw;
+  if (entry.flags & zipformat::kFlagUtf8) return raw;
   if (use_unicode_extra) {
     std::string unicode;
-    ForEachExtraBlock(entry.extra, [&](uint16_t id, const uint8_t* data, uint16_t size) {
-      // Version 1, then the CRC of the stored name it stands for, then the UTF-8 name.
-      if (id != kExtraUnicodePath || size < 5 || data[0] != 1) return;
-      if (Get32(data + 1) != Crc32(0, raw.data(), raw.size())) return;
-      unicode.assign(reinterpret_cast<const char*>(data + 5), size - 5);
+    zipformat::ForEachExtraBlock(zipformat::AsBytes(entry.extra), [&](const auto& block) {
+      if (block.id != zipformat::UnicodePathExtra::kId) return;
+      const auto path = zipformat::UnicodePathExtra::Parse(block.data);
+      // Only while it stands for the stored name: a tool that renamed the entry left it behind.
+      if (!path || path->version != zipformat::UnicodePathExtra::kVersion ||
+          path->name_crc != Crc32(0, raw.data(), raw.size())) {
+        return;
+      }
+      unicode.assign(path->name.begin(), path->name.end());
     });
     if (!unicode.empty() && IsValidUtf8(unicode)) return unicode;
   }
@@ -147,21 +139,27 @@ std::string DecodeText(const std::string& raw, const EntryInfo& entry, bool use_
 
 // Finds the end record: the signature nearest the end whose comment fits in the file.
 bool LocateEndRecord(platform::File& file, uint64_t file_size, uint64_t* position,
-                     std::string* error) {
-  if (file_size < kEndRecordSize) return Fail(error, "The file is too short to be a zip archive.");
-  const uint64_t span = std::min(file_size, kEndSearchSpan);
-  std::string tail(static_cast<size_t>(span), '\0');
+                     EndRecord* record, std::string* error) {
+  if (file_size < EndRecord::kSize) {
+    return Fail(error, "The file is too short to be a zip archive.");
+  }
+  const uint64_t span = std::min(file_size, EndRecord::kFarthestFromEnd);
+  std::vector<uint8_t> tail(static_cast<size_t>(span));
   if (!ReadAt(file, file_size - span, tail.data(), tail.size())) {
     return Fail(error, "The end of the archive cannot be read.");
   }
-  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(tail.data());
-  for (size_t at = tail.size() - kEndRecordSize + 1; at-- > 0;) {
-    if (Get32(bytes + at) != kEndRecordSignature) continue;
-    if (at + kEndRecordSize + Get16(bytes + at + 20) > tail.size()) continue;
-    *position = file_size - span + at;
-    return true;
+  const zipformat::ByteSpan bytes = tail;
+  const std::optional<size_t> at =
+      zipformat::FindEndRecord(bytes, [&](size_t offset, const EndRecord& candidate) {
+        if (!zipformat::CommentFits(bytes, offset, candidate)) return false;
+        *record = candidate;
+        return true;
+      });
+  if (!at) {
+    return Fail(error, "No end of central directory record was found: this is not a zip archive.");
   }
-  return Fail(error, "No end of central directory record was found: this is not a zip archive.");
+  *position = file_size - span + *at;
+  return true;
 }
 
 struct EndValues {
@@ -169,77 +167,78 @@ struct EndValues {
   uint64_t directory_end = 0;  // where the directory's last header ends: the record after it
 };
 
-bool ReadZip64End(platform::File& file, uint64_t end_position, EndValues* values,
-                  std::string* error) {
-  uint8_t locator[kZip64LocatorSize];
-  const uint64_t locator_position = end_position - kZip64LocatorSize;
-  if (!ReadAt(file, locator_position, locator, sizeof locator)) {
-    return Fail(error, "The zip64 end record locator cannot be read.");
-  }
+zipformat::ReadAt ReaderOf(platform::File& file) {
+  return [&file](uint64_t position, uint8_t* out, size_t size) {
+    return ReadAt(file, position, out, size);
+  };
+}
+
+bool ReadZip64End(platform::File& file, uint64_t locator_position, const Zip64EndLocator& locator,
+                  EndValues* values, std::string* error) {
   // Usually the zip64 record lies just in front of its locator; data in front of the archive
-  // shifts it away from its stored position.
-  const uint64_t stored = Get64(locator + 8);
-  uint8_t record[kZip64EndRecordSize];
-  uint64_t record_position = 0;
-  bool found = false;
-  // The caller made sure a whole zip64 record fits in front of the locator.
-  const uint64_t latest = locator_position - kZip64EndRecordSize;
-  for (uint64_t candidate : {latest, stored}) {
-    if (candidate > latest) continue;
-    if (ReadAt(file, candidate, record, sizeof record) &&
-        Get32(record) == kZip64EndRecordSignature) {
-      record_position = candidate;
-      found = true;
-      break;
-    }
-  }
+  // shifts it away from its stored position. Either way the whole record lies in front of the
+  // locator (the caller made sure one fits there).
+  const std::optional<zipformat::Zip64End> found = zipformat::FindZip64End(
+      ReaderOf(file), locator_position, locator, zipformat::Zip64Places::kAdjacentFirst,
+      [locator_position](uint64_t position, const Zip64EndRecord&) {
+        return position <= locator_position - Zip64EndRecord::kSize;
+      });
   if (!found) return Fail(error, "The zip64 end of central directory record was not found.");
-  if (Get32(record + 16) != 0 || Get32(record + 20) != 0) {
+  if (found->record.this_disk != 0 || found->record.directory_disk != 0) {
     return Fail(error, "Archives spread over several disks cannot be extracted.");
   }
-  values->entries = Get64(record + 32);
-  values->directory_size = Get64(record + 40);
-  values->directory_offset = Get64(record + 48);
-  values->directory_end = record_position;
+  values->entries = found->record.total_entries;
+  values->directory_size = found->record.directory_size;
+  values->directory_offset = found->record.directory_offset;
+  values->directory_end = found->position;
   return true;
 }
 
 bool ReadCentralHeader(SequentialReader& reader, EntryInfo* entry, std::string* error) {
-  uint8_t h[kCentralHeaderSize];
-  if (!reader.Read(h, sizeof h)) return Fail(error, "The central directory is truncated.");
-  if (Get32(h) != kCentralHeaderSignature) {
-    return Fail(error, "The central directory is damaged (a header signature is wrong).");
-  }
-  entry->version_made_by = Get16(h + 4);
-  entry->version_needed = Get16(h + 6);
-  entry->flags = Get16(h + 8);
-  entry->method = Get16(h + 10);
-  entry->dos_time = Get16(h + 12);
-  entry->dos_date = Get16(h + 14);
-  entry->crc = Get32(h + 16);
-  const uint32_t compressed = Get32(h + 20);
-  const uint32_t uncompressed = Get32(h + 24);
-  const uint16_t name_length = Get16(h + 28);
-  const uint16_t extra_length = Get16(h + 30);
-  const uint16_t comment_length = Get16(h + 32);
-  entry->internal_attributes = Get16(h + 36);
-  entry->external_attributes = Get32(h + 38);
-  const uint32_t offset = Get32(h + 42);
-  entry->compressed_size = compressed;
-  entry->uncompressed_size = uncompressed;
-  entry->local_header_offset = offset;
+  uint8_t bytes[CentralHeader::kSize];
+  if (!reader.Read(bytes, sizeof bytes)) return Fail(error, "The central directory is truncated.");
+  const std::optional<CentralHeader> h = CentralHeader::Parse(bytes);
+  if (!h) return Fail(error, "The central directory is damaged (a header signature is wrong).");
+  entry->version_made_by = h->version_made_by;
+  entry->version_needed = h->version_needed;
+  entry->flags = h->flags;
+  entry->method = h->method;
+  entry->dos_time = h->dos_time;
+  entry->dos_date = h->dos_date;
+  entry->crc = h->crc;
+  entry->internal_attributes = h->internal_attributes;
+  entry->external_attributes = h->external_attributes;
+  entry->compressed_size = h->compressed_size;
+  entry->uncompressed_size = h->uncompressed_size;
+  entry->local_header_offset = h->local_header_offset;
   std::string raw_name, raw_comment;
-  if (!reader.ReadText(name_length, &raw_name) || !reader.ReadText(extra_length, &entry->extra) ||
-      !reader.ReadText(comment_length, &raw_comment)) {
+  if (!reader.ReadText(h->name_length, &raw_name) ||
+      !reader.ReadText(h->extra_length, &entry->extra) ||
+      !reader.ReadText(h->comment_length, &raw_comment)) {
     return Fail(error, "The central directory is truncated.");
   }
-  if (!ApplyZip64Extra(entry, uncompressed == kZip64Marker32, compressed == kZip64Marker32,
-                       offset == kZip64Marker32)) {
+  constexpr uint32_t kMarker = zipformat::kZip64Marker32;
+  if (!ApplyZip64Extra(entry, h->uncompressed_size == kMarker, h->compressed_size == kMarker,
+                       h->local_header_offset == kMarker)) {
     return Fail(error, "The zip64 extra field of \"" + platform::OemToAnsi(raw_name) +
                            "\" is missing or too short.");
   }
   entry->name = DecodeText(raw_name, *entry, true);
   entry->comment = DecodeText(raw_comment, *entry, false);
+  return true;
+}
+
+// The local header of an entry, read at its place; false with a message when it cannot be read
+// or is no local header.
+bool ReadLocalHeader(platform::File& file, const EntryInfo& entry, LocalHeader* header,
+                     std::string* error) {
+  uint8_t bytes[LocalHeader::kSize];
+  if (!ReadAt(file, entry.local_header_offset, bytes, sizeof bytes)) {
+    return Fail(error, "The local header of \"" + entry.name + "\" cannot be read.");
+  }
+  const std::optional<LocalHeader> parsed = LocalHeader::Parse(bytes);
+  if (!parsed) return Fail(error, "The local header of \"" + entry.name + "\" is damaged.");
+  *header = *parsed;
   return true;
 }
 
@@ -249,9 +248,9 @@ bool EntryInfo::IsFolder() const {
   return !name.empty() && (name.back() == '/' || name.back() == '\\');
 }
 
-bool EntryInfo::IsEncrypted() const { return (flags & kFlagEncrypted) != 0; }
+bool EntryInfo::IsEncrypted() const { return (flags & zipformat::kFlagEncrypted) != 0; }
 
-bool EntryInfo::IsAesEncrypted() const { return IsEncrypted() && method == kMethodAes; }
+bool EntryInfo::IsAesEncrypted() const { return IsEncrypted() && method == zipformat::kMethodAes; }
 
 int32_t EntryInfo::DosDateTime() const {
   return static_cast<int32_t>((static_cast<uint32_t>(dos_date) << 16) | dos_time);
@@ -262,32 +261,32 @@ bool ReadDirectory(platform::File& file, Directory* directory, std::string* erro
   uint64_t file_size = 0;
   if (!file.Size(&file_size)) return Fail(error, "The size of the archive cannot be read.");
   uint64_t end_position = 0;
-  if (!LocateEndRecord(file, file_size, &end_position, error)) return false;
-  uint8_t end[kEndRecordSize];
-  if (!ReadAt(file, end_position, end, sizeof end)) {
-    return Fail(error, "The end record cannot be read.");
-  }
+  EndRecord end;
+  if (!LocateEndRecord(file, file_size, &end_position, &end, error)) return false;
   directory->end_record_position = end_position;
-  directory->comment.resize(Get16(end + 20));
+  directory->comment.resize(end.comment_length);
   if (!directory->comment.empty() &&
-      !ReadAt(file, end_position + kEndRecordSize, directory->comment.data(),
+      !ReadAt(file, end_position + EndRecord::kSize, directory->comment.data(),
               directory->comment.size())) {
     return Fail(error, "The archive comment cannot be read.");
   }
 
   EndValues values;
-  values.entries = Get16(end + 10);
-  values.directory_size = Get32(end + 12);
-  values.directory_offset = Get32(end + 16);
+  values.entries = end.total_entries;
+  values.directory_size = end.directory_size;
+  values.directory_offset = end.directory_offset;
   values.directory_end = end_position;
-  uint8_t locator_signature[4];
-  const bool has_locator = end_position >= kZip64LocatorSize + kZip64EndRecordSize &&
-                           ReadAt(file, end_position - kZip64LocatorSize, locator_signature, 4) &&
-                           Get32(locator_signature) == kZip64LocatorSignature;
-  if (has_locator) {
-    if (!ReadZip64End(file, end_position, &values, error)) return false;
+  // A locator with no room for a zip64 record in front of it is taken for archive data.
+  std::optional<Zip64EndLocator> locator;
+  if (end_position >= Zip64EndLocator::kSize + Zip64EndRecord::kSize) {
+    locator = zipformat::ReadZip64Locator(ReaderOf(file), end_position);
+  }
+  if (locator) {
+    if (!ReadZip64End(file, end_position - Zip64EndLocator::kSize, *locator, &values, error)) {
+      return false;
+    }
     directory->zip64 = true;
-  } else if (Get16(end + 4) != 0 || Get16(end + 6) != 0) {
+  } else if (end.this_disk != 0 || end.directory_disk != 0) {
     return Fail(error, "Archives spread over several disks cannot be extracted.");
   }
 
@@ -301,7 +300,7 @@ bool ReadDirectory(platform::File& file, Directory* directory, std::string* erro
     return Fail(error, "The central directory lies outside the archive.");
   }
   directory->archive_start = directory->directory_start - values.directory_offset;
-  if (values.entries > values.directory_size / kCentralHeaderSize) {
+  if (values.entries > values.directory_size / CentralHeader::kSize) {
     return Fail(error, "The archive declares more entries than its directory can hold.");
   }
 
@@ -335,18 +334,13 @@ bool EntryDataOffset(platform::File& file, const Directory& directory, const Ent
   if (same.second - same.first > 1) {
     return Fail(error, "The entry \"" + name + "\" shares its data with another entry.");
   }
-  if (entry.local_header_offset + kLocalHeaderSize > limit) {
+  if (entry.local_header_offset + LocalHeader::kSize > limit) {
     return Fail(error, "The local header of \"" + name + "\" lies outside its space.");
   }
-  uint8_t h[kLocalHeaderSize];
-  if (!ReadAt(file, entry.local_header_offset, h, sizeof h)) {
-    return Fail(error, "The local header of \"" + name + "\" cannot be read.");
-  }
-  if (Get32(h) != kLocalHeaderSignature) {
-    return Fail(error, "The local header of \"" + name + "\" is damaged.");
-  }
+  LocalHeader h;
+  if (!ReadLocalHeader(file, entry, &h, error)) return false;
   const uint64_t start =
-      entry.local_header_offset + kLocalHeaderSize + Get16(h + 26) + Get16(h + 28);
+      entry.local_header_offset + LocalHeader::kSize + h.name_length + h.extra_length;
   if (start > limit || entry.compressed_size > limit - start) {
     return Fail(error, "The data of \"" + name + "\" runs outside its space in the archive.");
   }
@@ -355,22 +349,20 @@ bool EntryDataOffset(platform::File& file, const Directory& directory, const Ent
 }
 
 bool LocalHeaderAgrees(platform::File& file, const EntryInfo& entry, std::string* error) {
-  uint8_t h[kLocalHeaderSize];
-  if (!ReadAt(file, entry.local_header_offset, h, sizeof h)) {
-    return Fail(error, "The local header of \"" + entry.name + "\" cannot be read.");
-  }
-  const bool plain = (entry.flags & kFlagUtf8) ||
+  LocalHeader h;
+  if (!ReadLocalHeader(file, entry, &h, error)) return false;
+  const bool plain = (entry.flags & zipformat::kFlagUtf8) ||
                      std::all_of(entry.name.begin(), entry.name.end(),
                                  [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   std::string name;
   if (plain) {
-    name.resize(Get16(h + 26));
-    if (!ReadAt(file, entry.local_header_offset + kLocalHeaderSize, name.data(), name.size())) {
+    name.resize(h.name_length);
+    if (!ReadAt(file, entry.local_header_offset + LocalHeader::kSize, name.data(), name.size())) {
       return Fail(error, "The local header of \"" + entry.name + "\" cannot be read.");
     }
   }
-  const bool descriptor = entry.flags & kFlagDataDescriptor;
-  if (Get16(h + 8) != entry.method || (!descriptor && Get32(h + 14) != entry.crc) ||
+  const bool descriptor = entry.flags & zipformat::kFlagDataDescriptor;
+  if (h.method != entry.method || (!descriptor && h.crc != entry.crc) ||
       (plain && name != entry.name)) {
     return Fail(error, "The local header of \"" + entry.name + "\" does not match the directory.");
   }

@@ -6,7 +6,8 @@
 #include <memory>
 #include <optional>
 
-#include "zipdll/common/zip_format.h"
+#include "zipdll/common/zip_crypto.h"
+#include "zipformat/zip_records.h"
 
 namespace zipdll::extract {
 namespace {
@@ -17,18 +18,19 @@ constexpr size_t kPiece = 64 * 1024;
 // not known yet as the entry was written (data descriptor).
 bool CheckByteMatches(const EntryInfo& entry, uint8_t check) {
   if (check == static_cast<uint8_t>(entry.crc >> 24)) return true;
-  return (entry.flags & kFlagDataDescriptor) && check == static_cast<uint8_t>(entry.dos_time >> 8);
+  return (entry.flags & zipformat::kFlagDataDescriptor) &&
+         check == static_cast<uint8_t>(entry.dos_time >> 8);
 }
 
 bool ReadHeader(platform::File& file, uint64_t data_offset, const EntryInfo& entry,
                 TraditionalCipher* cipher) {
-  uint8_t header[kEncryptionHeaderSize];
-  if (entry.compressed_size < kEncryptionHeaderSize || !file.Seek(data_offset) ||
+  uint8_t header[zipformat::kEncryptionHeaderSize];
+  if (entry.compressed_size < zipformat::kEncryptionHeaderSize || !file.Seek(data_offset) ||
       !file.ReadExact(header, sizeof header)) {
     return false;
   }
   cipher->Decrypt(header, sizeof header);
-  return CheckByteMatches(entry, header[kEncryptionHeaderSize - 1]);
+  return CheckByteMatches(entry, header[zipformat::kEncryptionHeaderSize - 1]);
 }
 
 // Pulls the entry's stored (compressed, maybe encrypted) bytes in pieces.
@@ -80,8 +82,8 @@ bool PasswordFits(platform::File& file, uint64_t data_offset, const EntryInfo& e
 EntryDataResult ReadEntryData(platform::File& file, uint64_t data_offset, const EntryInfo& entry,
                               const std::string& password, const EntrySink& sink,
                               std::string* detail) {
-  if ((entry.flags & kFlagStrongEncryption) ||
-      (entry.method != kMethodStored && entry.method != kMethodDeflated)) {
+  if ((entry.flags & zipformat::kFlagStrongEncryption) ||
+      (entry.method != zipformat::kMethodStored && entry.method != zipformat::kMethodDeflated)) {
     *detail = "compression method " + std::to_string(entry.method) + " is not supported";
     return EntryDataResult::kUnsupported;
   }
@@ -92,11 +94,11 @@ EntryDataResult ReadEntryData(platform::File& file, uint64_t data_offset, const 
     if (!ReadHeader(file, data_offset, entry, &*cipher)) {
       return Damaged(detail, "the password does not fit");
     }
-    stored_size -= kEncryptionHeaderSize;
+    stored_size -= zipformat::kEncryptionHeaderSize;
   } else if (!file.Seek(data_offset)) {
     return Damaged(detail, "its data cannot be read");
   }
-  if (entry.method == kMethodStored && stored_size != entry.uncompressed_size) {
+  if (entry.method == zipformat::kMethodStored && stored_size != entry.uncompressed_size) {
     return Damaged(detail, "its stored and declared sizes disagree");
   }
 
@@ -111,7 +113,7 @@ EntryDataResult ReadEntryData(platform::File& file, uint64_t data_offset, const 
     return sink(data, size);
   };
 
-  if (entry.method == kMethodStored) {
+  if (entry.method == zipformat::kMethodStored) {
     while (input.remaining() > 0) {
       size_t got = 0;
       if (!input.Next(in.get(), &got)) return Damaged(detail, "its data is cut short");

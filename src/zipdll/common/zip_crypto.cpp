@@ -1,25 +1,10 @@
-#include "zipdll/common/zip_format.h"
+#include "zipdll/common/zip_crypto.h"
 
 #include <zlib.h>
 
 #include <limits>
 
 namespace zipdll {
-
-void Put16(std::string* out, uint16_t value) {
-  out->push_back(static_cast<char>(value & 0xFF));
-  out->push_back(static_cast<char>(value >> 8));
-}
-
-void Put32(std::string* out, uint32_t value) {
-  Put16(out, static_cast<uint16_t>(value & 0xFFFF));
-  Put16(out, static_cast<uint16_t>(value >> 16));
-}
-
-void Put64(std::string* out, uint64_t value) {
-  Put32(out, static_cast<uint32_t>(value & 0xFFFFFFFF));
-  Put32(out, static_cast<uint32_t>(value >> 32));
-}
 
 uint32_t Crc32(uint32_t crc, const void* data, size_t size) {
   const Bytef* bytes = static_cast<const Bytef*>(data);
