@@ -5,186 +5,150 @@
 namespace zipformat {
 namespace {
 
-// Takes the fields of a record front to back; the caller has made sure they are all there.
+// Each record's layout is written once, as a list of its fields after the signature; reading
+// and writing walk the same list, so that the two can never disagree.
 class FieldReader {
  public:
   explicit FieldReader(const uint8_t* bytes) : at_(bytes) {}
-  uint16_t Take16() { return Advance(Get16(at_), 2); }
-  uint32_t Take32() { return Advance(Get32(at_), 4); }
-  uint64_t Take64() { return Advance(Get64(at_), 8); }
+  void operator()(uint16_t& value) { value = Get16(Advance(2)); }
+  void operator()(uint32_t& value) { value = Get32(Advance(4)); }
+  void operator()(uint64_t& value) { value = Get64(Advance(8)); }
 
  private:
-  template <typename T>
-  T Advance(T value, size_t size) {
+  const uint8_t* Advance(size_t size) {
+    const uint8_t* field = at_;
     at_ += size;
-    return value;
+    return field;
   }
   const uint8_t* at_;
 };
 
-// A reader past the signature of a record of size bytes, or none when bytes cannot hold it or
-// begin otherwise.
-std::optional<FieldReader> Fields(ByteSpan bytes, size_t size, uint32_t signature) {
-  if (bytes.size() < size || Get32(bytes.data()) != signature) return std::nullopt;
-  return FieldReader(bytes.data() + 4);
+class FieldWriter {
+ public:
+  explicit FieldWriter(Bytes* out) : out_(out) {}
+  void operator()(uint16_t value) { Put16(out_, value); }
+  void operator()(uint32_t value) { Put32(out_, value); }
+  void operator()(uint64_t value) { Put64(out_, value); }
+
+ private:
+  Bytes* out_;
+};
+
+template <typename Io>
+void Fields(EndRecord& r, Io& io) {
+  io(r.this_disk);
+  io(r.directory_disk);
+  io(r.disk_entries);
+  io(r.total_entries);
+  io(r.directory_size);
+  io(r.directory_offset);
+  io(r.comment_length);
+}
+
+template <typename Io>
+void Fields(Zip64EndLocator& r, Io& io) {
+  io(r.zip64_end_disk);
+  io(r.zip64_end_offset);
+  io(r.total_disks);
+}
+
+template <typename Io>
+void Fields(Zip64EndRecord& r, Io& io) {
+  io(r.record_size);
+  io(r.version_made_by);
+  io(r.version_needed);
+  io(r.this_disk);
+  io(r.directory_disk);
+  io(r.disk_entries);
+  io(r.total_entries);
+  io(r.directory_size);
+  io(r.directory_offset);
+}
+
+// The run of fields a local header and a central header share, in the same order.
+template <typename Header, typename Io>
+void EntryFields(Header& h, Io& io) {
+  io(h.version_needed);
+  io(h.flags);
+  io(h.method);
+  io(h.dos_time);
+  io(h.dos_date);
+  io(h.crc);
+  io(h.compressed_size);
+  io(h.uncompressed_size);
+  io(h.name_length);
+  io(h.extra_length);
+}
+
+template <typename Io>
+void Fields(CentralHeader& h, Io& io) {
+  io(h.version_made_by);
+  EntryFields(h, io);
+  io(h.comment_length);
+  io(h.disk_start);
+  io(h.internal_attributes);
+  io(h.external_attributes);
+  io(h.local_header_offset);
+}
+
+template <typename Io>
+void Fields(LocalHeader& h, Io& io) {
+  EntryFields(h, io);
+}
+
+// A record from bytes that hold all of it and begin with its signature.
+template <typename Record>
+std::optional<Record> ParseRecord(ByteSpan bytes) {
+  if (bytes.size() < Record::kSize || Get32(bytes.data()) != Record::kSignature) {
+    return std::nullopt;
+  }
+  Record record;
+  FieldReader in(bytes.data() + 4);
+  Fields(record, in);
+  return record;
+}
+
+template <typename Record>
+void AppendRecord(Record record, Bytes* out) {
+  Put32(out, Record::kSignature);
+  FieldWriter writer(out);
+  Fields(record, writer);
 }
 
 }  // namespace
 
-std::optional<EndRecord> EndRecord::Parse(ByteSpan bytes) {
-  std::optional<FieldReader> in = Fields(bytes, kSize, kSignature);
-  if (!in) return std::nullopt;
-  EndRecord r;
-  r.this_disk = in->Take16();
-  r.directory_disk = in->Take16();
-  r.disk_entries = in->Take16();
-  r.total_entries = in->Take16();
-  r.directory_size = in->Take32();
-  r.directory_offset = in->Take32();
-  r.comment_length = in->Take16();
-  return r;
-}
-
-void EndRecord::Append(Bytes* out) const {
-  Put32(out, kSignature);
-  Put16(out, this_disk);
-  Put16(out, directory_disk);
-  Put16(out, disk_entries);
-  Put16(out, total_entries);
-  Put32(out, directory_size);
-  Put32(out, directory_offset);
-  Put16(out, comment_length);
-}
+std::optional<EndRecord> EndRecord::Parse(ByteSpan bytes) { return ParseRecord<EndRecord>(bytes); }
+void EndRecord::Append(Bytes* out) const { AppendRecord(*this, out); }
 
 std::optional<Zip64EndLocator> Zip64EndLocator::Parse(ByteSpan bytes) {
-  std::optional<FieldReader> in = Fields(bytes, kSize, kSignature);
-  if (!in) return std::nullopt;
-  Zip64EndLocator r;
-  r.zip64_end_disk = in->Take32();
-  r.zip64_end_offset = in->Take64();
-  r.total_disks = in->Take32();
-  return r;
+  return ParseRecord<Zip64EndLocator>(bytes);
 }
-
-void Zip64EndLocator::Append(Bytes* out) const {
-  Put32(out, kSignature);
-  Put32(out, zip64_end_disk);
-  Put64(out, zip64_end_offset);
-  Put32(out, total_disks);
-}
+void Zip64EndLocator::Append(Bytes* out) const { AppendRecord(*this, out); }
 
 std::optional<Zip64EndRecord> Zip64EndRecord::Parse(ByteSpan bytes) {
-  std::optional<FieldReader> in = Fields(bytes, kSize, kSignature);
-  if (!in) return std::nullopt;
-  Zip64EndRecord r;
-  r.record_size = in->Take64();
-  r.version_made_by = in->Take16();
-  r.version_needed = in->Take16();
-  r.this_disk = in->Take32();
-  r.directory_disk = in->Take32();
-  r.disk_entries = in->Take64();
-  r.total_entries = in->Take64();
-  r.directory_size = in->Take64();
-  r.directory_offset = in->Take64();
-  return r;
+  return ParseRecord<Zip64EndRecord>(bytes);
 }
-
-void Zip64EndRecord::Append(Bytes* out) const {
-  Put32(out, kSignature);
-  Put64(out, record_size);
-  Put16(out, version_made_by);
-  Put16(out, version_needed);
-  Put32(out, this_disk);
-  Put32(out, directory_disk);
-  Put64(out, disk_entries);
-  Put64(out, total_entries);
-  Put64(out, directory_size);
-  Put64(out, directory_offset);
-}
+void Zip64EndRecord::Append(Bytes* out) const { AppendRecord(*this, out); }
 
 std::optional<CentralHeader> CentralHeader::Parse(ByteSpan bytes) {
-  std::optional<FieldReader> in = Fields(bytes, kSize, kSignature);
-  if (!in) return std::nullopt;
-  CentralHeader h;
-  h.version_made_by = in->Take16();
-  h.version_needed = in->Take16();
-  h.flags = in->Take16();
-  h.method = in->Take16();
-  h.dos_time = in->Take16();
-  h.dos_date = in->Take16();
-  h.crc = in->Take32();
-  h.compressed_size = in->Take32();
-  h.uncompressed_size = in->Take32();
-  h.name_length = in->Take16();
-  h.extra_length = in->Take16();
-  h.comment_length = in->Take16();
-  h.disk_start = in->Take16();
-  h.internal_attributes = in->Take16();
-  h.external_attributes = in->Take32();
-  h.local_header_offset = in->Take32();
-  return h;
+  return ParseRecord<CentralHeader>(bytes);
 }
-
-void CentralHeader::Append(Bytes* out) const {
-  Put32(out, kSignature);
-  Put16(out, version_made_by);
-  Put16(out, version_needed);
-  Put16(out, flags);
-  Put16(out, method);
-  Put16(out, dos_time);
-  Put16(out, dos_date);
-  Put32(out, crc);
-  Put32(out, compressed_size);
-  Put32(out, uncompressed_size);
-  Put16(out, name_length);
-  Put16(out, extra_length);
-  Put16(out, comment_length);
-  Put16(out, disk_start);
-  Put16(out, internal_attributes);
-  Put32(out, external_attributes);
-  Put32(out, local_header_offset);
-}
+void CentralHeader::Append(Bytes* out) const { AppendRecord(*this, out); }
 
 std::optional<LocalHeader> LocalHeader::Parse(ByteSpan bytes) {
-  std::optional<FieldReader> in = Fields(bytes, kSize, kSignature);
-  if (!in) return std::nullopt;
-  LocalHeader h;
-  h.version_needed = in->Take16();
-  h.flags = in->Take16();
-  h.method = in->Take16();
-  h.dos_time = in->Take16();
-  h.dos_date = in->Take16();
-  h.crc = in->Take32();
-  h.compressed_size = in->Take32();
-  h.uncompressed_size = in->Take32();
-  h.name_length = in->Take16();
-  h.extra_length = in->Take16();
-  return h;
+  return ParseRecord<LocalHeader>(bytes);
 }
-
-void LocalHeader::Append(Bytes* out) const {
-  Put32(out, kSignature);
-  Put16(out, version_needed);
-  Put16(out, flags);
-  Put16(out, method);
-  Put16(out, dos_time);
-  Put16(out, dos_date);
-  Put32(out, crc);
-  Put32(out, compressed_size);
-  Put32(out, uncompressed_size);
-  Put16(out, name_length);
-  Put16(out, extra_length);
-}
+void LocalHeader::Append(Bytes* out) const { AppendRecord(*this, out); }
 
 std::optional<DataDescriptor> DataDescriptor::Parse(ByteSpan bytes, bool zip64) {
   if (bytes.size() >= 4 && Get32(bytes.data()) == kSignature) bytes = bytes.subspan(4);
   const size_t size_width = zip64 ? 8 : 4;
   if (bytes.size() < 4 + 2 * size_width) return std::nullopt;
-  FieldReader in(bytes.data());
   DataDescriptor d;
-  d.crc = in.Take32();
-  d.compressed_size = zip64 ? in.Take64() : in.Take32();
-  d.uncompressed_size = zip64 ? in.Take64() : in.Take32();
+  d.crc = Get32(bytes.data());
+  d.compressed_size = zip64 ? Get64(bytes.data() + 4) : Get32(bytes.data() + 4);
+  d.uncompressed_size =
+      zip64 ? Get64(bytes.data() + 4 + size_width) : Get32(bytes.data() + 4 + size_width);
   return d;
 }
 

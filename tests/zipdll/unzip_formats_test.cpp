@@ -31,6 +31,20 @@ TEST_F(UnzipTest, ReadsStoredDescriptorAndZip64Entries) {
   EXPECT_EQ(folder_.Read("out\\wide.txt"), Noise(70000));
 }
 
+// A comment may hold the bytes of an end record; one whose own comment would run past the file
+// cannot be the archive's, and the real one in front of it is taken.
+TEST_F(UnzipTest, PassesOverAnEndRecordInsideTheComment) {
+  TestArchive archive;
+  archive.Add("real.txt", "the real directory's entry");
+  zipformat::EndRecord decoy;
+  decoy.comment_length = 1000;
+  zipformat::Bytes bytes;
+  decoy.Append(&bytes);
+  archive.comment = "before " + std::string(bytes.begin(), bytes.end());
+  EXPECT_EQ(driver_.Run(Request(WriteArchive(archive))), 1) << driver_.Messages();
+  EXPECT_EQ(folder_.Read("out\\real.txt"), "the real directory's entry");
+}
+
 TEST_F(UnzipTest, DecodesUtf8AndCodePage437Names) {
   TestArchive archive;
   archive.Add("Andr\xC3\xA9.txt", "bit 11").flags = zipformat::kFlagUtf8;

@@ -47,6 +47,8 @@ TEST(ZipRecords, EveryFieldReadsBackWhereTheFormatPutsIt) {
   EXPECT_EQ(Get16(&bytes[10]), kMethodDeflated);
   EXPECT_EQ(Get32(&bytes[16]), 0xCAFEBABE);
   EXPECT_EQ(Get16(&bytes[28]), 7);
+  EXPECT_EQ(Get16(&bytes[32]), 11);
+  EXPECT_EQ(Get32(&bytes[38]), 0x20u);
   EXPECT_EQ(Get32(&bytes[42]), 0x0A0B0C0Du);
   const std::optional<CentralHeader> back = CentralHeader::Parse(bytes);
   ASSERT_TRUE(back);
