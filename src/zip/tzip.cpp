@@ -5,15 +5,14 @@
 #include "platform/platform.h"
 #include "zip/progress_form.h"
 #include "zip/zip_libraries.h"
-#include "zipdll/zip_format.h"
+#include "zipformat/byte_order.h"
+#include "zipformat/zip_records.h"
 
 namespace zip {
-
-using zipdll::Get16;
-using zipdll::Get32;
-using zipdll::Store16;
-using zipdll::Store32;
 namespace {
+
+using zipformat::CentralHeader;
+using zipformat::EndRecord;
 
 // What the system's temporary path may be at most before it counts as none.
 constexpr size_t kMaxPath = 260;
@@ -26,34 +25,60 @@ std::string DefaultTempDir() {
   return slash == std::string::npos ? std::string() : program.substr(0, slash + 1);
 }
 
+// The fields of a record kept as stored; all zero while it holds no record.
+EndRecord FieldsOf(const std::array<uint8_t, TEOCHInfo::kSize>& record) {
+  return EndRecord::Parse(record).value_or(EndRecord());
+}
+
+CentralHeader FieldsOf(const std::array<uint8_t, TFileInfo::kHeaderSize>& header) {
+  return CentralHeader::Parse(header).value_or(CentralHeader());
+}
+
 }  // namespace
 
-uint32_t TEOCHInfo::Signature() const { return Get32(&record[0]); }
-uint16_t TEOCHInfo::ThisDisk() const { return Get16(&record[4]); }
-uint16_t TEOCHInfo::CentralDirDisk() const { return Get16(&record[6]); }
-uint16_t TEOCHInfo::EntriesOnDisk() const { return Get16(&record[8]); }
-uint16_t TEOCHInfo::TotalEntries() const { return Get16(&record[10]); }
-uint32_t TEOCHInfo::CentralDirSize() const { return Get32(&record[12]); }
-uint32_t TEOCHInfo::CentralDirOffset() const { return Get32(&record[16]); }
-uint16_t TEOCHInfo::CommentLength() const { return Get16(&record[20]); }
-void TEOCHInfo::SetCommentLength(uint16_t length) { Store16(&record[20], length); }
+static_assert(TEOCHInfo::kSignature == EndRecord::kSignature &&
+              TEOCHInfo::kSize == EndRecord::kSize);
+static_assert(TFileInfo::kSignature == CentralHeader::kSignature &&
+              TFileInfo::kHeaderSize == CentralHeader::kSize);
+
+uint32_t TEOCHInfo::Signature() const { return zipformat::Get32(record.data()); }
+uint16_t TEOCHInfo::ThisDisk() const { return FieldsOf(record).this_disk; }
+uint16_t TEOCHInfo::CentralDirDisk() const { return FieldsOf(record).directory_disk; }
+uint16_t TEOCHInfo::EntriesOnDisk() const { return FieldsOf(record).disk_entries; }
+uint16_t TEOCHInfo::TotalEntries() const { return FieldsOf(record).total_entries; }
+uint32_t TEOCHInfo::CentralDirSize() const { return FieldsOf(record).directory_size; }
+uint32_t TEOCHInfo::CentralDirOffset() const { return FieldsOf(record).directory_offset; }
+uint16_t TEOCHInfo::CommentLength() const { return FieldsOf(record).comment_length; }
+
+void TEOCHInfo::SetCommentLength(uint16_t length) {
+  EndRecord fields = FieldsOf(record);
+  fields.comment_length = length;
+  zipformat::Bytes bytes;
+  fields.Append(&bytes);
+  std::copy(bytes.begin(), bytes.end(), record.begin());
+}
 
 void TEOCHInfo::Reset() {
-  record.fill(0);
-  Store32(&record[0], kSignature);
+  zipformat::Bytes bytes;
+  EndRecord().Append(&bytes);
+  std::copy(bytes.begin(), bytes.end(), record.begin());
 }
 
-uint16_t TFileInfo::Flags() const { return Get16(&header[8]); }
-uint16_t TFileInfo::Method() const { return Get16(&header[10]); }
-int32_t TFileInfo::DosDateTime() const {
-  return static_cast<int32_t>(Get16(&header[12]) |
-                              (static_cast<uint32_t>(Get16(&header[14])) << 16));
+uint8_t TFileInfo::VersionMadeBy() const {
+  return static_cast<uint8_t>(FieldsOf(header).version_made_by & 0xFF);
 }
-uint32_t TFileInfo::Crc() const { return Get32(&header[16]); }
-uint32_t TFileInfo::CompressedSize() const { return Get32(&header[20]); }
-uint32_t TFileInfo::UncompressedSize() const { return Get32(&header[24]); }
-uint32_t TFileInfo::ExternalAttributes() const { return Get32(&header[38]); }
-uint32_t TFileInfo::LocalHeaderOffset() const { return Get32(&header[42]); }
+uint8_t TFileInfo::HostSystem() const { return FieldsOf(header).HostSystem(); }
+uint16_t TFileInfo::Flags() const { return FieldsOf(header).flags; }
+uint16_t TFileInfo::Method() const { return FieldsOf(header).method; }
+int32_t TFileInfo::DosDateTime() const {
+  const CentralHeader fields = FieldsOf(header);
+  return static_cast<int32_t>(fields.dos_time | (static_cast<uint32_t>(fields.dos_date) << 16));
+}
+uint32_t TFileInfo::Crc() const { return FieldsOf(header).crc; }
+uint32_t TFileInfo::CompressedSize() const { return FieldsOf(header).compressed_size; }
+uint32_t TFileInfo::UncompressedSize() const { return FieldsOf(header).uncompressed_size; }
+uint32_t TFileInfo::ExternalAttributes() const { return FieldsOf(header).external_attributes; }
+uint32_t TFileInfo::LocalHeaderOffset() const { return FieldsOf(header).local_header_offset; }
 
 TZip::TZip() : TempDir(DefaultTempDir()) { end_record_.Reset(); }
 

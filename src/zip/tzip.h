@@ -68,8 +68,8 @@ struct TFileInfo {
   std::string ExtraField;
   std::string FileComment;
 
-  uint8_t VersionMadeBy() const { return header[4]; }
-  uint8_t HostSystem() const { return header[5]; }
+  uint8_t VersionMadeBy() const;  // the zip version, without the host system
+  uint8_t HostSystem() const;
   uint16_t Flags() const;
   uint16_t Method() const;
   int32_t DosDateTime() const;  // date in the high word, time in the low one

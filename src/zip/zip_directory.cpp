@@ -6,18 +6,15 @@
 #include "platform/platform.h"
 #include "ui/toolkit.h"
 #include "zip/tzip.h"
-#include "zipdll/zip_format.h"
+#include "zipformat/end_records.h"
+#include "zipformat/zip_records.h"
 
 namespace zip {
-
-using zipdll::Get16;
-using zipdll::Get32;
-using zipdll::Get64;
-using zipdll::kZip64EndRecordSignature;
-using zipdll::kZip64EndRecordSize;
-using zipdll::kZip64LocatorSignature;
-using zipdll::kZip64LocatorSize;
 namespace {
+
+using zipformat::CentralHeader;
+using zipformat::Zip64EndLocator;
+using zipformat::Zip64EndRecord;
 
 // The end record lies within the last 64 KiB: 22 bytes and a comment of up to 65535 - 22 bytes.
 constexpr uint64_t kEndRecordSearch = 65535;
@@ -40,25 +37,31 @@ bool ReadText(platform::File& file, size_t length, std::string* text) {
   return length == 0 || file.ReadExact(text->data(), length);
 }
 
+zipformat::ReadAt ReaderOf(platform::File& file) {
+  return [&file](uint64_t position, uint8_t* out, size_t size) {
+    return file.Seek(position) && file.ReadExact(out, size);
+  };
+}
+
 }  // namespace
 
+// The listing takes the signature nearest the end, whatever its comment length says: an archive
+// whose comment was cut short still lists.
 int64_t TZip::LocateEndRecord(platform::File& file) {
   uint64_t size = 0;
-  if (!file.Size(&size) || size < TEOCHInfo::kSize) return -1;
-  uint8_t tail[TEOCHInfo::kSize];
-  if (file.Seek(size - TEOCHInfo::kSize) && file.ReadExact(tail, sizeof tail) &&
-      Get32(tail) == TEOCHInfo::kSignature) {
-    return static_cast<int64_t>(size - TEOCHInfo::kSize);
+  if (!file.Size(&size) || size < zipformat::EndRecord::kSize) return -1;
+  // Most archives have no comment: their record is the last 22 bytes.
+  uint8_t last[zipformat::EndRecord::kSize];
+  if (file.Seek(size - zipformat::EndRecord::kSize) && file.ReadExact(last, sizeof last) &&
+      zipformat::EndRecord::Parse(last)) {
+    return static_cast<int64_t>(size - zipformat::EndRecord::kSize);
   }
   const uint64_t length = std::min(size, kEndRecordSearch);
   std::vector<uint8_t> buffer(static_cast<size_t>(length));
   if (!file.Seek(size - length) || !file.ReadExact(buffer.data(), buffer.size())) return -1;
-  for (size_t at = buffer.size() - TEOCHInfo::kSize + 1; at-- > 0;) {
-    if (Get32(&buffer[at]) == TEOCHInfo::kSignature) {
-      return static_cast<int64_t>(size - length + at);
-    }
-  }
-  return -1;
+  const std::optional<size_t> at =
+      zipformat::FindEndRecord(buffer, [](size_t, const zipformat::EndRecord&) { return true; });
+  return at ? static_cast<int64_t>(size - length + *at) : -1;
 }
 
 void TZip::ReadDirectory() {
@@ -122,30 +125,24 @@ void TZip::ReadDirectory() {
 // records there although the 32-bit fields hold the values: the directory then ends where the
 // larger record begins, so it is read whenever it is there.
 bool TZip::ReadZip64EndRecord(platform::File& file) {
-  const int64_t locator_at = end_record_.position - static_cast<int64_t>(kZip64LocatorSize);
-  uint8_t locator[kZip64LocatorSize];
-  if (locator_at < 0 || !file.Seek(static_cast<uint64_t>(locator_at)) ||
-      !file.ReadExact(locator, sizeof locator) || Get32(locator) != kZip64LocatorSignature) {
-    return false;
-  }
+  if (end_record_.position < 0) return false;
+  const uint64_t end_position = static_cast<uint64_t>(end_record_.position);
+  const zipformat::ReadAt read = ReaderOf(file);
+  const std::optional<Zip64EndLocator> locator = zipformat::ReadZip64Locator(read, end_position);
+  if (!locator) return false;
   // The record normally ends where the locator begins; the stored offset is tried first, as it
   // is right when nothing was put in front of the archive and the record has extra data.
-  uint8_t record[kZip64EndRecordSize];
-  auto read_record = [&](uint64_t at) {
-    return file.Seek(at) && file.ReadExact(record, sizeof record) &&
-           Get32(record) == kZip64EndRecordSignature &&
-           at + 12 + Get64(record + 4) == static_cast<uint64_t>(locator_at);
-  };
-  uint64_t record_at = Get64(locator + 8);
-  if (!read_record(record_at)) {
-    if (locator_at < static_cast<int64_t>(kZip64EndRecordSize)) return false;
-    record_at = static_cast<uint64_t>(locator_at) - kZip64EndRecordSize;
-    if (!read_record(record_at)) return false;
-  }
-  total_entries_ = Get64(record + 32);
-  directory_size_ = Get64(record + 40);
-  directory_offset_ = Get64(record + 48);
-  directory_end_ = static_cast<int64_t>(record_at);
+  const uint64_t locator_position = end_position - Zip64EndLocator::kSize;
+  const std::optional<zipformat::Zip64End> found = zipformat::FindZip64End(
+      read, locator_position, *locator, zipformat::Zip64Places::kStoredFirst,
+      [locator_position](uint64_t position, const Zip64EndRecord& record) {
+        return zipformat::EndsAtLocator(position, record, locator_position);
+      });
+  if (!found) return false;
+  total_entries_ = found->record.total_entries;
+  directory_size_ = found->record.directory_size;
+  directory_offset_ = found->record.directory_offset;
+  directory_end_ = static_cast<int64_t>(found->position);
   return true;
 }
 
@@ -171,26 +168,27 @@ bool TZip::ReadCentralHeaders(std::unique_ptr<platform::File>& file) {
       file = OpenForReading(zip_file_name_);
       if (!file) return false;
     }
-    if (Get32(info.header.data()) != TFileInfo::kSignature) return false;
+    const std::optional<CentralHeader> fields = CentralHeader::Parse(info.header);
+    if (!fields) return false;
     if (index == 0) {
       const uint8_t host = info.HostSystem();
       OemNames = host == kHostMsDos || host == kHostOs2Hpfs ||
                  (host == kHostNtfs && info.VersionMadeBy() == 50);
     }
     std::string name;
-    if (!ReadText(*file, Get16(&info.header[28]), &name)) return false;
+    if (!ReadText(*file, fields->name_length, &name)) return false;
     if (OemNames) name = platform::OemToAnsi(name);
     for (char& c : name) {
       if (c == '/') c = '\\';
     }
     info.FileName = std::move(name);
-    if (!ReadText(*file, Get16(&info.header[30]), &info.ExtraField)) return false;
-    if (!ReadText(*file, Get16(&info.header[32]), &info.FileComment)) return false;
+    if (!ReadText(*file, fields->extra_length, &info.ExtraField)) return false;
+    if (!ReadText(*file, fields->comment_length, &info.FileComment)) return false;
     if (OemNames) info.FileComment = platform::OemToAnsi(info.FileComment);
     // On a single disk every header lies within the directory: one that runs on into the end
     // record or past it would read differently once the comment there is rewritten.
     if (!multiple && file->Position() > static_cast<uint64_t>(directory_end_)) return false;
-    info.Encrypted = (info.Flags() & 0x0001) != 0;
+    info.Encrypted = (fields->flags & zipformat::kFlagEncrypted) != 0;
     Contents.push_back(std::move(info));
   }
   return true;

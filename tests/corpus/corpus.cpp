@@ -8,7 +8,7 @@
 #include "platform/platform.h"
 #include "ui/headless/headless_toolkit.h"
 #include "zip/tzip.h"
-#include "zipdll/zip_reader.h"
+#include "zipdll/common/zip_reader.h"
 
 namespace corpus {
 namespace {

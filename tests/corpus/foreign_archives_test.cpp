@@ -7,8 +7,9 @@
 
 #include "corpus/corpus.h"
 #include "platform/platform.h"
-#include "zipdll/zip_format.h"
-#include "zipdll/zip_reader.h"
+#include "zipdll/common/zip_crypto.h"
+#include "zipdll/common/zip_reader.h"
+#include "zipformat/zip_records.h"
 
 namespace corpus {
 namespace {

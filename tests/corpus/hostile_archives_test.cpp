@@ -11,7 +11,8 @@
 #include "corpus/corpus.h"
 #include "platform/platform.h"
 #include "zipdll/unzip_test_archive.h"
-#include "zipdll/zip_format.h"
+#include "zipformat/byte_order.h"
+#include "zipformat/zip_records.h"
 
 namespace corpus {
 namespace {
@@ -89,13 +90,13 @@ std::string OverlappingEntries() {
 // An end record that claims far more entries, and a bigger directory, than the file holds.
 std::string GreedyEndRecord() {
   std::string record;
-  zipdll::Put32(&record, zipdll::kEndRecordSignature);
-  zipdll::Put32(&record, 0);
-  zipdll::Put16(&record, 0xFFFE);
-  zipdll::Put16(&record, 0xFFFE);
-  zipdll::Put32(&record, 0x7FFFFFFF);
-  zipdll::Put32(&record, 0);
-  zipdll::Put16(&record, 0);
+  zipformat::Put32(&record, zipformat::EndRecord::kSignature);
+  zipformat::Put32(&record, 0);
+  zipformat::Put16(&record, 0xFFFE);
+  zipformat::Put16(&record, 0xFFFE);
+  zipformat::Put32(&record, 0x7FFFFFFF);
+  zipformat::Put32(&record, 0);
+  zipformat::Put16(&record, 0);
   return record;
 }
 std::string GreedyEndRecordBehindNoise() { return Noise(1000) + GreedyEndRecord(); }

@@ -5,8 +5,9 @@
 #include <memory>
 
 #include "platform/platform.h"
-#include "zipdll/zip_format.h"
-#include "zipdll/zip_reader.h"
+#include "zipdll/common/zip_crypto.h"
+#include "zipdll/common/zip_reader.h"
+#include "zipformat/zip_records.h"
 
 namespace zip_test {
 namespace {
@@ -92,7 +93,7 @@ std::string RefusedPassword(const std::string& archive, const std::string& entry
   for (const zipdll::EntryInfo& entry : directory.entries) {
     if (entry.name != entry_name) continue;
     uint64_t offset = 0;
-    uint8_t sealed[zipdll::kEncryptionHeaderSize];
+    uint8_t sealed[zipformat::kEncryptionHeaderSize];
     if (!entry.IsEncrypted() ||
         !zipdll::EntryDataOffset(*file, directory, entry, &offset, &error) || !file->Seek(offset) ||
         !file->ReadExact(sealed, sizeof sealed)) {
@@ -100,7 +101,7 @@ std::string RefusedPassword(const std::string& archive, const std::string& entry
       return base;
     }
     // The check byte is the CRC's high byte, or the time's when a data descriptor follows.
-    const bool by_time = entry.flags & zipdll::kFlagDataDescriptor;
+    const bool by_time = entry.flags & zipformat::kFlagDataDescriptor;
     for (int n = 0;; ++n) {
       const std::string candidate = n == 0 ? base : base + std::to_string(n);
       uint8_t header[sizeof sealed];

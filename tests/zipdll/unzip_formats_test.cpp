@@ -1,8 +1,10 @@
 // The layouts other zip tools write, passwords, and the block checks of the entry point.
 #include <gmock/gmock.h>
 
+#include "zipdll/common/zip_crypto.h"
 #include "zipdll/unzip_test_fixture.h"
-#include "zipdll/zip_format.h"
+#include "zipformat/byte_order.h"
+#include "zipformat/zip_records.h"
 
 namespace unzip_test {
 namespace {
@@ -29,17 +31,31 @@ TEST_F(UnzipTest, ReadsStoredDescriptorAndZip64Entries) {
   EXPECT_EQ(folder_.Read("out\\wide.txt"), Noise(70000));
 }
 
+// A comment may hold the bytes of an end record; one whose own comment would run past the file
+// cannot be the archive's, and the real one in front of it is taken.
+TEST_F(UnzipTest, PassesOverAnEndRecordInsideTheComment) {
+  TestArchive archive;
+  archive.Add("real.txt", "the real directory's entry");
+  zipformat::EndRecord decoy;
+  decoy.comment_length = 1000;
+  zipformat::Bytes bytes;
+  decoy.Append(&bytes);
+  archive.comment = "before " + std::string(bytes.begin(), bytes.end());
+  EXPECT_EQ(driver_.Run(Request(WriteArchive(archive))), 1) << driver_.Messages();
+  EXPECT_EQ(folder_.Read("out\\real.txt"), "the real directory's entry");
+}
+
 TEST_F(UnzipTest, DecodesUtf8AndCodePage437Names) {
   TestArchive archive;
-  archive.Add("Andr\xC3\xA9.txt", "bit 11").flags = zipdll::kFlagUtf8;
+  archive.Add("Andr\xC3\xA9.txt", "bit 11").flags = zipformat::kFlagUtf8;
   // Info-ZIP style: a code page 437 name with the UTF-8 one in a 0x7075 extra field.
   TestEntry& extra = archive.Add("Z\x81rich.txt", "unicode extra");
   const std::string unicode = "Z\xC3\xBCrich-utf8.txt";
   std::string field;
-  zipdll::Put16(&field, zipdll::kExtraUnicodePath);
-  zipdll::Put16(&field, static_cast<uint16_t>(5 + unicode.size()));
+  zipformat::Put16(&field, zipformat::UnicodePathExtra::kId);
+  zipformat::Put16(&field, static_cast<uint16_t>(5 + unicode.size()));
   field += '\x01';
-  zipdll::Put32(&field, zipdll::Crc32(0, extra.name.data(), extra.name.size()));
+  zipformat::Put32(&field, zipdll::Crc32(0, extra.name.data(), extra.name.size()));
   field += unicode;
   extra.extra = field;
   archive.Add("Caf\x82.txt", "MS-DOS");  // 0x82 is e-acute in code page 437
@@ -110,16 +126,16 @@ TEST_F(UnzipTest, SkipsAnEncryptedEntryWithoutAPasswordThatFits) {
 // none is asked for, nor whether to overwrite, in a test run or an extraction.
 TEST_F(UnzipTest, SkipsAesEntriesAsUnreadableWithoutAsking) {
   std::string field;
-  zipdll::Put16(&field, zipdll::kExtraAes);
-  zipdll::Put16(&field, 7);
-  zipdll::Put16(&field, 2);  // AE-2
+  zipformat::Put16(&field, zipformat::kExtraAes);
+  zipformat::Put16(&field, 7);
+  zipformat::Put16(&field, 2);  // AE-2
   field += "AE";
   field += '\x03';  // 256-bit key
-  zipdll::Put16(&field, zipdll::kMethodDeflated);
+  zipformat::Put16(&field, zipformat::kMethodDeflated);
   TestArchive archive;
   TestEntry& aes = archive.Add("aes.txt", Noise(16 + 2 + 40 + 10));
-  aes.method = zipdll::kMethodAes;
-  aes.flags = zipdll::kFlagEncrypted;
+  aes.method = zipformat::kMethodAes;
+  aes.flags = zipformat::kFlagEncrypted;
   aes.crc = 0;  // AE-2 leaves it out
   aes.extra = field;
   archive.Add("open.txt", "open");

@@ -2,9 +2,11 @@
 #include <gmock/gmock.h>
 
 #include "support/temp_folder.h"
+#include "zipdll/common/zip_crypto.h"
+#include "zipdll/common/zip_reader.h"
 #include "zipdll/unzip_test_archive.h"
-#include "zipdll/zip_format.h"
-#include "zipdll/zip_reader.h"
+#include "zipformat/byte_order.h"
+#include "zipformat/zip_records.h"
 
 namespace unzip_test {
 namespace {
@@ -26,14 +28,14 @@ class ZipReaderTest : public testing::Test {
 
 TEST(ZipFormatTest, LittleEndianFieldsAndCrc) {
   std::string out;
-  zipdll::Put16(&out, 0x1234);
-  zipdll::Put32(&out, 0x89ABCDEF);
-  zipdll::Put64(&out, 0x0102030405060708ull);
+  zipformat::Put16(&out, 0x1234);
+  zipformat::Put32(&out, 0x89ABCDEF);
+  zipformat::Put64(&out, 0x0102030405060708ull);
   EXPECT_EQ(out, std::string("\x34\x12\xEF\xCD\xAB\x89\x08\x07\x06\x05\x04\x03\x02\x01", 14));
   const auto* bytes = reinterpret_cast<const uint8_t*>(out.data());
-  EXPECT_EQ(zipdll::Get16(bytes), 0x1234);
-  EXPECT_EQ(zipdll::Get32(bytes + 2), 0x89ABCDEFu);
-  EXPECT_EQ(zipdll::Get64(bytes + 6), 0x0102030405060708ull);
+  EXPECT_EQ(zipformat::Get16(bytes), 0x1234);
+  EXPECT_EQ(zipformat::Get32(bytes + 2), 0x89ABCDEFu);
+  EXPECT_EQ(zipformat::Get64(bytes + 6), 0x0102030405060708ull);
   EXPECT_EQ(zipdll::Crc32(0, "123456789", 9), 0xCBF43926u);
   EXPECT_EQ(zipdll::Crc32(zipdll::Crc32(0, "1234", 4), "56789", 5), 0xCBF43926u);
 }
@@ -92,14 +94,14 @@ TEST_F(ZipReaderTest, TakesSizesAndOffsetsFromZip64Records) {
 
 TEST_F(ZipReaderTest, NamesAreUtf8ByFlagByExtraOrFromCodePage437) {
   TestArchive archive;
-  archive.Add("\xC3\xA9t\xC3\xA9", "").flags = zipdll::kFlagUtf8;
+  archive.Add("\xC3\xA9t\xC3\xA9", "").flags = zipformat::kFlagUtf8;
   archive.Add("\x82t\x82", "");  // MS-DOS host, code page 437
   TestEntry& stale = archive.Add("\x81.txt", "");
   // A Unicode extra field for a different stored name is ignored.
-  zipdll::Put16(&stale.extra, zipdll::kExtraUnicodePath);
-  zipdll::Put16(&stale.extra, 5 + 5);
+  zipformat::Put16(&stale.extra, zipformat::UnicodePathExtra::kId);
+  zipformat::Put16(&stale.extra, 5 + 5);
   stale.extra += '\x01';
-  zipdll::Put32(&stale.extra, 0xDEADBEEF);
+  zipformat::Put32(&stale.extra, 0xDEADBEEF);
   stale.extra += "wrong";
   zipdll::Directory directory;
   ASSERT_TRUE(Read(archive.Bytes(), &directory)) << error_;

@@ -20,7 +20,8 @@
 #include <utility>
 
 #include "zipdll/unzip_test_fixture.h"
-#include "zipdll/zip_format.h"
+#include "zipformat/byte_order.h"
+#include "zipformat/zip_records.h"
 #if !defined(_WIN32)
 #include "platform/posix/drive_map.h"
 #endif
@@ -75,8 +76,8 @@ TEST_P(UnzipUnsafeNameTest, SkipsEveryNameThatWouldLeaveTheTarget) {
   const std::string target = outer.MakeFolder("a\\b\\target");
   TestArchive archive;
   // The names are UTF-8, and the archive says so.
-  for (const char* name : kUnsafeNames) archive.Add(name, "bad").flags = zipdll::kFlagUtf8;
-  for (const char* name : kSafeNames) archive.Add(name, "good").flags = zipdll::kFlagUtf8;
+  for (const char* name : kUnsafeNames) archive.Add(name, "bad").flags = zipformat::kFlagUtf8;
+  for (const char* name : kSafeNames) archive.Add(name, "good").flags = zipformat::kFlagUtf8;
   UnzipRequest request = Request(WriteArchive(archive));
   request.target = target;
   request.recreate_folders = GetParam();
@@ -107,9 +108,9 @@ TEST_F(UnzipTest, EntryLargerThanTheDriveIsSkippedBeforeItIsWritten) {
   TestArchive archive;
   TestEntry& huge = archive.Add("huge.bin", std::string(100000, 'h'));
   huge.uncompressed_size = 0xFFFFFFFF;  // the true size is in the zip64 field
-  zipdll::Put16(&huge.extra, 1);
-  zipdll::Put16(&huge.extra, 8);
-  zipdll::Put64(&huge.extra, uint64_t{1} << 50);
+  zipformat::Put16(&huge.extra, 1);
+  zipformat::Put16(&huge.extra, 8);
+  zipformat::Put64(&huge.extra, uint64_t{1} << 50);
   archive.Add("after.txt", "after");
   folder_.Write("out\\huge.bin", "precious");
   EXPECT_EQ(driver_.Run(Request(WriteArchive(archive))), 1);

@@ -4,13 +4,15 @@
 
 #include <stdexcept>
 
-#include "zipdll/zip_format.h"
+#include "zipdll/common/zip_crypto.h"
+#include "zipformat/byte_order.h"
+#include "zipformat/zip_records.h"
 
 namespace unzip_test {
 
-using zipdll::Put16;
-using zipdll::Put32;
-using zipdll::Put64;
+using zipformat::Put16;
+using zipformat::Put32;
+using zipformat::Put64;
 
 TestEntry& TestArchive::Add(const std::string& name, const std::string& data) {
   entries.emplace_back();
@@ -44,12 +46,12 @@ std::string TestArchive::Bytes() const {
     const uint32_t crc = entry.crc.value_or(true_crc);
     std::string stored = entry.method == 8 ? Deflate(entry.data) : entry.data;
     uint16_t flags = entry.flags;
-    if (entry.descriptor != TestEntry::Descriptor::kNone) flags |= zipdll::kFlagDataDescriptor;
+    if (entry.descriptor != TestEntry::Descriptor::kNone) flags |= zipformat::kFlagDataDescriptor;
     if (!entry.password.empty()) {
-      flags |= zipdll::kFlagEncrypted;
+      flags |= zipformat::kFlagEncrypted;
       std::string header = "\x11\x22\x33\x44\x55\x66\x77\x88\x99\xAA\xBB";
-      header += static_cast<char>((flags & zipdll::kFlagDataDescriptor) ? entry.dos_time >> 8
-                                                                        : true_crc >> 24);
+      header += static_cast<char>((flags & zipformat::kFlagDataDescriptor) ? entry.dos_time >> 8
+                                                                           : true_crc >> 24);
       zipdll::TraditionalCipher cipher(entry.password);
       stored = header + stored;
       cipher.Encrypt(reinterpret_cast<uint8_t*>(stored.data()), stored.size());
@@ -61,74 +63,75 @@ std::string TestArchive::Bytes() const {
         entry.uncompressed_size.value_or(static_cast<uint32_t>(entry.data.size()));
     std::string extra = entry.extra;
     if (entry.zip64) {
-      Put16(&extra, 1);
-      Put16(&extra, 24);
-      Put64(&extra, uncompressed);
-      Put64(&extra, compressed);
-      Put64(&extra, entry.offset.value_or(static_cast<uint32_t>(offset)));
+      zipformat::Put16(&extra, 1);
+      zipformat::Put16(&extra, 24);
+      zipformat::Put64(&extra, uncompressed);
+      zipformat::Put64(&extra, compressed);
+      zipformat::Put64(&extra, entry.offset.value_or(static_cast<uint32_t>(offset)));
     }
     auto common = [&](std::string* out, bool local) {
-      Put16(out, entry.zip64 ? 45 : 20);
-      Put16(out, flags);
-      Put16(out, entry.method);
-      Put16(out, entry.dos_time);
-      Put16(out, entry.dos_date);
+      zipformat::Put16(out, entry.zip64 ? 45 : 20);
+      zipformat::Put16(out, flags);
+      zipformat::Put16(out, entry.method);
+      zipformat::Put16(out, entry.dos_time);
+      zipformat::Put16(out, entry.dos_date);
       const bool deferred = local && entry.descriptor != TestEntry::Descriptor::kNone;
-      Put32(out, deferred ? 0 : crc);
-      Put32(out, deferred ? 0 : entry.zip64 ? 0xFFFFFFFF : compressed);
-      Put32(out, deferred ? 0 : entry.zip64 ? 0xFFFFFFFF : uncompressed);
-      Put16(out, static_cast<uint16_t>(entry.name.size()));
-      Put16(out, static_cast<uint16_t>(extra.size()));
+      zipformat::Put32(out, deferred ? 0 : crc);
+      zipformat::Put32(out, deferred ? 0 : entry.zip64 ? 0xFFFFFFFF : compressed);
+      zipformat::Put32(out, deferred ? 0 : entry.zip64 ? 0xFFFFFFFF : uncompressed);
+      zipformat::Put16(out, static_cast<uint16_t>(entry.name.size()));
+      zipformat::Put16(out, static_cast<uint16_t>(extra.size()));
     };
-    Put32(&archive, zipdll::kLocalHeaderSignature);
+    zipformat::Put32(&archive, zipformat::LocalHeader::kSignature);
     common(&archive, true);
     archive += entry.name + extra + stored;
     if (entry.descriptor == TestEntry::Descriptor::kWithSignature) {
-      Put32(&archive, zipdll::kDataDescriptorSignature);
+      zipformat::Put32(&archive, zipformat::DataDescriptor::kSignature);
     }
     if (entry.descriptor != TestEntry::Descriptor::kNone) {
-      Put32(&archive, crc);
-      Put32(&archive, compressed);
-      Put32(&archive, uncompressed);
+      zipformat::Put32(&archive, crc);
+      zipformat::Put32(&archive, compressed);
+      zipformat::Put32(&archive, uncompressed);
     }
-    Put32(&directory, zipdll::kCentralHeaderSignature);
-    Put16(&directory, entry.made_by);
+    zipformat::Put32(&directory, zipformat::CentralHeader::kSignature);
+    zipformat::Put16(&directory, entry.made_by);
     common(&directory, false);
-    Put16(&directory, 0);  // comment length
-    Put16(&directory, 0);  // disk
-    Put16(&directory, 0);  // internal attributes
-    Put32(&directory, entry.external_attributes);
-    Put32(&directory,
-          entry.zip64 ? 0xFFFFFFFF : entry.offset.value_or(static_cast<uint32_t>(offset)));
+    zipformat::Put16(&directory, 0);  // comment length
+    zipformat::Put16(&directory, 0);  // disk
+    zipformat::Put16(&directory, 0);  // internal attributes
+    zipformat::Put32(&directory, entry.external_attributes);
+    zipformat::Put32(&directory, entry.zip64
+                                     ? 0xFFFFFFFF
+                                     : entry.offset.value_or(static_cast<uint32_t>(offset)));
     directory += entry.name + extra;
   }
   const uint64_t directory_offset = archive.size() - prefix.size();
   archive += directory;
   if (zip64_end) {
     const uint64_t record_offset = archive.size() - prefix.size();
-    Put32(&archive, zipdll::kZip64EndRecordSignature);
-    Put64(&archive, 44);
-    Put16(&archive, 45);
-    Put16(&archive, 45);
-    Put32(&archive, 0);
-    Put32(&archive, 0);
-    Put64(&archive, entries.size());
-    Put64(&archive, entries.size());
-    Put64(&archive, directory.size());
-    Put64(&archive, directory_offset);
-    Put32(&archive, zipdll::kZip64LocatorSignature);
-    Put32(&archive, 0);
-    Put64(&archive, record_offset);
-    Put32(&archive, 1);
+    zipformat::Put32(&archive, zipformat::Zip64EndRecord::kSignature);
+    zipformat::Put64(&archive, 44);
+    zipformat::Put16(&archive, 45);
+    zipformat::Put16(&archive, 45);
+    zipformat::Put32(&archive, 0);
+    zipformat::Put32(&archive, 0);
+    zipformat::Put64(&archive, entries.size());
+    zipformat::Put64(&archive, entries.size());
+    zipformat::Put64(&archive, directory.size());
+    zipformat::Put64(&archive, directory_offset);
+    zipformat::Put32(&archive, zipformat::Zip64EndLocator::kSignature);
+    zipformat::Put32(&archive, 0);
+    zipformat::Put64(&archive, record_offset);
+    zipformat::Put32(&archive, 1);
   }
-  Put32(&archive, zipdll::kEndRecordSignature);
-  Put16(&archive, 0);
-  Put16(&archive, 0);
-  Put16(&archive, zip64_end ? 0xFFFF : static_cast<uint16_t>(entries.size()));
-  Put16(&archive, zip64_end ? 0xFFFF : static_cast<uint16_t>(entries.size()));
-  Put32(&archive, zip64_end ? 0xFFFFFFFF : static_cast<uint32_t>(directory.size()));
-  Put32(&archive, zip64_end ? 0xFFFFFFFF : static_cast<uint32_t>(directory_offset));
-  Put16(&archive, static_cast<uint16_t>(comment.size()));
+  zipformat::Put32(&archive, zipformat::EndRecord::kSignature);
+  zipformat::Put16(&archive, 0);
+  zipformat::Put16(&archive, 0);
+  zipformat::Put16(&archive, zip64_end ? 0xFFFF : static_cast<uint16_t>(entries.size()));
+  zipformat::Put16(&archive, zip64_end ? 0xFFFF : static_cast<uint16_t>(entries.size()));
+  zipformat::Put32(&archive, zip64_end ? 0xFFFFFFFF : static_cast<uint32_t>(directory.size()));
+  zipformat::Put32(&archive, zip64_end ? 0xFFFFFFFF : static_cast<uint32_t>(directory_offset));
+  zipformat::Put16(&archive, static_cast<uint16_t>(comment.size()));
   archive += comment + suffix;
   return archive;
 }

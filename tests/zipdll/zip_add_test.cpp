@@ -9,7 +9,7 @@
 #include "platform/platform.h"
 #include "support/temp_folder.h"
 #include "zipdll/zip_driver.h"
-#include "zipdll/zip_format.h"
+#include "zipformat/zip_records.h"
 
 #if !defined(_WIN32)
 #include "support/host_entries.h"
@@ -143,9 +143,9 @@ TEST(ZipDllAdd, CallbacksComeInOrderAndAddUp) {
   ASSERT_EQ(contents.Names(), (std::vector<std::string>{"big.txt", "empty.dat", "small.txt"}));
   for (const Member& member : contents.members) EXPECT_TRUE(member.data_ok) << member.name;
   EXPECT_EQ(contents.Find("big.txt")->data, big);
-  EXPECT_EQ(contents.Find("big.txt")->method, zipdll::kMethodDeflated);
+  EXPECT_EQ(contents.Find("big.txt")->method, zipformat::kMethodDeflated);
   EXPECT_LT(contents.Find("big.txt")->compressed_size, big.size() / 4);
-  EXPECT_EQ(contents.Find("empty.dat")->method, zipdll::kMethodStored);
+  EXPECT_EQ(contents.Find("empty.dat")->method, zipformat::kMethodStored);
 }
 
 TEST(ZipDllAdd, StoresWhatDeflateCannotShrinkAndKeepsNamesTimesAttributes) {
@@ -166,11 +166,11 @@ TEST(ZipDllAdd, StoresWhatDeflateCannotShrinkAndKeepsNamesTimesAttributes) {
   const Member* stored = contents.Find("noise.bin");
   const Member* utf8 = contents.Find("Zoé chart.cht");
   ASSERT_TRUE(stored && utf8);
-  EXPECT_EQ(stored->method, zipdll::kMethodStored);
+  EXPECT_EQ(stored->method, zipformat::kMethodStored);
   EXPECT_EQ(stored->data, noise);
   EXPECT_EQ(stored->dos_time, when);
-  EXPECT_EQ(stored->flags & zipdll::kFlagUtf8, 0);
-  EXPECT_NE(utf8->flags & zipdll::kFlagUtf8, 0);
+  EXPECT_EQ(stored->flags & zipformat::kFlagUtf8, 0);
+  EXPECT_NE(utf8->flags & zipformat::kFlagUtf8, 0);
   EXPECT_NE(utf8->external_attributes & platform::kAttrReadOnly, 0u);
   EXPECT_EQ(stored->external_attributes & platform::kAttrReadOnly, 0u);
   EXPECT_TRUE(utf8->data_ok);
@@ -210,13 +210,13 @@ TEST(ZipDllAdd, AFileWhoseStartDoesNotShrinkIsStoredWithoutASlowPass) {
   const Member* deflated = contents.Find("tagged.dat");
   const Member* whole = contents.Find("short.jpg");
   ASSERT_TRUE(stored && deflated && whole) << ::testing::PrintToString(contents.Names());
-  EXPECT_EQ(stored->method, zipdll::kMethodStored);
+  EXPECT_EQ(stored->method, zipformat::kMethodStored);
   EXPECT_TRUE(stored->data == photo);
-  EXPECT_EQ(deflated->method, zipdll::kMethodDeflated);
+  EXPECT_EQ(deflated->method, zipformat::kMethodDeflated);
   EXPECT_LT(deflated->compressed_size, tagged.size() - (150 << 10));
   EXPECT_TRUE(deflated->data == tagged);
   // No longer than two probes: deflated whole, as that costs little more than the probe.
-  EXPECT_EQ(whole->method, zipdll::kMethodDeflated);
+  EXPECT_EQ(whole->method, zipformat::kMethodDeflated);
   EXPECT_TRUE(whole->data == short_photo);
 }
 
@@ -235,7 +235,7 @@ TEST(ZipDllAdd, EncryptsWithThePasswordAndWritesTheComment) {
   ASSERT_TRUE(contents.ok) << contents.error;
   EXPECT_EQ(contents.comment, request.comment);
   ASSERT_EQ(contents.members.size(), 1u);
-  EXPECT_NE(contents.members[0].flags & zipdll::kFlagEncrypted, 0);
+  EXPECT_NE(contents.members[0].flags & zipformat::kFlagEncrypted, 0);
   EXPECT_TRUE(contents.members[0].data_ok);
   EXPECT_EQ(contents.members[0].data, secret);
   EXPECT_FALSE(ReadArchive(archive, "wrong").members[0].data_ok);
@@ -295,11 +295,11 @@ TEST(ZipDllAdd, LargeFilesGoInPiecesDeflatedOrStored) {
   ASSERT_EQ(contents.Names(), (std::vector<std::string>{"a.log", "b.bin", "c.txt"}));
   for (const Member& member : contents.members) {
     EXPECT_TRUE(member.data_ok) << member.name;
-    EXPECT_NE(member.flags & zipdll::kFlagEncrypted, 0) << member.name;
+    EXPECT_NE(member.flags & zipformat::kFlagEncrypted, 0) << member.name;
   }
-  EXPECT_EQ(contents.members[0].method, zipdll::kMethodDeflated);
+  EXPECT_EQ(contents.members[0].method, zipformat::kMethodDeflated);
   EXPECT_TRUE(contents.members[0].data == text);
-  EXPECT_EQ(contents.members[1].method, zipdll::kMethodStored);
+  EXPECT_EQ(contents.members[1].method, zipformat::kMethodStored);
   EXPECT_TRUE(contents.members[1].data == noise);
 
   if (!ToolsAvailable()) return;

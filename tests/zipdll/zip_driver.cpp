@@ -8,8 +8,9 @@
 
 #include "platform/platform.h"
 #include "util/text.h"
-#include "zipdll/zip_format.h"
-#include "zipdll/zip_reader.h"
+#include "zipdll/common/zip_crypto.h"
+#include "zipdll/common/zip_reader.h"
+#include "zipformat/zip_records.h"
 
 namespace zip_test {
 namespace {
@@ -173,13 +174,13 @@ ArchiveContents ReadArchive(const std::string& path, const std::string& password
     std::string raw(static_cast<size_t>(entry.compressed_size), '\0');
     if (zipdll::EntryDataOffset(*file, directory, entry, &offset, &contents.error) &&
         file->Seek(offset) && file->ReadExact(raw.data(), raw.size())) {
-      if (entry.IsEncrypted() && raw.size() >= zipdll::kEncryptionHeaderSize) {
+      if (entry.IsEncrypted() && raw.size() >= zipformat::kEncryptionHeaderSize) {
         zipdll::TraditionalCipher cipher(password);
         cipher.Decrypt(reinterpret_cast<uint8_t*>(raw.data()), raw.size());
-        raw.erase(0, zipdll::kEncryptionHeaderSize);
+        raw.erase(0, zipformat::kEncryptionHeaderSize);
       }
-      bool ok = entry.method == zipdll::kMethodStored;
-      member.data = entry.method == zipdll::kMethodDeflated
+      bool ok = entry.method == zipformat::kMethodStored;
+      member.data = entry.method == zipformat::kMethodDeflated
                         ? Inflate(raw, static_cast<size_t>(entry.uncompressed_size), &ok)
                         : raw;
       member.data_ok = ok && member.data.size() == entry.uncompressed_size &&

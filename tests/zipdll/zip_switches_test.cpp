@@ -4,7 +4,7 @@
 #include "platform/platform.h"
 #include "support/temp_folder.h"
 #include "zipdll/zip_driver.h"
-#include "zipdll/zip_format.h"
+#include "zipformat/zip_records.h"
 
 namespace zip_test {
 namespace {
@@ -208,7 +208,7 @@ TEST_F(ZipDllSwitches, LevelZeroStoresEverything) {
             1);
   const ArchiveContents contents = ReadArchive(archive_);
   ASSERT_EQ(contents.members.size(), 1u);
-  EXPECT_EQ(contents.members[0].method, zipdll::kMethodStored);
+  EXPECT_EQ(contents.members[0].method, zipformat::kMethodStored);
   EXPECT_TRUE(contents.members[0].data_ok);
 }
 

@@ -1,6 +1,6 @@
 // The archive writer and the naming of an add on their own, for what is too slow to reach through
 // real files or what no file system here can hold.
-#include "zipdll/zip_writer.h"
+#include "zipdll/add/zip_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,11 @@
 
 #include "platform/platform.h"
 #include "support/temp_folder.h"
-#include "zipdll/file_specs.h"
+#include "zipdll/add/file_specs.h"
+#include "zipdll/common/zip_crypto.h"
 #include "zipdll/zip_driver.h"
-#include "zipdll/zip_format.h"
+#include "zipformat/byte_order.h"
+#include "zipformat/zip_records.h"
 
 namespace zip_test {
 namespace {
@@ -23,9 +25,9 @@ TEST(ZipWriter, MoreEntriesThanTheEndRecordCountsGetZip64Records) {
     std::unique_ptr<platform::File> file =
         platform::File::Open(archive, platform::File::Mode::kCreate);
     ASSERT_TRUE(file);
-    zipdll::ZipWriter writer(file.get());
+    zipdll::add::ZipWriter writer(file.get());
     for (size_t i = 0; i < kCount; ++i) {
-      zipdll::CentralRecord record;
+      zipdll::add::CentralRecord record;
       record.name = "d/" + std::to_string(i);
       record.dos_date_time = (44 << 25) | (1 << 21) | (1 << 16);
       record.crc = zipdll::Crc32(0, "x", 1);
@@ -54,21 +56,21 @@ TEST(ZipWriter, MoreEntriesThanTheEndRecordCountsGetZip64Records) {
 
 TEST(ZipWriter, ExtraFieldsLoseOnlyTheirZip64Part) {
   std::string extra;
-  zipdll::Put16(&extra, 0x5455);
-  zipdll::Put16(&extra, 5);
+  zipformat::Put16(&extra, 0x5455);
+  zipformat::Put16(&extra, 5);
   extra +=
       "\x01"
       "abcd";
   std::string with = extra;
-  zipdll::Put16(&with, zipdll::kExtraZip64);
-  zipdll::Put16(&with, 8);
-  zipdll::Put64(&with, 1);
-  zipdll::Put16(&with, 0x7075);
-  zipdll::Put16(&with, 1);
+  zipformat::Put16(&with, zipformat::Zip64Extra::kId);
+  zipformat::Put16(&with, 8);
+  zipformat::Put64(&with, 1);
+  zipformat::Put16(&with, 0x7075);
+  zipformat::Put16(&with, 1);
   with += "z";
-  EXPECT_EQ(zipdll::WithoutZip64Extra(with), extra + with.substr(with.size() - 5));
+  EXPECT_EQ(zipdll::add::WithoutZip64Extra(with), extra + with.substr(with.size() - 5));
   // A field running past the end is dropped with what follows.
-  EXPECT_EQ(zipdll::WithoutZip64Extra(extra + "\x01\x02\x30\x00"), extra);
+  EXPECT_EQ(zipdll::add::WithoutZip64Extra(extra + "\x01\x02\x30\x00"), extra);
 }
 
 // A path deep enough to be 70,000 bytes once stored: a Windows long path in UTF-8 can be.
@@ -82,27 +84,27 @@ std::string DeepName(const std::string& element, size_t size) {
 TEST(ZipWriter, RefusesRecordsTheFormatCannotHoldAndStaysGood) {
   test_support::TempFolder folder;
   const std::string archive = folder / "long.zip";
-  zipdll::CentralRecord record;
+  zipdll::add::CentralRecord record;
   record.crc = zipdll::Crc32(0, "x", 1);
   record.compressed_size = record.uncompressed_size = 1;
   {
     std::unique_ptr<platform::File> file =
         platform::File::Open(archive, platform::File::Mode::kCreate);
     ASSERT_TRUE(file);
-    zipdll::ZipWriter writer(file.get());
+    zipdll::add::ZipWriter writer(file.get());
     record.name = DeepName("Société des astrologues de Genève", 70000);
-    EXPECT_NE(zipdll::RecordMisfit(record).find("70000 bytes long"), std::string::npos);
+    EXPECT_NE(zipdll::add::RecordMisfit(record).find("70000 bytes long"), std::string::npos);
     EXPECT_FALSE(writer.BeginEntry(record));
     EXPECT_TRUE(writer.refused());
     EXPECT_FALSE(writer.BeginStreamedEntry(record));
     EXPECT_TRUE(writer.refused());
     // Extra fields that leave no room for the zip64 field the writer may have to add.
-    zipdll::CentralRecord extra = record;
+    zipdll::add::CentralRecord extra = record;
     extra.name = "extra.cht";
-    zipdll::Put16(&extra.extra, 0x6666);
-    zipdll::Put16(&extra.extra, 65510);
+    zipformat::Put16(&extra.extra, 0x6666);
+    zipformat::Put16(&extra.extra, 65510);
     extra.extra.append(65510, 'e');
-    EXPECT_FALSE(zipdll::RecordMisfit(extra).empty());
+    EXPECT_FALSE(zipdll::add::RecordMisfit(extra).empty());
     EXPECT_FALSE(writer.BeginEntry(extra));
     EXPECT_TRUE(writer.refused());
     EXPECT_EQ(writer.Position(), 0u);  // nothing of them written
@@ -119,13 +121,13 @@ TEST(ZipWriter, RefusesRecordsTheFormatCannotHoldAndStaysGood) {
 
   // The longest name there can be still goes in.
   const std::string edge = folder / "edge.zip";
-  record.name = DeepName("x", zipdll::kMaxFieldLength);
-  EXPECT_TRUE(zipdll::RecordMisfit(record).empty());
+  record.name = DeepName("x", zipdll::add::kMaxFieldLength);
+  EXPECT_TRUE(zipdll::add::RecordMisfit(record).empty());
   {
     std::unique_ptr<platform::File> file =
         platform::File::Open(edge, platform::File::Mode::kCreate);
     ASSERT_TRUE(file);
-    zipdll::ZipWriter writer(file.get());
+    zipdll::add::ZipWriter writer(file.get());
     ASSERT_TRUE(writer.BeginEntry(record) && writer.Write("x", 1) && writer.Finish(""));
   }
   contents = ReadArchive(edge);
@@ -148,18 +150,18 @@ TEST(ZipWriter, RefusesRecordsTheFormatCannotHoldAndStaysGood) {
 // The names are final only once short names are made: only then is a name too long to store.
 TEST(FinishNames, SkipsNamesTooLongToStoreOnceTheyAreFinal) {
   const auto source = [](const std::string& path, const std::string& name) {
-    zipdll::SourceFile file;
+    zipdll::add::SourceFile file;
     file.path = path;
     file.name = name;
     return file;
   };
   const std::string deep = DeepName("Société des astrologues de Genève", 70000);
-  const std::vector<zipdll::SourceFile> planned = {source("C:\\deep\\last.cht", deep),
-                                                   source("C:\\a.cht", "a.cht")};
-  zipdll::SpecOptions options;
-  std::vector<zipdll::SourceFile> files = planned;
-  std::vector<zipdll::SkippedItem> skipped;
-  zipdll::FinishNames(options, &files, &skipped);
+  const std::vector<zipdll::add::SourceFile> planned = {source("C:\\deep\\last.cht", deep),
+                                                        source("C:\\a.cht", "a.cht")};
+  zipdll::add::SpecOptions options;
+  std::vector<zipdll::add::SourceFile> files = planned;
+  std::vector<zipdll::add::SkippedItem> skipped;
+  zipdll::add::FinishNames(options, &files, &skipped);
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].name, "a.cht");
   ASSERT_EQ(skipped.size(), 1u);
@@ -174,10 +176,10 @@ TEST(FinishNames, SkipsNamesTooLongToStoreOnceTheyAreFinal) {
   options.force_dos_names = true;
   files = planned;
   skipped.clear();
-  zipdll::FinishNames(options, &files, &skipped);
+  zipdll::add::FinishNames(options, &files, &skipped);
   EXPECT_TRUE(skipped.empty());
   ASSERT_EQ(files.size(), 2u);
-  EXPECT_LE(files[0].name.size(), zipdll::kMaxFieldLength);
+  EXPECT_LE(files[0].name.size(), zipdll::add::kMaxFieldLength);
   EXPECT_EQ(files[0].name.substr(0, 9), "SOCI_T~1/");
 }
 

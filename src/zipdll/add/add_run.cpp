@@ -1,0 +1,456 @@
+#include "zipdll/add/add_run.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <thread>
+
+#include "platform/platform.h"
+#include "util/wildcard.h"
+#include "zipdll/add/entry_packer.h"
+#include "zipdll/add/entry_streamer.h"
+#include "zipdll/add/file_specs.h"
+#include "zipdll/add/zip_writer.h"
+#include "zipdll/common/zip_reader.h"
+#include "zipformat/zip_records.h"
+
+namespace zipdll::add {
+
+namespace {
+
+// Made on Windows NTFS, zip 2.0: names are taken as given, not as MS-DOS code page text.
+constexpr uint16_t kVersionMadeBy = (11 << 8) | 20;
+constexpr uint16_t kVersionNeeded = 20;
+constexpr uint32_t kDosAttributeBits = 0x3F;
+// Files read ahead of the writer; one file larger than this is still let through alone.
+constexpr uint64_t kBytesAhead = 64ull << 20;
+constexpr uint64_t kProgressStep = 64 << 10;
+// Files from this size on are read in pieces rather than whole.
+constexpr uint64_t kStreamFrom = 32ull << 20;
+
+std::string Text(const char* text) { return text ? std::string(text) : std::string(); }
+
+bool IsOn(Slot value) { return value != 0; }
+
+std::string UpperAscii(std::string text) {
+  for (char& c : text) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  return text;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t split = path.find_last_of("\\:");
+  return split == std::string::npos ? std::string(".\\") : path.substr(0, split + 1);
+}
+
+// A work file that is deleted unless it was put to use.
+struct TempFile {
+  explicit TempFile(std::string name) : path(std::move(name)) {}
+  ~TempFile() {
+    if (!path.empty()) platform::DeleteFile(path);
+  }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  std::string path;
+};
+
+// A file of the batch with what it is to be packed with.
+struct Planned {
+  SourceFile source;
+  bool encrypt = false;
+  std::string password;
+};
+
+// The archive as it is before the run.
+struct Existing {
+  std::unique_ptr<platform::File> file;
+  Directory directory;
+};
+
+// Opens and reads the archive to add to. An archive that does not exist (or is empty) reads as
+// one without entries; one that cannot be read is an error, so it is never replaced.
+bool ReadExisting(const std::string& archive, Existing* existing, std::string* error) {
+  if (platform::GetFileAttributes(archive) == platform::kInvalidAttributes) return true;
+  existing->file = platform::File::Open(archive, platform::File::Mode::kRead);
+  uint64_t size = 0;
+  if (!existing->file || !existing->file->Size(&size)) {
+    *error = "Cannot open the archive " + archive;
+    return false;
+  }
+  if (size == 0) {
+    existing->file.reset();
+    return true;
+  }
+  std::string why;
+  if (!ReadDirectory(*existing->file, &existing->directory, &why)) {
+    *error = "Cannot add to " + archive + ": " + why;
+    return false;
+  }
+  return true;
+}
+
+// Writes one packed file, reporting progress at least every 64 KiB of the file.
+bool WriteData(ZipWriter& writer, const PackedEntry& packed, Reporter& reporter) {
+  const uint64_t input = packed.size;
+  const uint64_t output = packed.data.size();
+  const uint64_t pieces = std::max<uint64_t>(1, (input + kProgressStep - 1) / kProgressStep);
+  // Piece k ends at total * k / pieces, computed without overflowing.
+  const auto boundary = [pieces](uint64_t total, uint64_t k) {
+    return total / pieces * k + total % pieces * k / pieces;
+  };
+  for (uint64_t k = 0; k < pieces; ++k) {
+    const uint64_t from = boundary(output, k), to = boundary(output, k + 1);
+    if (!writer.Write(packed.data.data() + from, static_cast<size_t>(to - from))) return false;
+    reporter.Report(kActionProgress,
+                    static_cast<int64_t>(boundary(input, k + 1) - boundary(input, k)));
+  }
+  return true;
+}
+
+// The skip message for a record the writer refused; the reason first, as a path long enough to
+// cause it would push it past what a callback carries.
+std::string NotStorable(const CentralRecord& record, const std::string& path) {
+  return "Skipped, as " + RecordMisfit(record) + ": " + path;
+}
+
+class AddRun {
+ public:
+  AddRun(const ZipCommandBlock& block, Reporter& reporter)
+      : block_(block), reporter_(reporter), archive_(Text(block.archive)) {}
+
+  int32_t Run();
+
+ private:
+  void Plan();
+  bool CopyKept(ZipWriter& writer, std::string* error);
+  // Adds the planned files; false when writing failed.
+  bool AddFiles(ZipWriter& writer, std::string* error);
+  // Writes the local header of an entry, or with *refused tells the caller why the format cannot
+  // hold it; false as AddFiles.
+  bool Begin(ZipWriter& writer, const CentralRecord& record, const std::string& path, bool* refused,
+             std::string* error);
+  // Adds one large file in pieces; false as AddFiles.
+  bool StreamFile(ZipWriter& writer, const Planned& planned, const CentralRecord& record,
+                  std::string* error);
+  // The block's deflate level, 0 (store) to 9.
+  int Level() const { return static_cast<int>(std::clamp<Slot>(block_.level, 0, 9)); }
+  int32_t Fail(const std::string& message) {
+    reporter_.Message(message);
+    return 0;
+  }
+
+  const ZipCommandBlock& block_;
+  Reporter& reporter_;
+  const std::string archive_;
+  Existing existing_;
+  std::vector<Planned> planned_;
+  std::vector<SkippedItem> skipped_;
+  std::vector<bool> replaced_;  // per existing entry
+  int32_t added_ = 0;
+};
+
+void AddRun::Plan() {
+  SpecOptions options;
+  options.include_hidden_system = IsOn(block_.include_system);
+  options.folder_entries = !IsOn(block_.no_folder_entries);
+  options.drop_folder_names = IsOn(block_.drop_folder_names);
+  options.force_dos_names = IsOn(block_.force_dos_names);
+  std::vector<SourceFile> files;
+  std::vector<std::pair<bool, std::string>> protection;  // per file: encrypt, password
+  const Slot count = block_.entries ? std::max<Slot>(0, block_.entry_count) : 0;
+  for (Slot i = 0; i < count; ++i) {
+    const ZipFileEntry& entry = block_.entries[i];
+    const std::string file_spec = Text(entry.file_spec);
+    if (file_spec.empty()) continue;
+    SpecOptions spec_options = options;
+    spec_options.recurse = entry.recurse.value == 0xFFFF || block_.recurse.value == 0xFFFF;
+    ExpandFileSpec(file_spec, Text(entry.root), spec_options, &files, &skipped_);
+    const bool encrypt = IsOn(entry.encrypt) || IsOn(block_.encrypt);
+    const std::string password = entry.password ? Text(entry.password) : Text(block_.password);
+    protection.resize(files.size(), {encrypt, password});
+  }
+  // Carry each file's protection through the renaming and de-duplication by its path.
+  std::map<std::string, std::pair<bool, std::string>> protection_of;
+  for (size_t i = 0; i < files.size(); ++i) protection_of.emplace(files[i].path, protection[i]);
+  FinishNames(options, &files, &skipped_);
+
+  const std::vector<EntryInfo>& old_entries = existing_.directory.entries;
+  replaced_.assign(old_entries.size(), false);
+  std::map<std::string, size_t> old_index;
+  for (size_t i = 0; i < old_entries.size(); ++i) {
+    old_index.emplace(UpperAscii(old_entries[i].name), i);
+  }
+  const bool update = IsOn(block_.update);
+  const bool freshen = IsOn(block_.freshen) && !update;
+  for (SourceFile& file : files) {
+    // Never the archive into itself.
+    if (util::EqualNoCase(file.path, archive_)) continue;
+    auto found = old_index.find(UpperAscii(file.name));
+    if (found != old_index.end() && replaced_[found->second]) continue;
+    if (found == old_index.end() && freshen) {
+      if (file.is_folder) continue;  // folders come with the files they hold, if any
+      skipped_.push_back(
+          {file.path, kSkipNotNewer, "Skipped " + file.path + ": not in the archive (freshen)"});
+      continue;
+    }
+    if (found != old_index.end() && (update || freshen) && !file.is_folder) {
+      const uint32_t old_time = static_cast<uint32_t>(old_entries[found->second].DosDateTime());
+      if (static_cast<uint32_t>(file.dos_time) <= old_time) {
+        skipped_.push_back({file.path, kSkipNotNewer,
+                            "Skipped " + file.path + ": the archived copy is not older"});
+        continue;
+      }
+    }
+    if (found != old_index.end()) replaced_[found->second] = true;
+    Planned planned;
+    const auto& [encrypt, password] = protection_of[file.path];
+    planned.encrypt = encrypt && !file.is_folder;
+    planned.password = password;
+    if (planned.encrypt && password.empty()) {
+      if (found != old_index.end()) replaced_[found->second] = false;
+      skipped_.push_back({file.path, kSkipNoPassword,
+                          "Skipped " + file.path + ": encryption asked for without a password"});
+      continue;
+    }
+    planned.source = std::move(file);
+    planned_.push_back(std::move(planned));
+  }
+}
+
+bool AddRun::CopyKept(ZipWriter& writer, std::string* error) {
+  const Directory& directory = existing_.directory;
+  for (size_t i = 0; i < directory.entries.size(); ++i) {
+    if (replaced_[i]) continue;
+    const EntryInfo& entry = directory.entries[i];
+    platform::File& file = *existing_.file;
+    uint64_t data_offset = 0;
+    std::string why;
+    if (!EntryDataOffset(file, directory, entry, &data_offset, &why)) {
+      *error = "Cannot keep " + entry.name + " of the archive: " + why;
+      return false;
+    }
+    const uint64_t header_size = data_offset - entry.local_header_offset;
+    std::string header(static_cast<size_t>(header_size), '\0');
+    if (!file.Seek(entry.local_header_offset) || !file.ReadExact(header.data(), header.size())) {
+      *error = "Cannot read " + entry.name + " of the archive";
+      return false;
+    }
+    // The data runs to the next entry or the directory; a data descriptor after it comes along.
+    uint64_t end = directory.directory_start;
+    auto next = std::upper_bound(directory.sorted_offsets.begin(), directory.sorted_offsets.end(),
+                                 entry.local_header_offset);
+    if (next != directory.sorted_offsets.end()) end = std::min(end, *next);
+    uint64_t length = entry.compressed_size;
+    if (entry.flags & zipformat::kFlagDataDescriptor)
+      length += zipformat::DataDescriptor::kLargestSize;
+    if (end > data_offset) length = std::min(length, end - data_offset);
+    length = std::max(length, entry.compressed_size);
+    CentralRecord record;
+    record.name = entry.name;
+    record.version_made_by = entry.version_made_by;
+    // Its name is now UTF-8 as ours are; MS-DOS and OS/2 hosts would announce code page text.
+    const int host = entry.version_made_by >> 8;
+    if (host == 0 || host == 6 || host == 11) record.version_made_by = kVersionMadeBy;
+    record.version_needed = entry.version_needed;
+    record.flags = entry.flags;
+    record.method = entry.method;
+    record.dos_date_time = entry.DosDateTime();
+    record.crc = entry.crc;
+    record.compressed_size = entry.compressed_size;
+    record.uncompressed_size = entry.uncompressed_size;
+    record.internal_attributes = entry.internal_attributes;
+    record.external_attributes = entry.external_attributes;
+    record.extra = entry.extra;
+    record.comment = entry.comment;
+    if (!writer.CopyEntry(record, header, file, data_offset, length)) {
+      *error = "Cannot copy " + entry.name + " into the new archive";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool AddRun::Begin(ZipWriter& writer, const CentralRecord& record, const std::string& path,
+                   bool* refused, std::string* error) {
+  *refused = false;
+  if (writer.BeginEntry(record)) return true;
+  if (!writer.refused()) {
+    *error = "Cannot write the new archive";
+    return false;
+  }
+  *refused = true;
+  reporter_.Skipped(kSkipNotStorable, path, NotStorable(record, path));
+  return true;
+}
+
+bool AddRun::StreamFile(ZipWriter& writer, const Planned& planned, const CentralRecord& record,
+                        std::string* error) {
+  const std::string& path = planned.source.path;
+  std::unique_ptr<platform::File> file = platform::File::Open(path, platform::File::Mode::kRead);
+  uint64_t size = 0;
+  if (!file || !file->Size(&size)) {
+    reporter_.Skipped(kSkipNotFound, path, "Skipped " + path + ": cannot open it");
+    return true;
+  }
+  reporter_.Report(kActionFileBegun, static_cast<int64_t>(size), path);
+  uint64_t stored = 0;
+  const auto progress = [this](uint64_t bytes) {
+    reporter_.Report(kActionProgress, static_cast<int64_t>(bytes));
+    return true;
+  };
+  switch (StreamEntry(writer, *file, record, Level(), planned.encrypt ? &planned.password : nullptr,
+                      progress, &stored)) {
+    case StreamResult::kAdded:
+      ++added_;
+      if (IsOn(block_.trace)) reporter_.Message("Added " + planned.source.name);
+      return true;
+    case StreamResult::kUnreadable:
+      reporter_.Skipped(kSkipNotFound, path, "Skipped " + path + ": it could not be read whole");
+      return true;
+    case StreamResult::kRefused:
+      reporter_.Skipped(kSkipNotStorable, path, NotStorable(record, path));
+      return true;
+    case StreamResult::kWriteFailed:
+      break;
+    case StreamResult::kStopped:
+      // Progress above never answers false: the reporter throws instead.
+      throw RunCancelled();
+  }
+  *error = "Cannot write the new archive";
+  return false;
+}
+
+bool AddRun::AddFiles(ZipWriter& writer, std::string* error) {
+  std::vector<PackJob> jobs;
+  std::vector<size_t> job_of(planned_.size(), SIZE_MAX);
+  for (size_t i = 0; i < planned_.size(); ++i) {
+    if (planned_[i].source.is_folder || planned_[i].source.size >= kStreamFrom) continue;
+    job_of[i] = jobs.size();
+    jobs.push_back({planned_[i].source.path, planned_[i].source.size, Level(), planned_[i].encrypt,
+                    planned_[i].password});
+  }
+  const unsigned threads = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
+  EntryPacker packer(std::move(jobs), threads, kBytesAhead);
+  const bool trace = IsOn(block_.trace);
+  for (size_t i = 0; i < planned_.size(); ++i) {
+    const SourceFile& source = planned_[i].source;
+    CentralRecord record;
+    record.name = source.name;
+    record.version_made_by = kVersionMadeBy;
+    record.version_needed = kVersionNeeded;
+    record.dos_date_time = source.dos_time;
+    record.external_attributes = source.attributes & kDosAttributeBits;
+    bool refused = false;
+    if (source.is_folder) {
+      record.external_attributes |= platform::kAttrDirectory;
+      if (!Begin(writer, record, source.path, &refused, error)) return false;
+      if (refused) continue;
+      if (trace) reporter_.Message("Folder " + source.name);
+      continue;
+    }
+    if (job_of[i] == SIZE_MAX) {
+      if (!StreamFile(writer, planned_[i], record, error)) return false;
+      continue;
+    }
+    // A worker may take long over a large file or a slow drive; the caller hears from the run
+    // meanwhile, and can stop it (the reporter throws, so the wait never ends in a refusal).
+    PackedEntry packed;
+    const auto still_waiting = [this] {
+      reporter_.Report(kActionProgress, 0);
+      return true;
+    };
+    packer.Take(job_of[i], still_waiting, &packed);
+    if (!packed.ok) {
+      reporter_.Skipped(kSkipNotFound, source.path, "Skipped " + source.path + ": " + packed.error);
+      continue;
+    }
+    reporter_.Report(kActionFileBegun, static_cast<int64_t>(packed.size), source.path);
+    record.method = packed.method;
+    record.crc = packed.crc;
+    record.flags = packed.encrypted ? zipformat::kFlagEncrypted : 0;
+    record.compressed_size = packed.data.size();
+    record.uncompressed_size = packed.size;
+    if (!Begin(writer, record, source.path, &refused, error)) return false;
+    if (refused) continue;
+    if (!WriteData(writer, packed, reporter_)) {
+      *error = "Cannot write the new archive";
+      return false;
+    }
+    ++added_;
+    if (trace) {
+      const std::string how = packed.method == zipformat::kMethodDeflated
+                                  ? "deflated to " + std::to_string(packed.data.size()) + " bytes"
+                                  : std::string("stored");
+      reporter_.Message("Added " + source.name + ", " + how);
+    }
+  }
+  return true;
+}
+
+int32_t AddRun::Run() {
+  if (archive_.empty()) return Fail("No archive name was given");
+  // A read-only archive is the user's wish that it stay as it is; a folder is no archive.
+  const uint32_t attributes = platform::GetFileAttributes(archive_);
+  if (attributes != platform::kInvalidAttributes &&
+      (attributes & (platform::kAttrReadOnly | platform::kAttrDirectory))) {
+    return Fail("Cannot add to " + archive_ + ": it is read-only or a folder");
+  }
+  std::string error;
+  if (IsOn(block_.grow) && !ReadExisting(archive_, &existing_, &error)) return Fail(error);
+  Plan();
+  uint64_t batch_bytes = 0;
+  int64_t batch_files = 0;
+  for (const Planned& planned : planned_) {
+    if (planned.source.is_folder) continue;
+    batch_bytes += planned.source.size;
+    ++batch_files;
+  }
+  reporter_.Report(kActionBatchFiles, batch_files);
+  reporter_.Report(kActionBatchBytes, static_cast<int64_t>(batch_bytes));
+  for (const SkippedItem& item : skipped_) reporter_.Skipped(item.reason, item.what, item.message);
+  const std::string old_comment = existing_.directory.comment;
+  const std::string comment = block_.comment ? Text(block_.comment) : old_comment;
+  const bool unchanged = planned_.empty() && existing_.file && comment == old_comment;
+  if (unchanged) {
+    reporter_.Report(kActionEndOfBatch, 0);
+    return 0;
+  }
+
+  // The new archive goes beside the old one, so that replacing it is a rename on one drive.
+  TempFile temp(platform::GetTempFileName(FolderOf(archive_), "zip"));
+  std::unique_ptr<platform::File> out;
+  if (!temp.path.empty()) out = platform::File::Open(temp.path, platform::File::Mode::kCreate);
+  if (!out) return Fail("Cannot create a temporary file beside " + archive_);
+  bool written = false;
+  {
+    ZipWriter writer(out.get());
+    written = CopyKept(writer, &error) && AddFiles(writer, &error);
+    if (written && !writer.Finish(comment)) error = "Cannot write the new archive";
+    written = written && error.empty() && out->Flush();
+  }
+  out.reset();
+  if (!written) {
+    return Fail(error.empty() ? "Cannot write the new archive" : error);
+  }
+  existing_.file.reset();
+  if (!platform::MoveFileReplacing(temp.path, archive_)) {
+    return Fail("Cannot replace " + archive_ + " by the new archive");
+  }
+  temp.path.clear();
+  // Only now is the archive complete in its place; a caller that stops here has its archive, and
+  // hears how many files went in.
+  try {
+    reporter_.Report(kActionEndOfBatch, 0);
+  } catch (const RunCancelled&) {
+  }
+  return added_;
+}
+
+}  // namespace
+
+int32_t RunAdd(const ZipCommandBlock& block, Reporter& reporter) {
+  AddRun run(block, reporter);
+  return run.Run();
+}
+
+}  // namespace zipdll::add

@@ -1,0 +1,129 @@
+#include "zipdll/add/deflate.h"
+
+#include <zlib.h>
+
+#include <limits>
+
+#if defined(RD_HAVE_LIBDEFLATE)
+#include <libdeflate.h>
+#endif
+
+namespace zipdll::add {
+
+#if defined(RD_HAVE_LIBDEFLATE)
+
+namespace {
+
+// A compressor holds about a megabyte of tables: keep one per worker thread and level, as a probe
+// at the fastest level comes between files packed at the slowest.
+struct Compressors {
+  libdeflate_compressor* handles[13] = {};
+  ~Compressors() {
+    for (libdeflate_compressor* handle : handles) {
+      if (handle) libdeflate_free_compressor(handle);
+    }
+  }
+  libdeflate_compressor* For(int level) {
+    if (level < 1 || level > 12) return nullptr;
+    if (!handles[level]) handles[level] = libdeflate_alloc_compressor(level);
+    return handles[level];
+  }
+};
+
+}  // namespace
+
+bool DeflateSmaller(const void* data, size_t size, int level, std::string* out) {
+  out->clear();
+  if (size == 0) return false;
+  thread_local Compressors compressors;
+  libdeflate_compressor* compressor = compressors.For(level);
+  if (!compressor) return false;
+  // Only a smaller result is of use, so the output never needs more room than the input.
+  out->resize(size - 1);
+  const size_t written =
+      libdeflate_deflate_compress(compressor, data, size, out->data(), out->size());
+  out->resize(written);  // 0 when it did not fit
+  return written > 0;
+}
+
+#else
+
+bool DeflateSmaller(const void* data, size_t size, int level, std::string* out) {
+  out->clear();
+  if (size == 0) return false;
+  z_stream stream = {};
+  // Negative window bits: a raw stream, as zip entries hold it.
+  if (deflateInit2(&stream, level, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+  out->resize(size - 1);
+  constexpr size_t kChunk = std::numeric_limits<uInt>::max();
+  const Bytef* in = static_cast<const Bytef*>(data);
+  size_t in_left = size;
+  size_t produced = 0;
+  int status = Z_OK;
+  while (status == Z_OK) {
+    if (stream.avail_in == 0 && in_left > 0) {
+      const size_t piece = in_left < kChunk ? in_left : kChunk;
+      stream.next_in = const_cast<Bytef*>(in);
+      stream.avail_in = static_cast<uInt>(piece);
+      in += piece;
+      in_left -= piece;
+    }
+    const size_t room = out->size() - produced;
+    if (room == 0) break;  // not smaller: give up
+    stream.next_out = reinterpret_cast<Bytef*>(out->data() + produced);
+    stream.avail_out = static_cast<uInt>(room < kChunk ? room : kChunk);
+    const uInt offered = stream.avail_out;
+    status = deflate(&stream, in_left == 0 ? Z_FINISH : Z_NO_FLUSH);
+    produced += offered - stream.avail_out;
+  }
+  deflateEnd(&stream);
+  if (status != Z_STREAM_END) {
+    out->clear();
+    return false;
+  }
+  out->resize(produced);
+  return true;
+}
+
+#endif
+
+bool LooksIncompressible(const void* start, size_t start_size, uint64_t file_size) {
+  if (file_size <= 2 * kProbeSize || start_size < kProbeSize) return false;
+  thread_local std::string scratch;
+  const bool shrinks = DeflateSmaller(start, kProbeSize, 1, &scratch);
+  scratch.clear();
+  return !shrinks;
+}
+
+struct DeflateStream::State {
+  z_stream stream = {};
+  bool ready = false;
+};
+
+DeflateStream::DeflateStream(int level) : state_(new State) {
+  state_->ready =
+      deflateInit2(&state_->stream, level, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) == Z_OK;
+}
+
+DeflateStream::~DeflateStream() {
+  if (state_->ready) deflateEnd(&state_->stream);
+}
+
+bool DeflateStream::Compress(const void* data, size_t size, bool finish, std::string* out) {
+  if (!state_->ready || size > std::numeric_limits<uInt>::max()) return false;
+  z_stream& stream = state_->stream;
+  stream.next_in = static_cast<Bytef*>(const_cast<void*>(data));
+  stream.avail_in = static_cast<uInt>(size);
+  char buffer[1 << 16];
+  for (;;) {
+    stream.next_out = reinterpret_cast<Bytef*>(buffer);
+    stream.avail_out = sizeof buffer;
+    const int status = deflate(&stream, finish ? Z_FINISH : Z_NO_FLUSH);
+    if (status == Z_STREAM_ERROR) return false;
+    out->append(buffer, sizeof buffer - stream.avail_out);
+    if (finish ? status == Z_STREAM_END : (stream.avail_in == 0 && stream.avail_out != 0)) break;
+  }
+  return true;
+}
+
+}  // namespace zipdll::add

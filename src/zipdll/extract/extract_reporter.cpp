@@ -1,0 +1,32 @@
+#include "zipdll/extract/extract_reporter.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace zipdll::extract {
+
+const CallbackRecord& Reporter::Call(Action action, const std::string& text, int64_t value,
+                                     Slot flag) {
+  record_ = CallbackRecord{};
+  record_.caller = caller_;
+  record_.action = action;
+  record_.flag = flag;
+  // A 32-bit slot cannot carry more than 2 GiB; the caller only shows it as progress.
+  record_.value = static_cast<Slot>(std::clamp<int64_t>(value, std::numeric_limits<Slot>::min(),
+                                                        std::numeric_limits<Slot>::max()));
+  const size_t length = std::min(text.size(), kCallbackTextSize - 1);
+  std::memcpy(record_.text, text.data(), length);
+  record_.text[length] = '\0';
+  if (!callback_) return record_;
+  if (callback_(&record_) == -1) throw RunCancelled();
+  record_.text[kCallbackTextSize - 1] = '\0';
+  return record_;
+}
+
+void Reporter::Skipped(const std::string& name, SkipReason reason, const std::string& why) {
+  Message("Skipped \"" + name + "\": " + why + ".");
+  Call(kActionSkipped, name, reason);
+}
+
+}  // namespace zipdll::extract

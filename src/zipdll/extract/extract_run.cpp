@@ -1,0 +1,549 @@
+#include "zipdll/extract/extract_run.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <unordered_map>
+#include <utility>
+
+#include "util/wildcard.h"
+#include "zipdll/extract/entry_data.h"
+#include "zipdll/extract/safe_name.h"
+
+namespace zipdll::extract {
+namespace {
+
+constexpr uint64_t kProgressStep = 64 * 1024;
+// Entries from this size on are written on a thread of their own while they are inflated.
+constexpr uint64_t kOverlapFrom = 512 * 1024;
+
+// Room an entry needs beyond its own size. A file takes whole clusters (up to 64 KiB on a large
+// NTFS or exFAT drive) and a directory entry, and a big file needs blocks of the file system to
+// map it (one per thousand or so on ext2-style drives); a restore that leaves the drive with not
+// a byte to spare would also starve every other program writing there meanwhile.
+constexpr uint64_t kFreeSpaceMargin = 64 * 1024;
+
+bool FitsInFreeSpace(uint64_t size, uint64_t available) {
+  const uint64_t overhead = kFreeSpaceMargin + size / 1024;
+  return available >= overhead && available - overhead >= size;
+}
+
+std::string WithBackslashes(std::string name) {
+  for (char& c : name) {
+    if (c == '/') c = '\\';
+  }
+  return name;
+}
+
+// The last element of a stored name, without the slash a folder entry ends with.
+std::string FileNamePart(const std::string& name) {
+  std::string path = WithBackslashes(name);
+  while (!path.empty() && path.back() == '\\') path.pop_back();
+  const size_t split = path.rfind('\\');
+  return split == std::string::npos ? path : path.substr(split + 1);
+}
+
+// A work file beside the target; deleted unless it was moved into place.
+class WorkFile {
+ public:
+  WorkFile() = default;
+  ~WorkFile() {
+    file.reset();
+    if (!path_.empty()) platform::DeleteFile(path_);
+  }
+  WorkFile(const WorkFile&) = delete;
+  WorkFile& operator=(const WorkFile&) = delete;
+
+  // Makes a new file of a name no other file in folder has, made and opened in one step, as
+  // the entry's data is written to it; false when folder takes no new file. *next_name is the
+  // run's count of work names, so that each try costs no draw of a random number.
+  bool Create(const std::string& folder, unsigned* next_name) {
+    for (unsigned n = 0; n < kNameTries; ++n) {
+      const unsigned unique = (*next_name)++ & 0xFFFF;
+      char name[16];
+      std::snprintf(name, sizeof name, "unz%X.TMP", unique ? unique : 1);
+      const std::string path = folder + name;
+      file = platform::File::Open(path, platform::File::Mode::kCreateNew);
+      if (file) {
+        path_ = path;
+        return true;
+      }
+      // Taken by another file; anything else will not be mended by another name.
+      if (platform::GetFileAttributes(path) == platform::kInvalidAttributes) return false;
+    }
+    return false;
+  }
+
+  const std::string& path() const { return path_; }
+  void Release() { path_.clear(); }
+
+  std::unique_ptr<platform::File> file;
+
+ private:
+  static constexpr unsigned kNameTries = 64;
+  std::string path_;
+};
+
+// Writes an entry's data to its file on a thread of its own, so that the next pieces are read,
+// decrypted and inflated while the last ones are written.
+class OverlappedWriter {
+ public:
+  explicit OverlappedWriter(platform::File* file) : file_(file) {
+    try {
+      thread_ = std::thread([this] { Work(); });
+    } catch (const std::system_error&) {
+      // No thread to be had: each batch is written as it is handed over.
+    }
+  }
+  // Without Finish (a failure or a cancel on the way) what was not written yet is dropped.
+  ~OverlappedWriter() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      queue_.clear();
+      ending_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable()) thread_.join();
+  }
+  OverlappedWriter(const OverlappedWriter&) = delete;
+  OverlappedWriter& operator=(const OverlappedWriter&) = delete;
+
+  // Takes a copy of the bytes; false once a write failed.
+  bool Write(const uint8_t* data, size_t size) {
+    filling_.append(reinterpret_cast<const char*>(data), size);
+    return filling_.size() < kBatch ? !failed_ : Hand();
+  }
+
+  // Writes what is left and waits for it; false when any write failed.
+  bool Finish() {
+    if (!Hand()) return false;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ending_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable()) thread_.join();
+    return !failed_;
+  }
+
+ private:
+  static constexpr size_t kBatch = 256 << 10;
+  static constexpr size_t kInFlight = 2;  // batches handed over and not yet written
+
+  bool Hand() {
+    if (filling_.empty()) return !failed_;
+    if (!thread_.joinable()) {
+      failed_ = failed_ || !file_->Write(filling_.data(), filling_.size());
+      filling_.clear();
+      return !failed_;
+    }
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [this] { return queue_.size() < kInFlight || failed_; });
+      if (failed_) return false;
+      queue_.push_back(std::move(filling_));
+      filling_ = std::string();
+      // A batch written before is filled again rather than new memory taken for each.
+      if (!spare_.empty()) {
+        filling_ = std::move(spare_.back());
+        spare_.pop_back();
+      }
+    }
+    changed_.notify_all();
+    filling_.clear();
+    return true;
+  }
+
+  void Work() {
+    for (;;) {
+      std::string batch;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return !queue_.empty() || ending_; });
+        if (queue_.empty()) return;
+        batch = std::move(queue_.front());
+        queue_.pop_front();
+      }
+      const bool written = file_->Write(batch.data(), batch.size());
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        failed_ = failed_ || !written;
+        spare_.push_back(std::move(batch));
+      }
+      changed_.notify_all();
+      if (!written) return;
+    }
+  }
+
+  platform::File* file_;
+  std::string filling_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::string> queue_;
+  std::vector<std::string> spare_;
+  bool ending_ = false;
+  std::atomic<bool> failed_{false};
+  std::thread thread_;
+};
+
+}  // namespace
+
+ExtractRun::ExtractRun(ExtractOptions options, Reporter* reporter)
+    : options_(std::move(options)), reporter_(reporter) {
+  if (!options_.password.empty()) known_passwords_.push_back(options_.password);
+  next_work_name_ = std::random_device()();
+}
+
+void ExtractRun::Run() {
+  archive_ = platform::File::Open(options_.archive, platform::File::Mode::kRead);
+  if (!archive_) {
+    reporter_->Message("Cannot open the archive \"" + options_.archive + "\".");
+    return;
+  }
+  std::string error;
+  if (!ReadDirectory(*archive_, &directory_, &error)) {
+    reporter_->Message("\"" + options_.archive + "\": " + error);
+    return;
+  }
+  if (options_.target_folder.empty()) {
+    const size_t split = options_.archive.rfind('\\');
+    options_.target_folder =
+        split == std::string::npos ? std::string() : options_.archive.substr(0, split + 1);
+  }
+  if (!options_.target_folder.empty() && options_.target_folder.back() != '\\') {
+    options_.target_folder += '\\';
+  }
+  // A drive root keeps its backslash ("C:\"); any other folder is asked for without it.
+  std::string folder = options_.target_folder;
+  if (folder.size() > 3) folder.pop_back();
+  if (!options_.test_only && (folder.empty() || !platform::FolderExists(folder))) {
+    reporter_->Message("The target folder \"" + options_.target_folder + "\" does not exist.");
+    return;
+  }
+
+  std::vector<bool> spec_used(options_.specs.size(), false);
+  // Specs without a wildcard name members outright (a caller may hand over thousands of them):
+  // looked up by their folded text, the others matched one by one.
+  std::unordered_multimap<std::string, size_t> exact_paths, exact_names;
+  std::vector<size_t> masks;
+  for (size_t i = 0; i < options_.specs.size(); ++i) {
+    const std::string pattern = WithBackslashes(options_.specs[i]);
+    if (pattern.find_first_of("*?") != std::string::npos) {
+      masks.push_back(i);
+    } else if (pattern.find('\\') != std::string::npos) {
+      exact_paths.emplace(util::FoldCase(pattern), i);
+    } else {
+      exact_names.emplace(util::FoldCase(pattern), i);
+    }
+  }
+  const auto use_exact = [&](const std::unordered_multimap<std::string, size_t>& exact,
+                             const std::string& text, bool* wanted) {
+    if (exact.empty()) return;
+    const auto [first, last] = exact.equal_range(util::FoldCase(text));
+    for (auto it = first; it != last; ++it) *wanted = spec_used[it->second] = true;
+  };
+  std::vector<const EntryInfo*> chosen;
+  uint64_t files = 0, bytes = 0;
+  for (const EntryInfo& entry : directory_.entries) {
+    bool wanted = options_.specs.empty();
+    std::string path = WithBackslashes(entry.name);
+    while (!path.empty() && path.back() == '\\') path.pop_back();
+    use_exact(exact_paths, path, &wanted);
+    use_exact(exact_names, FileNamePart(entry.name), &wanted);
+    for (size_t i : masks) {
+      if (Matches(entry, options_.specs[i])) wanted = spec_used[i] = true;
+    }
+    if (!wanted) continue;
+    chosen.push_back(&entry);
+    if (!entry.IsFolder()) {
+      ++files;
+      // Sizes are the archive's word: add them without letting a lie wrap the total round.
+      bytes += std::min(entry.uncompressed_size, UINT64_MAX - bytes);
+    }
+  }
+
+  reporter_->Call(kActionBatchFiles, "", static_cast<int64_t>(files));
+  reporter_->Call(kActionBatchBytes, "", static_cast<int64_t>(bytes));
+  for (size_t i = 0; i < options_.specs.size(); ++i) {
+    if (!spec_used[i]) {
+      reporter_->Skipped(options_.specs[i], kSkipNotFound, "no entry of the archive matches it");
+    }
+  }
+  for (const EntryInfo* entry : chosen) {
+    if (entry->IsFolder()) {
+      MakeFolder(*entry);
+    } else {
+      ProcessEntry(*entry);
+    }
+  }
+  reporter_->Call(kActionEndOfBatch, "", 0);
+}
+
+// A file file_spec with a folder in it is matched against the whole stored name, any other against
+// the entry's file name alone, so that "*.cht" takes "Charts/SMITH.CHT".
+bool ExtractRun::Matches(const EntryInfo& entry, const std::string& file_spec) const {
+  const std::string mask = WithBackslashes(file_spec);
+  if (mask.find('\\') != std::string::npos) {
+    std::string name = WithBackslashes(entry.name);
+    while (!name.empty() && name.back() == '\\') name.pop_back();
+    return util::MatchesMask(name, mask);
+  }
+  return util::MatchesMask(FileNamePart(entry.name), mask);
+}
+
+void ExtractRun::MakeFolder(const EntryInfo& entry) {
+  if (options_.test_only || !options_.recreate_folders) return;
+  std::string relative, why;
+  if (!SafeRelativePath(entry.name, true, &relative, &why)) {
+    reporter_->Skipped(entry.name, kSkipUnsafeName, why);
+    return;
+  }
+  if (!CreateFolders(relative)) {
+    reporter_->Message("The folder \"" + options_.target_folder + relative +
+                       "\" cannot be created.");
+  }
+}
+
+void ExtractRun::ProcessEntry(const EntryInfo& entry) {
+  reporter_->Call(kActionFileBegun, entry.name, static_cast<int64_t>(entry.uncompressed_size));
+  reported_ = pending_ = 0;
+  // Nothing is asked about an entry that cannot be read: its header is not the traditional one,
+  // so every password would be refused, and an overwrite question would be for nothing.
+  if (entry.IsAesEncrypted()) {
+    reporter_->Skipped(entry.name, kSkipBadData,
+                       "encrypted with AES, which this program cannot read");
+    return FinishProgress(entry);
+  }
+
+  std::string target;
+  bool replacing = false;
+  if (!options_.test_only) {
+    std::string relative, why;
+    if (!SafeRelativePath(entry.name, options_.recreate_folders, &relative, &why)) {
+      reporter_->Skipped(entry.name, kSkipUnsafeName, why);
+      return FinishProgress(entry);
+    }
+    target = options_.target_folder + relative;
+    if (!MayWrite(entry, target, &replacing)) return FinishProgress(entry);
+  }
+  uint64_t data_offset = 0;
+  std::string error;
+  if (!EntryDataOffset(*archive_, directory_, entry, &data_offset, &error)) {
+    reporter_->Skipped(entry.name, kSkipBadData, error);
+    return FinishProgress(entry);
+  }
+  std::string password;
+  if (entry.IsEncrypted() && !FindPassword(entry, data_offset, &password)) {
+    return FinishProgress(entry);
+  }
+  if (options_.test_only) {
+    TestEntry(entry, data_offset, password);
+  } else {
+    WriteEntry(entry, data_offset, password, target, replacing);
+  }
+  FinishProgress(entry);
+}
+
+bool ExtractRun::MayWrite(const EntryInfo& entry, const std::string& target, bool* replacing) {
+  const uint32_t attributes = platform::GetFileAttributes(target);
+  const bool exists = attributes != platform::kInvalidAttributes;
+  *replacing = exists;
+  if (exists && (attributes & platform::kAttrDirectory)) {
+    reporter_->Skipped(entry.name, kSkipBadData, "a folder of that name is in the way");
+    return false;
+  }
+  const bool by_age = options_.update || options_.freshen;
+  if (!exists) {
+    if (options_.freshen && !options_.update) {
+      reporter_->Skipped(entry.name, kSkipNotNewer, "there is no file to freshen");
+      return false;
+    }
+    return true;
+  }
+  // DOS times compare as numbers: the date is in the high word.
+  const int32_t age = platform::GetFileAge(target);
+  const bool older =
+      age == -1 || static_cast<uint32_t>(age) < static_cast<uint32_t>(entry.DosDateTime());
+  if (by_age && !older) {
+    reporter_->Skipped(entry.name, kSkipNotNewer, "the existing file is not older");
+    return false;
+  }
+  const bool proposed = by_age || options_.overwrite;
+  const CallbackRecord& answer =
+      reporter_->Call(kActionOverwrite, target, proposed ? 1 : 0, older ? 1 : 0);
+  if (answer.value != 1) {
+    reporter_->Skipped(entry.name, kSkipUserDeclined, "the existing file was kept");
+    return false;
+  }
+  return true;
+}
+
+bool ExtractRun::FindPassword(const EntryInfo& entry, uint64_t data_offset, std::string* password) {
+  for (const std::string& known : known_passwords_) {
+    if (PasswordFits(*archive_, data_offset, entry, known)) {
+      *password = known;
+      return true;
+    }
+  }
+  for (int left = options_.password_attempts; left > 0; --left) {
+    const CallbackRecord& answer = reporter_->Call(kActionPassword, entry.name, left);
+    if (answer.flag != 1) {
+      reporter_->Skipped(entry.name, kSkipNoPassword, "no password was given");
+      return false;
+    }
+    const std::string candidate(answer.text);
+    if (PasswordFits(*archive_, data_offset, entry, candidate)) {
+      known_passwords_.push_back(candidate);
+      *password = candidate;
+      return true;
+    }
+  }
+  reporter_->Skipped(entry.name, kSkipNoPassword, "no password fits");
+  return false;
+}
+
+void ExtractRun::TestEntry(const EntryInfo& entry, uint64_t data_offset,
+                           const std::string& password) {
+  std::string detail;
+  if (!LocalHeaderAgrees(*archive_, entry, &detail)) {
+    reporter_->Skipped(entry.name, kSkipBadData, detail);
+    return;
+  }
+  const EntryDataResult result = ReadEntryData(
+      *archive_, data_offset, entry, password,
+      [&](const uint8_t*, size_t size) {
+        ReportProgress(size);
+        return true;
+      },
+      &detail);
+  if (result == EntryDataResult::kOk) {
+    ++extracted_;
+  } else {
+    reporter_->Skipped(entry.name, kSkipBadData, detail);
+  }
+}
+
+void ExtractRun::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
+                            const std::string& password, const std::string& target,
+                            bool replacing) {
+  const size_t split = target.rfind('\\');
+  const std::string folder = target.substr(0, split + 1);
+  const std::string relative_folder = folder.substr(options_.target_folder.size());
+  if (!relative_folder.empty() && !CreateFolders(relative_folder)) {
+    reporter_->Skipped(entry.name, kSkipBadData, "its folder cannot be created");
+    return;
+  }
+  // Declared sizes are checked against the drive before a byte is written, so that an archive of
+  // honest but huge sizes is turned away entry by entry instead of filling the drive. The work
+  // file is written beside the old file, which keeps its room until the rename: no credit for it.
+  // When the drive cannot say, the write itself finds out, as it does for a size that lies.
+  uint64_t available = 0;
+  if (platform::GetDiskFreeSpaceEx(folder, &available) &&
+      !FitsInFreeSpace(entry.uncompressed_size, available)) {
+    reporter_->Skipped(entry.name, kSkipNoRoom,
+                       "it needs " + std::to_string(entry.uncompressed_size) +
+                           " bytes and the drive of \"" + folder + "\" has " +
+                           std::to_string(available) + " free");
+    return;
+  }
+  WorkFile work;
+  if (!work.Create(folder, &next_work_name_)) {
+    reporter_->Skipped(entry.name, kSkipBadData, "no file can be written in \"" + folder + "\"");
+    return;
+  }
+
+  // A small file is written in one piece as it comes; a thread of its own would cost more than
+  // the writing it takes over.
+  std::optional<OverlappedWriter> overlapped;
+  if (entry.uncompressed_size >= kOverlapFrom) overlapped.emplace(work.file.get());
+  std::string detail;
+  EntryDataResult result = ReadEntryData(
+      *archive_, data_offset, entry, password,
+      [&](const uint8_t* data, size_t size) {
+        if (!(overlapped ? overlapped->Write(data, size) : work.file->Write(data, size))) {
+          return false;
+        }
+        ReportProgress(size);
+        return true;
+      },
+      &detail);
+  if (overlapped && !overlapped->Finish() &&
+      (result == EntryDataResult::kOk || result == EntryDataResult::kCrcMismatch)) {
+    result = EntryDataResult::kSinkFailed;
+  }
+  switch (result) {
+    case EntryDataResult::kOk:
+      break;
+    case EntryDataResult::kCrcMismatch:
+      if (reporter_->Call(kActionCrcError, entry.name, 0).flag != 1) {
+        reporter_->Skipped(entry.name, kSkipBadData, detail);
+        return;
+      }
+      reporter_->Message("\"" + entry.name + "\" was kept although its CRC does not match.");
+      break;
+    case EntryDataResult::kSinkFailed:
+      reporter_->Skipped(entry.name, kSkipBadData, "writing \"" + work.path() + "\" failed");
+      return;
+    default:
+      reporter_->Skipped(entry.name, kSkipBadData, detail);
+      return;
+  }
+  // The data reaches the disk before it replaces a file, so that a crash right after the rename
+  // cannot leave an empty file where the old one was. A new file needs no such care.
+  const bool written = work.file->SetAge(entry.DosDateTime()) && (!replacing || work.file->Flush());
+  work.file.reset();
+  if (!written || !platform::MoveFileReplacing(work.path(), target)) {
+    reporter_->Skipped(entry.name, kSkipBadData, "\"" + target + "\" cannot be replaced");
+    return;
+  }
+  work.Release();
+  ++extracted_;
+}
+
+bool ExtractRun::CreateFolders(const std::string& relative) {
+  for (size_t at = relative.find('\\'); at != std::string::npos; at = relative.find('\\', at + 1)) {
+    if (!MakeKnownFolder(options_.target_folder + relative.substr(0, at))) return false;
+  }
+  if (!relative.empty() && relative.back() != '\\') {
+    return MakeKnownFolder(options_.target_folder + relative);
+  }
+  return true;
+}
+
+bool ExtractRun::MakeKnownFolder(const std::string& folder) {
+  std::string key = util::FoldCase(folder);
+  if (known_folders_.count(key)) return true;
+  if (!platform::FolderExists(folder) && !platform::CreateDirectory(folder)) return false;
+  known_folders_.insert(std::move(key));
+  return true;
+}
+
+void ExtractRun::ReportProgress(uint64_t bytes) {
+  pending_ += bytes;
+  if (pending_ >= kProgressStep) {
+    reported_ += pending_;
+    const uint64_t sending = std::exchange(pending_, 0);
+    reporter_->Call(kActionProgress, "", static_cast<int64_t>(sending));
+  }
+}
+
+void ExtractRun::FinishProgress(const EntryInfo& entry) {
+  uint64_t rest = pending_;
+  if (reported_ + pending_ < entry.uncompressed_size) {
+    rest = entry.uncompressed_size - reported_;
+  }
+  reported_ += rest;
+  pending_ = 0;
+  reporter_->Call(kActionProgress, "", static_cast<int64_t>(rest));
+}
+
+}  // namespace zipdll::extract

@@ -1,0 +1,72 @@
+// One extracting run: chooses the entries, asks the caller what it must, and writes each file
+// beside its target before it replaces anything, so that nothing the user had is lost on failure.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/platform.h"
+#include "zipdll/common/zip_reader.h"
+#include "zipdll/extract/extract_reporter.h"
+
+namespace zipdll::extract {
+
+struct ExtractOptions {
+  std::string archive;
+  std::string target_folder;       // with a trailing backslash
+  std::string password;            // tried first for encrypted entries, when not empty
+  std::vector<std::string> specs;  // empty: every entry
+  bool test_only = false;
+  bool update = false;
+  bool freshen = false;
+  bool recreate_folders = false;
+  bool overwrite = false;
+  int password_attempts = 0;
+};
+
+class ExtractRun {
+ public:
+  ExtractRun(ExtractOptions options, Reporter* reporter);
+
+  // Runs the batch; throws RunCancelled when the caller cancels. extracted() counts what was done
+  // either way.
+  void Run();
+  int extracted() const { return extracted_; }
+
+ private:
+  std::vector<const EntryInfo*> ChooseEntries();
+  bool Matches(const EntryInfo& entry, const std::string& file_spec) const;
+  void ProcessEntry(const EntryInfo& entry);
+  void MakeFolder(const EntryInfo& entry);
+  // Decides whether to write target; false (after a skip report) when it is to stay.
+  // *replacing tells whether a file of that name exists.
+  bool MayWrite(const EntryInfo& entry, const std::string& target, bool* replacing);
+  // Finds a password that opens the entry; false (after a skip report) when there is none.
+  bool FindPassword(const EntryInfo& entry, uint64_t data_offset, std::string* password);
+  void TestEntry(const EntryInfo& entry, uint64_t data_offset, const std::string& password);
+  void WriteEntry(const EntryInfo& entry, uint64_t data_offset, const std::string& password,
+                  const std::string& target, bool replacing);
+  bool CreateFolders(const std::string& relative);
+  // Makes folder (below the target folder) unless this run saw it already.
+  bool MakeKnownFolder(const std::string& folder);
+  // Sends the rest of the entry's bytes as progress, so that the batch total is always reached.
+  void FinishProgress(const EntryInfo& entry);
+  void ReportProgress(uint64_t bytes);
+
+  ExtractOptions options_;
+  Reporter* reporter_;
+  std::unique_ptr<platform::File> archive_;
+  Directory directory_;
+  std::vector<std::string> known_passwords_;
+  // Folders (case folded) that this run found or made, so that the folders of each entry are
+  // looked for once per run rather than once per entry.
+  std::unordered_set<std::string> known_folders_;
+  unsigned next_work_name_ = 0;  // drawn at random once a run
+  uint64_t reported_ = 0;        // progress sent for the current entry
+  uint64_t pending_ = 0;         // progress not yet sent
+  int extracted_ = 0;
+};
+
+}  // namespace zipdll::extract
