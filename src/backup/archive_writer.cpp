@@ -268,7 +268,7 @@ Check CheckArchive(zip::TZip& zip, const std::string& path, const std::vector<st
   if (count == 0) return Check::kSound;
 
   const ExtractionSettings saved(zip);
-  zip.ExtrOptions = 0x04;  // test only: nothing is written
+  zip.ExtrOptions = zip::kExtrTestOnly;  // nothing is written
   zip.ExtrBaseDir.clear();
   zip.FileSpecs.clear();
   zip::ProgressCaption = "Verifying the backup.";

@@ -8,13 +8,15 @@
 #include "app/file_maint.h"
 #include "ui/toolkit.h"
 #include "util/text.h"
+#include "zip/zip_options.h"
 
 namespace app::restore {
 
 // Update and freshen: an existing file is replaced only by a newer member, without a prompt.
-inline constexpr uint8_t kUpdateOptions = 0x03;
+inline constexpr uint8_t kUpdateOptions = zip::kExtrUpdate | zip::kExtrFreshen;
 // The same, with the stored folders recreated below the target folder.
-inline constexpr uint8_t kUpdateWithFoldersOptions = 0x13;
+inline constexpr uint8_t kUpdateWithFoldersOptions = kUpdateOptions | zip::kExtrRecreateFolders;
+static_assert(kUpdateOptions == 0x03 && kUpdateWithFoldersOptions == 0x13);
 
 // The members a chart restore takes. The backup writes its second companion file as ".XN0", which
 // no other pattern names: the last entry brings those back too.
