@@ -8,8 +8,8 @@
 #include <string>
 
 #include "app/locations/locations.h"
+#include "base/text.h"
 #include "ui/toolkit.h"
-#include "util/text.h"
 
 namespace zip {
 class TZip;

@@ -1,7 +1,6 @@
 // The Restore command: a chart archive in the source folder is extracted into the application's
 // chart folder (and its user-data archive by category); without one, the chart files found below
 // the source are copied into the application's user-data folder.
-#include <cmath>
 #include <memory>
 
 #include "app/file_maint.h"
@@ -103,9 +102,8 @@ void RestoreLooseFiles(TFileMaint& window) {
         window.Toolkit().ProcessMessages();
         if (StopRequested || !window.FoundFiles || i >= window.FoundFiles->size()) return;
         const util::StringList& found = *window.FoundFiles;
-        // nearbyint takes a half to the even neighbour.
         window.AdvProgress1->SetPosition(
-            static_cast<int>(std::nearbyint((i + 1) * 100.0 / static_cast<double>(found.size()))));
+            util::RoundedPercent(static_cast<double>(i + 1), static_cast<double>(found.size())));
         const std::string& source = found[i];
         const std::string target = util::AddBackslash(destination) + util::WordWithDot(source);
         if (source != target && platform::GetFileAge(source) > platform::GetFileAge(target)) {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "app/file_maint.h"
+#include "base/text.h"
 #include "ui/toolkit.h"
-#include "util/text.h"
 #include "zip/zip_options.h"
 
 namespace app::restore {

@@ -6,9 +6,9 @@
 
 #include "app/file_maint.h"
 #include "backup/user_data_masks.h"
+#include "base/wildcard.h"
 #include "restore/restore_steps.h"
 #include "util/files.h"
-#include "util/wildcard.h"
 #include "zip/progress_form.h"
 #include "zip/tzip.h"
 
@@ -78,16 +78,16 @@ bool LiesBelow(const std::string& path, const std::string& folder) {
 bool IsPlainRelativePath(const std::string& name) {
   if (name.empty() || name[0] == '\\' || name.find_first_of(":*?\"<>|") != std::string::npos) {
     return false;
-}
-size_t at = 0;
-while (at <= name.size()) {
-  size_t end = name.find('\\', at);
-  if (end == std::string::npos) end = name.size();
-  const std::string element = name.substr(at, end - at);
-  if (element == "." || element == "..") return false;
-  at = end + 1;
-}
-return true;
+  }
+  size_t at = 0;
+  while (at <= name.size()) {
+    size_t end = name.find('\\', at);
+    if (end == std::string::npos) end = name.size();
+    const std::string element = name.substr(at, end - at);
+    if (element == "." || element == "..") return false;
+    at = end + 1;
+  }
+  return true;
 }
 
 // The kinds of file the user-data backup stores: its masks below the user-data folder, the
@@ -116,7 +116,7 @@ util::StringList MembersToRestore(const TFileMaint& window, const std::string& r
         IsPlainRelativePath(name) &&
         (LiesBelow(target, window.SystemDataFolder) || LiesBelow(target, window.UserDataFolder) ||
          LiesBelow(target, window.InterpFolder));
-    if (in_place && IsUserDataKind(name.substr(name.find_last_of('\\') + 1))) {
+    if (in_place && IsUserDataKind(util::NameOf(name))) {
       members.push_back(name);
     } else {
       ++*refused;

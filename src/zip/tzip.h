@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "util/text.h"
+#include "base/text.h"
 #include "zip/zip_options.h"
 #include "zipdll/call_interface.h"
 

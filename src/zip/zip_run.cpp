@@ -1,6 +1,8 @@
 // Add and Extract: the call blocks for the libraries, and what surrounds each run.
+#include <functional>
 #include <vector>
 
+#include "base/scope_exit.h"
 #include "platform/platform.h"
 #include "ui/toolkit.h"
 #include "zip/progress_form.h"
@@ -39,14 +41,11 @@ void MakeCurrent(const std::string& folder) {
 class ArchiveCopy {
  public:
   ArchiveCopy(const std::string& archive, const std::string& folder)
-      : path_(platform::GetTempFileName(folder, "zzz")) {
+      : path_(platform::GetTempFileName(folder, "zzz")), remove_([this] {
+          if (!path_.empty()) platform::DeleteFile(path_);
+        }) {
     copied_ = !path_.empty() && !archive.empty() && platform::CopyFile(archive, path_, false);
   }
-  ~ArchiveCopy() {
-    if (!path_.empty()) platform::DeleteFile(path_);
-  }
-  ArchiveCopy(const ArchiveCopy&) = delete;
-  ArchiveCopy& operator=(const ArchiveCopy&) = delete;
 
   // Only a copy that was made whole may replace the archive.
   void Restore(const std::string& archive) const {
@@ -56,26 +55,15 @@ class ArchiveCopy {
  private:
   std::string path_;
   bool copied_ = false;
-};
-
-// Frees the progress window and closes the trace file however the library call ends.
-template <typename Cleanup>
-class ScopeExit {
- public:
-  explicit ScopeExit(Cleanup cleanup) : cleanup_(std::move(cleanup)) {}
-  ~ScopeExit() { cleanup_(); }
-  ScopeExit(const ScopeExit&) = delete;
-  ScopeExit& operator=(const ScopeExit&) = delete;
-
- private:
-  Cleanup cleanup_;
+  util::ScopeExit<std::function<void()>> remove_;  // last, so that it runs first
 };
 
 }  // namespace
 
 int TZip::CallLibrary(const std::function<int()>& call, bool let_messages_run_first) {
   OpenTraceFile();
-  ScopeExit release([this] {
+  // Frees the progress window and closes the trace file however the library call ends.
+  const util::ScopeExit release([this] {
     progress_form_.reset();
     CloseTraceFile();
   });
@@ -91,7 +79,7 @@ int TZip::Add() {
   std::string folder = TempDir;
   if (folder.empty()) folder = platform::GetTempPath();
   const ArchiveCopy copy(zip_file_name_, folder);
-  ScopeExit clear_base([this] { AddBaseDir.clear(); });
+  const util::ScopeExit clear_base([this] { AddBaseDir.clear(); });
   const int result = AddRun();
   if (Cancelled) copy.Restore(zip_file_name_);
   return result;
@@ -187,8 +175,7 @@ int TZip::Extract() {
   if (!ExtrBaseDir.empty()) {
     target = util::AddBackslash(ExtrBaseDir);
   } else {
-    const size_t slash = zip_file_name_.find_last_of("\\:");
-    target = slash == std::string::npos ? std::string() : zip_file_name_.substr(0, slash + 1);
+    target = util::FolderOf(zip_file_name_);
   }
   // A name without a folder lies in the current folder already.
   if (!target.empty()) MakeCurrent(target);

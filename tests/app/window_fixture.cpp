@@ -1,8 +1,8 @@
 #include "window_fixture.h"
 
+#include "base/text.h"
 #include "platform/platform.h"
 #include "util/files.h"
-#include "util/text.h"
 
 namespace app {
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "app/window_fixture.h"
+#include "base/text.h"
 #include "util/files.h"
-#include "util/text.h"
 #include "zip/zip_options.h"
 
 namespace app {

@@ -15,8 +15,8 @@
 #include <optional>
 #include <vector>
 
+#include "base/text.h"
 #include "sample_installation.h"
-#include "util/text.h"
 #include "win32_driver.h"
 
 // After windows.h, which the driver brings in.

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <memory>
 
+#include "base/text.h"
 #include "platform/platform.h"
-#include "util/text.h"
 #include "zipdll/zip_format.h"
 #include "zipdll/zip_reader.h"
 
