@@ -40,7 +40,7 @@ std::vector<std::string> FilesIn(const std::string& folder) {
 
 std::string ProgramFolder() {
   const std::string program = platform::GetModuleFileName();
-  return program.substr(0, program.rfind('\\') + 1);
+  return util::FolderOf(program);
 }
 
 using AddTest = ZipTest;
