@@ -11,6 +11,7 @@
 #include <future>
 #include <thread>
 
+#include "support/extra_drives.h"
 #include "support/host_entries.h"
 #endif
 
@@ -283,6 +284,26 @@ TEST(PlatformTest, MissingLibrariesAndSymbols) {
   EXPECT_EQ(LoadLibrary("NoSuchLibrary.dll"), nullptr);
   EXPECT_EQ(GetProcAddress(nullptr, "ZipDllExec"), nullptr);
 }
+
+#if !defined(_WIN32)
+// A settings file rewritten on a drive without room for the new text: the old text stays, and
+// the work file written beside it goes.
+TEST(PlatformTest, ARewriteThatDoesNotFitKeepsTheOldFile) {
+  test_support::ExtraDrives drives;
+  test_support::ExtraDrive small('S', kDriveFixed);
+  small.size_limit = 1 << 20;
+  if (drives.Set(small).empty()) GTEST_SKIP() << drives.error();
+  ASSERT_TRUE(WriteWholeFileSafely("S:\\settings.ini", "old text"));
+  EXPECT_FALSE(WriteWholeFileSafely("S:\\settings.ini", std::string(2 << 20, 'x')));
+  std::string contents;
+  ASSERT_TRUE(ReadWholeFile("S:\\settings.ini", &contents));
+  EXPECT_EQ(contents, "old text");
+  std::vector<FindEntry> entries;
+  ASSERT_TRUE(FindFiles("S:\\*", &entries));
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, "settings.ini");
+}
+#endif
 
 }  // namespace
 }  // namespace platform
