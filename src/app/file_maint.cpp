@@ -1,7 +1,6 @@
 #include "app/file_maint.h"
 
-#include <cmath>
-
+#include "base/scope_exit.h"
 #include "cdburner/cd_burner.h"
 #include "platform/platform.h"
 #include "util/files.h"
@@ -12,12 +11,6 @@ namespace {
 
 constexpr int kBackupItem = 0;
 constexpr int kRestoreItem = 1;
-
-// The folder of a full file name, with its trailing backslash.
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.find_last_of("\\:");
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
 
 // Takes a drive proposal through its fallbacks: a lone C: gives way to a removable drive, nothing
 // at all to a network drive, and failing that to C: after all. Each step is a separate
@@ -154,7 +147,7 @@ void TFileMaint::RadioGroup1Click() {
     }
     FallBackFromDriveC(*ESource);
     if (RunFromCD) {
-      ESource->SetText(FolderOf(platform::GetModuleFileName()));
+      ESource->SetText(util::FolderOf(platform::GetModuleFileName()));
       ESource->SetEnabled(false);
     }
     toolkit_.ProcessMessages();
@@ -203,11 +196,7 @@ void TFileMaint::Zip1ZEDProgressEvent(zip::TZip&, const std::string&, int bytes_
                                       int total_bytes) {
   // Nothing sensible to show for an empty batch: the bar stays where it is.
   if (total_bytes == 0) return;
-  // nearbyint rounds a half to the even neighbour in the default rounding mode.
-  double position = std::nearbyint(100.0 * bytes_done / total_bytes);
-  if (position < 0) position = 0;
-  if (position > 100) position = 100;
-  AdvProgress1->SetPosition(static_cast<int>(position));
+  AdvProgress1->SetPosition(util::RoundedPercent(bytes_done, total_bytes));
 }
 
 void TFileMaint::Zip1MergeProgress(zip::TZip& sender, const std::string& file_name, int bytes_done,
@@ -231,16 +220,10 @@ void TFileMaint::RunCommand(void (TFileMaint::*command)()) {
     guarded[i]->SetEnabled(false);
   }
   command_running_ = true;
-  struct Restore {
-    TFileMaint& window;
-    ui::Control* const* controls;
-    const bool* enabled;
-    size_t count;
-    ~Restore() {
-      window.command_running_ = false;
-      for (size_t i = 0; i < count; ++i) controls[i]->SetEnabled(enabled[i]);
-    }
-  } restore{*this, guarded, was_enabled, std::size(guarded)};
+  const util::ScopeExit restore([&] {
+    command_running_ = false;
+    for (size_t i = 0; i < std::size(guarded); ++i) guarded[i]->SetEnabled(was_enabled[i]);
+  });
   (this->*command)();
 }
 

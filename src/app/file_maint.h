@@ -9,8 +9,8 @@
 #include <unordered_map>
 
 #include "app/locations/locations.h"
+#include "base/text.h"
 #include "ui/toolkit.h"
-#include "util/text.h"
 
 namespace zip {
 class TZip;
@@ -118,6 +118,21 @@ class TFileMaint : public Locations {
 
   // --- the Restore command (restore/) ---
   void RestoreButtClick();
+  // The chart archive: its members go to the application's chart folder (Auto) or to EDest.
+  void RestoreFromArchive(const std::string& archive);
+  // No chart archive: the chart files below the source are copied into the user-data folder.
+  void RestoreLooseFiles();
+  // Extracts the members of the open archive that match one of patterns into the component's
+  // ExtrBaseDir. FoundFiles holds the patterns afterwards, as long as the window still has them.
+  void ExtractMatching(const util::StringList& patterns);
+  // The user-data step after a chart archive: restores "RUDadoze.zev" from the source folder by
+  // category, or onto the drive its comment names. False when there is no such archive (the user
+  // has been told, and the command ends).
+  bool RestoreUserData();
+  void RestoreByCategory();
+  void RestoreOntoCommentDrive();
+  // The members the older layout may write below root; *refused counts the others.
+  util::StringList MembersToRestore(const std::string& root, int* refused) const;
 
  private:
   // Runs a command with the re-entry guard: the option boxes, the action buttons, the mode and

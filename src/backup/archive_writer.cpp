@@ -3,13 +3,15 @@
 // checked entry by entry, and takes the old one's name only then; a failed, cancelled or damaged
 // run leaves the old archive as it was.
 #include <cctype>
+#include <functional>
 #include <map>
 #include <set>
 
 #include "app/file_maint.h"
+#include "base/scope_exit.h"
+#include "base/wildcard.h"
 #include "platform/platform.h"
 #include "util/files.h"
-#include "util/wildcard.h"
 #include "zip/progress_form.h"
 #include "zip/tzip.h"
 
@@ -50,22 +52,18 @@ void RemoveLeftWorkFiles(const std::string& folder) {
 // cancel, or an error that leaves the command.
 class TemporaryArchive {
  public:
-  TemporaryArchive(zip::TZip& zip, std::string path) : zip_(zip), path_(std::move(path)) {}
-  ~TemporaryArchive() {
-    if (committed_) return;
-    zip_.ZipFileName("");
-    platform::DeleteFile(path_);
-  }
-  TemporaryArchive(const TemporaryArchive&) = delete;
-  TemporaryArchive& operator=(const TemporaryArchive&) = delete;
+  TemporaryArchive(zip::TZip& zip, std::string path)
+      : path_(std::move(path)), discard_([this, &zip] {
+          zip.ZipFileName("");
+          platform::DeleteFile(path_);
+        }) {}
 
   const std::string& path() const { return path_; }
-  void Commit() { committed_ = true; }
+  void Commit() { discard_.Release(); }
 
  private:
-  zip::TZip& zip_;
   std::string path_;
-  bool committed_ = false;
+  util::ScopeExit<std::function<void()>> discard_;  // after path_, so that it runs first
 };
 
 // A fresh name in folder for the new archive, not yet existing (the component creates the file).
@@ -168,29 +166,6 @@ class RunWatch {
   bool ended_ = false;
 };
 
-// Puts the component's extraction settings back after the check borrowed it.
-class ExtractionSettings {
- public:
-  explicit ExtractionSettings(zip::TZip& zip)
-      : zip_(zip),
-        options_(zip.ExtrOptions),
-        folder_(zip.ExtrBaseDir),
-        caption_(zip::ProgressCaption) {}
-  ~ExtractionSettings() {
-    zip_.ExtrOptions = options_;
-    zip_.ExtrBaseDir = folder_;
-    zip::ProgressCaption = caption_;
-  }
-  ExtractionSettings(const ExtractionSettings&) = delete;
-  ExtractionSettings& operator=(const ExtractionSettings&) = delete;
-
- private:
-  zip::TZip& zip_;
-  uint8_t options_;
-  std::string folder_;
-  std::string caption_;
-};
-
 // The stored name ("Src\Smith.cht") is the added path ("C:\Src\Smith.cht") or its tail.
 bool NamesFile(const std::string& stored, const std::string& path) {
   if (stored.size() > path.size()) return false;
@@ -209,8 +184,7 @@ std::string Unmatched(const std::vector<std::string>& stored_files,
     by_name.emplace(util::FoldCase(stored.substr(stored.find_last_of('\\') + 1)), &stored);
   }
   for (const std::string& path : added) {
-    const auto [first, last] =
-        by_name.equal_range(util::FoldCase(path.substr(path.find_last_of("\\:") + 1)));
+    const auto [first, last] = by_name.equal_range(util::FoldCase(util::NameOf(path)));
     auto match = first;
     while (match != last && !NamesFile(*match->second, path)) ++match;
     if (match == last) return path;
@@ -267,8 +241,14 @@ Check CheckArchive(zip::TZip& zip, const std::string& path, const std::vector<st
   }
   if (count == 0) return Check::kSound;
 
-  const ExtractionSettings saved(zip);
-  zip.ExtrOptions = 0x04;  // test only: nothing is written
+  // The check borrows the component's extraction settings; they are put back however it ends.
+  const util::ScopeExit put_back(
+      [&zip, options = zip.ExtrOptions, folder = zip.ExtrBaseDir, caption = zip::ProgressCaption] {
+        zip.ExtrOptions = options;
+        zip.ExtrBaseDir = folder;
+        zip::ProgressCaption = caption;
+      });
+  zip.ExtrOptions = zip::kExtrTestOnly;  // nothing is written
   zip.ExtrBaseDir.clear();
   zip.FileSpecs.clear();
   zip::ProgressCaption = "Verifying the backup.";

@@ -8,12 +8,16 @@
 #include "search/folder_scan.h"
 #include "ui/toolkit.h"
 #include "util/files.h"
+#include "zip/zip_options.h"
 
 namespace app {
 namespace {
 
-constexpr int kChartArchiveOptions = 0x54;     // recurse, folder entries, hidden and system files
-constexpr int kUserDataArchiveOptions = 0x5C;  // the same, relative to the (empty) base folder
+constexpr uint8_t kChartArchiveOptions =
+    zip::kAddRecurse | zip::kAddFolderEntries | zip::kAddHiddenSystem;
+// The same, relative to the (empty) base folder.
+constexpr uint8_t kUserDataArchiveOptions = kChartArchiveOptions | zip::kAddRelativeToBase;
+static_assert(kChartArchiveOptions == 0x54 && kUserDataArchiveOptions == 0x5C);
 
 // Exit was clicked, or the window closed (which releases FoundFiles), while messages ran: the run
 // ends without starting its next step.

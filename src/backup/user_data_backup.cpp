@@ -17,11 +17,6 @@ constexpr char kAutorunText[] = "[autorun]\r\nopen=ridideduvure.exe\r\n";
 
 constexpr int kPumpsAroundBurn = 10;
 
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.find_last_of('\\');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 }  // namespace
 
 void TFileMaint::GatherUserDataFiles() {
@@ -58,7 +53,7 @@ void TFileMaint::StageForCD(const std::string& target_folder) {
   if (StopRequested) return;
 
   const std::string program = platform::GetModuleFileName();
-  const std::string program_folder = FolderOf(program);
+  const std::string program_folder = util::FolderOf(program);
   const std::string autorun = program_folder + "autorun.inf";
   // Written before anything is queued, so a failure leaves the burner's list as it was. One the
   // user has put there is theirs: it goes on the disc unchanged.

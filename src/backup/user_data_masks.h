@@ -2,7 +2,7 @@
 // covers "*.adp") and are handed to the archive library as they stand.
 #pragma once
 
-#include "util/text.h"
+#include "base/text.h"
 
 namespace backup {
 

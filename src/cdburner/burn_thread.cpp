@@ -5,18 +5,13 @@
 #include <thread>
 #include <utility>
 
+#include "base/text.h"
 #include "platform/cd_burn_service.h"
 #include "platform/platform.h"
 #include "ui/toolkit.h"
-#include "util/text.h"
 
 namespace cdburner {
 namespace {
-
-std::string BareName(const std::string& path) {
-  const size_t split = path.find_last_of("\\:");
-  return split == std::string::npos ? path : path.substr(split + 1);
-}
 
 // Overwrites a file left from an earlier burn, read-only or not; it keeps its attributes when the
 // copy fails.
@@ -47,7 +42,7 @@ int StageFiles(const std::vector<std::string>& files, const std::string& burn_ar
   std::set<std::string> staged;
   int failed = 0;
   for (const std::string& path : files) {
-    const std::string name = BareName(path);
+    const std::string name = util::NameOf(path);
     const std::string key = util::UpperText(name);
     const std::string target = burn_area + name;
     bool copied = false;

@@ -3,10 +3,10 @@
 #include <stdexcept>
 #include <utility>
 
+#include "base/text.h"
 #include "cdburner/burn_thread.h"
 #include "platform/cd_burn_service.h"
 #include "platform/platform.h"
-#include "util/text.h"
 
 namespace cdburner {
 namespace {

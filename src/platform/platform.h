@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "base/unique_handle.h"
+
 namespace platform {
 
 // Drive types, as GetDriveTypeA returns them.
@@ -169,6 +171,14 @@ std::string AnsiToOem(const std::string& ansi);
 void* LoadLibrary(const std::string& name);
 void* GetProcAddress(void* library, const char* symbol);
 void FreeLibrary(void* library);
+
+// Owns a library LoadLibrary returned: freed when the owner goes or is reset.
+struct LibraryTraits {
+  using Handle = void*;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle library) { platform::FreeLibrary(library); }
+};
+using LoadedLibrary = util::UniqueHandle<LibraryTraits>;
 
 // An open file, read and written in sequence from a position (CreateFileA, ReadFile, WriteFile,
 // SetFilePointerEx, SetEndOfFile). Closed when destroyed.

@@ -6,64 +6,19 @@
 
 #include "app/file_maint.h"
 #include "backup/user_data_masks.h"
-#include "restore/restore_steps.h"
+#include "base/wildcard.h"
+#include "restore/restore_masks.h"
 #include "util/files.h"
-#include "util/wildcard.h"
 #include "zip/progress_form.h"
 #include "zip/tzip.h"
 
-namespace app::restore {
+namespace app {
 namespace {
-
-struct UserDataCategory {
-  const char* folder;
-  util::StringList patterns;
-};
-
-// One extraction per category, in this order. A member matching several rows lands in each of
-// their folders; one matching none stays in the archive.
-const std::vector<UserDataCategory>& UserDataCategories() {
-  static const std::vector<UserDataCategory> categories = {
-      {"Charts", ChartPatterns()},
-      {"Almutens & Dignities", {"*.alm"}},
-      {"Aspects", {"*.asp"}},
-      {"Interpretations", {"*.int"}},
-      {"Maps", {"*.pnt", "*.hvm", "*.smc", "*.ndx"}},
-      {"Pages", {"*pages.ini", "*.pag", "*.jpg"}},
-      {"Points & Colors",
-       {"*.pte", "*.pts", "*.trp", "*.prp", "*.fst", "*col*.ini", "*.fil", "*.dat", "*.ast",
-        "*.arp", "*.adp", "*.cas", "*.cpt", "*.csg", "*.erp", "*.etp", "*.epp"}},
-      {"Settings",
-       {"*.fil", "*halvane7.ini", "*halvane8.ini", "*halvane9.ini", "*hvsettings.ini",
-        "*hv_ver.ini", "*ethvuser.ini", "*ethvlink.ini", "*etascii.ini", "*birthday.ini", "*.sms",
-        "*.sav", "*.mnu"}},
-      {"Tasks", {"*.tsk"}},
-      {"Wheels & Dials", {"*.di*", "*.wh*"}},
-      {"Places", {"*.plc", "*.fil", "*.lst", "*country.ini", "*state.ini", "*.bin", "*.ndx"}},
-  };
-  return categories;
-}
 
 // "X:\" from a folder such as "C:\Program Files\App"; empty when it names no drive.
 std::string DriveRootOf(const std::string& folder) {
   if (folder.size() < 2 || folder[1] != ':') return std::string();
   return folder.substr(0, 1) + ":\\";
-}
-
-void RestoreByCategory(TFileMaint& window) {
-  zip::TZip& zip = *window.Zip1;
-  zip::ProgressCaption = "Unzipping and Restoring User Data files";
-  zip.ExtrOptions = kUpdateOptions;
-  const std::string root = util::AddBackslash(window.UserDataFolder);
-  zip.ExtrBaseDir = root;
-  window.EDest->SetText(root);
-  for (const UserDataCategory& category : UserDataCategories()) {
-    // Each extraction lets window messages run; after Exit the remaining passes are skipped.
-    if (StopRequested) return;
-    zip.ExtrBaseDir = root + category.folder;
-    util::MakeFolderPath(zip.ExtrBaseDir);
-    ExtractMatching(window, category.patterns);
-  }
 }
 
 // True when path lies in folder or below it (both Windows paths, compared without regard to case).
@@ -78,16 +33,16 @@ bool LiesBelow(const std::string& path, const std::string& folder) {
 bool IsPlainRelativePath(const std::string& name) {
   if (name.empty() || name[0] == '\\' || name.find_first_of(":*?\"<>|") != std::string::npos) {
     return false;
-}
-size_t at = 0;
-while (at <= name.size()) {
-  size_t end = name.find('\\', at);
-  if (end == std::string::npos) end = name.size();
-  const std::string element = name.substr(at, end - at);
-  if (element == "." || element == "..") return false;
-  at = end + 1;
-}
-return true;
+  }
+  size_t at = 0;
+  while (at <= name.size()) {
+    size_t end = name.find('\\', at);
+    if (end == std::string::npos) end = name.size();
+    const std::string element = name.substr(at, end - at);
+    if (element == "." || element == "..") return false;
+    at = end + 1;
+  }
+  return true;
 }
 
 // The kinds of file the user-data backup stores: its masks below the user-data folder, the
@@ -100,23 +55,40 @@ bool IsUserDataKind(const std::string& file_name) {
          util::EqualNoCase(file_name, "COLSCHEM.INI");
 }
 
+}  // namespace
+
+void TFileMaint::RestoreByCategory() {
+  zip::TZip& zip = *Zip1;
+  zip::ProgressCaption = "Unzipping and Restoring User Data files";
+  zip.ExtrOptions = restore::kUpdateOptions;
+  const std::string root = util::AddBackslash(UserDataFolder);
+  zip.ExtrBaseDir = root;
+  EDest->SetText(root);
+  for (const restore::UserDataCategory& category : restore::UserDataCategories) {
+    // Each extraction lets window messages run; after Exit the remaining passes are skipped.
+    if (StopRequested) return;
+    zip.ExtrBaseDir = root + category.folder;
+    util::MakeFolderPath(zip.ExtrBaseDir);
+    ExtractMatching(category.patterns);
+  }
+}
+
 // The members of the open archive that the older layout may write below root: files of a kind
 // the user-data backup stores, landing in one of this computer's application folders. The
 // archive names the drive in its comment and every path below it, so nothing else of its choice
-// may be written, as administrator, onto that drive. *refused counts the other files.
-util::StringList MembersToRestore(const TFileMaint& window, const std::string& root, int* refused) {
+// may be written, as administrator, onto that drive.
+util::StringList TFileMaint::MembersToRestore(const std::string& root, int* refused) const {
   util::StringList members;
   *refused = 0;
-  for (const zip::TFileInfo& info : window.Zip1->Contents) {
+  for (const zip::TFileInfo& info : Zip1->Contents) {
     const std::string& name = info.FileName;
     // Folders come with the files they hold.
     if (name.empty() || name.back() == '\\') continue;
     const std::string target = root + name;
-    const bool in_place =
-        IsPlainRelativePath(name) &&
-        (LiesBelow(target, window.SystemDataFolder) || LiesBelow(target, window.UserDataFolder) ||
-         LiesBelow(target, window.InterpFolder));
-    if (in_place && IsUserDataKind(name.substr(name.find_last_of('\\') + 1))) {
+    const bool in_place = IsPlainRelativePath(name) &&
+                          (LiesBelow(target, SystemDataFolder) ||
+                           LiesBelow(target, UserDataFolder) || LiesBelow(target, InterpFolder));
+    if (in_place && IsUserDataKind(util::NameOf(name))) {
       members.push_back(name);
     } else {
       ++*refused;
@@ -125,8 +97,8 @@ util::StringList MembersToRestore(const TFileMaint& window, const std::string& r
   return members;
 }
 
-void RestoreOntoCommentDrive(TFileMaint& window) {
-  zip::TZip& zip = *window.Zip1;
+void TFileMaint::RestoreOntoCommentDrive() {
+  zip::TZip& zip = *Zip1;
   const std::string origin = util::TextAfter(zip.ZipComment(), 0, kBackupCommentPrefix);
   if (origin.empty()) return;
   const std::string root = DriveRootOf(origin);
@@ -138,11 +110,11 @@ void RestoreOntoCommentDrive(TFileMaint& window) {
     return;
   }
   int refused = 0;
-  const util::StringList members = MembersToRestore(window, root, &refused);
+  const util::StringList members = MembersToRestore(root, &refused);
   if (!members.empty()) {
     zip::ProgressCaption = "Unzipping and Restoring User Data files to" + origin;
     zip.ExtrBaseDir = root;
-    zip.ExtrOptions = kUpdateWithFoldersOptions;
+    zip.ExtrOptions = restore::kUpdateWithFoldersOptions;
     // Each member by its whole stored path; an empty list would take the whole archive.
     zip.FileSpecs = members;
     zip.Extract();
@@ -155,23 +127,21 @@ void RestoreOntoCommentDrive(TFileMaint& window) {
   }
 }
 
-}  // namespace
-
-bool RestoreUserData(TFileMaint& window) {
-  const std::string archive = util::AddBackslash(window.ESource->Text()) + kUserDataArchiveName;
+bool TFileMaint::RestoreUserData() {
+  const std::string archive = util::AddBackslash(ESource->Text()) + kUserDataArchiveName;
   if (!util::FileExistsChecked(archive)) {
     ReportMessage("No Halvane Backup was found at that source location.");
     return false;
   }
-  ui::BusyCursor busy(window.Toolkit());
-  util::MakeFolderPath(window.EDest->Text());
-  window.Zip1->ZipFileName(archive);
+  ui::BusyCursor busy(toolkit_);
+  util::MakeFolderPath(EDest->Text());
+  Zip1->ZipFileName(archive);
   if (HasUserFilesLayout()) {
-    RestoreByCategory(window);
+    RestoreByCategory();
   } else {
-    RestoreOntoCommentDrive(window);
+    RestoreOntoCommentDrive();
   }
   return true;
 }
 
-}  // namespace app::restore
+}  // namespace app

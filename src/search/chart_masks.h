@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "util/text.h"
+#include "base/text.h"
 
 namespace search {
 

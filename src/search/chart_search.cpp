@@ -10,7 +10,7 @@
 #include "search/folder_scan.h"
 #include "ui/toolkit.h"
 #include "util/files.h"
-#include "util/wildcard.h"
+#include "base/wildcard.h"
 
 namespace app {
 namespace {

@@ -1,11 +1,10 @@
 #include "search/folder_scan.h"
 
 #include <algorithm>
-#include <cmath>
 #include <vector>
 
+#include "base/wildcard.h"
 #include "util/files.h"
-#include "util/wildcard.h"
 
 namespace search {
 
@@ -34,9 +33,7 @@ void AppendMatchingNames(const std::string& folder, const util::StringList& name
 
 int FolderProgress(size_t index, size_t count) {
   if (count == 0) return 0;
-  // nearbyint rounds a half to the even neighbour in the default rounding mode.
-  return static_cast<int>(
-      std::nearbyint(100.0 * static_cast<double>(index + 1) / static_cast<double>(count)));
+  return util::RoundedPercent(static_cast<double>(index + 1), static_cast<double>(count));
 }
 
 }  // namespace search

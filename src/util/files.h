@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "util/text.h"
+#include "base/text.h"
 
 namespace util {
 

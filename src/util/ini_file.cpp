@@ -1,7 +1,7 @@
 #include "util/ini_file.h"
 
+#include "base/wildcard.h"
 #include "platform/platform.h"
-#include "util/wildcard.h"
 
 namespace util {
 namespace {

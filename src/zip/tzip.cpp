@@ -21,8 +21,7 @@ std::string DefaultTempDir() {
   std::string temp = platform::GetTempPath();
   if (!temp.empty() && temp.size() <= kMaxPath) return temp;
   const std::string program = platform::GetModuleFileName();
-  const size_t slash = program.rfind('\\');
-  return slash == std::string::npos ? std::string() : program.substr(0, slash + 1);
+  return util::FolderOf(program);
 }
 
 // The fields of a record kept as stored; all zero while it holds no record.

@@ -13,7 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "util/text.h"
+#include "base/text.h"
+#include "zip/zip_options.h"
 #include "zipdll/call_interface.h"
 
 namespace platform {
@@ -143,9 +144,9 @@ class TZip {
   std::string DllDirectory;
   std::string TempDir;
   std::string AddBaseDir;
-  uint8_t AddOptions = 0x02;
+  uint8_t AddOptions = kDefaultAddOptions;  // kAdd... bits (zip_options.h)
   std::string ExtrBaseDir;
-  uint8_t ExtrOptions = 0x01;
+  uint8_t ExtrOptions = kDefaultExtrOptions;  // kExtr... bits
   util::StringList FileSpecs;
   std::vector<TFileInfo> Contents;
   bool OemNames = false;

@@ -154,12 +154,12 @@ void TZip::AskCrcError(CallbackRecord& record) {
 }
 
 void TZip::AnswerOverwrite(CallbackRecord& record) {
-  if (!(ExtrOptions & 0x0B)) {
+  if (!(ExtrOptions & (kExtrByAge | kExtrAskOverwrite))) {
     record.value = 1;
     return;
   }
   const bool older = record.flag & 1;
-  if (ExtrOptions & 0x03) {
+  if (ExtrOptions & kExtrByAge) {
     record.value = older ? 1 : 0;
     return;
   }

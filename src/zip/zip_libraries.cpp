@@ -1,7 +1,8 @@
 #include "zip/zip_libraries.h"
 
+#include "base/scope_exit.h"
+#include "base/text.h"
 #include "platform/platform.h"
-#include "util/text.h"
 #include "zip/tzip.h"
 
 namespace zip {
@@ -11,41 +12,30 @@ namespace {
 constexpr unsigned kSemNoGpFaultErrorBox = 0x0002;
 
 struct Library {
-  void* module = nullptr;
+  platform::LoadedLibrary module;
   void* exec = nullptr;
 };
 
-Library zip_dll;
-Library unz_dll;
+// Loaded until a TZip unloads them. The two are never destroyed, so that nothing is unloaded at
+// the exit of the process behind the back of code that may still run.
+Library& zip_dll = *new Library;
+Library& unz_dll = *new Library;
 
-// Puts the previous error mode back however the load ends.
-class ErrorModeScope {
- public:
-  explicit ErrorModeScope(unsigned mode) : previous_(platform::SetErrorMode(mode)) {}
-  ~ErrorModeScope() { platform::SetErrorMode(previous_); }
-  ErrorModeScope(const ErrorModeScope&) = delete;
-  ErrorModeScope& operator=(const ErrorModeScope&) = delete;
-
- private:
-  unsigned previous_;
-};
-
-void Unload(Library& library) {
-  if (library.module) platform::FreeLibrary(library.module);
-  library = Library();
-}
+void Unload(Library& library) { library = Library(); }
 
 void* Load(Library& library, const std::string& dll_directory, const char* name,
            const char* exec_name, const char* version_name) {
   if (!library.module) {
     const std::string path =
         dll_directory.empty() ? std::string(name) : util::AddBackslash(dll_directory) + name;
-    ErrorModeScope error_mode(platform::kSemFailCriticalErrors | kSemNoGpFaultErrorBox);
-    library.module = platform::LoadLibrary(path);
+    const unsigned previous_mode =
+        platform::SetErrorMode(platform::kSemFailCriticalErrors | kSemNoGpFaultErrorBox);
+    const util::ScopeExit restore_mode([previous_mode] { platform::SetErrorMode(previous_mode); });
+    library.module.Reset(platform::LoadLibrary(path));
     if (library.module) {
-      library.exec = platform::GetProcAddress(library.module, exec_name);
+      library.exec = platform::GetProcAddress(library.module.get(), exec_name);
       auto version = reinterpret_cast<zipdll::VersionFunction>(
-          platform::GetProcAddress(library.module, version_name));
+          platform::GetProcAddress(library.module.get(), version_name));
       if (!library.exec || !version) {
         Unload(library);
       } else if (version() < zipdll::kInterfaceVersion) {

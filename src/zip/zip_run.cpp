@@ -1,6 +1,8 @@
 // Add and Extract: the call blocks for the libraries, and what surrounds each run.
+#include <functional>
 #include <vector>
 
+#include "base/scope_exit.h"
 #include "platform/platform.h"
 #include "ui/toolkit.h"
 #include "zip/progress_form.h"
@@ -39,14 +41,11 @@ void MakeCurrent(const std::string& folder) {
 class ArchiveCopy {
  public:
   ArchiveCopy(const std::string& archive, const std::string& folder)
-      : path_(platform::GetTempFileName(folder, "zzz")) {
+      : path_(platform::GetTempFileName(folder, "zzz")), remove_([this] {
+          if (!path_.empty()) platform::DeleteFile(path_);
+        }) {
     copied_ = !path_.empty() && !archive.empty() && platform::CopyFile(archive, path_, false);
   }
-  ~ArchiveCopy() {
-    if (!path_.empty()) platform::DeleteFile(path_);
-  }
-  ArchiveCopy(const ArchiveCopy&) = delete;
-  ArchiveCopy& operator=(const ArchiveCopy&) = delete;
 
   // Only a copy that was made whole may replace the archive.
   void Restore(const std::string& archive) const {
@@ -56,26 +55,15 @@ class ArchiveCopy {
  private:
   std::string path_;
   bool copied_ = false;
-};
-
-// Frees the progress window and closes the trace file however the library call ends.
-template <typename Cleanup>
-class ScopeExit {
- public:
-  explicit ScopeExit(Cleanup cleanup) : cleanup_(std::move(cleanup)) {}
-  ~ScopeExit() { cleanup_(); }
-  ScopeExit(const ScopeExit&) = delete;
-  ScopeExit& operator=(const ScopeExit&) = delete;
-
- private:
-  Cleanup cleanup_;
+  util::ScopeExit<std::function<void()>> remove_;  // last, so that it runs first
 };
 
 }  // namespace
 
 int TZip::CallLibrary(const std::function<int()>& call, bool let_messages_run_first) {
   OpenTraceFile();
-  ScopeExit release([this] {
+  // Frees the progress window and closes the trace file however the library call ends.
+  const util::ScopeExit release([this] {
     progress_form_.reset();
     CloseTraceFile();
   });
@@ -91,7 +79,7 @@ int TZip::Add() {
   std::string folder = TempDir;
   if (folder.empty()) folder = platform::GetTempPath();
   const ArchiveCopy copy(zip_file_name_, folder);
-  ScopeExit clear_base([this] { AddBaseDir.clear(); });
+  const util::ScopeExit clear_base([this] { AddBaseDir.clear(); });
   const int result = AddRun();
   if (Cancelled) copy.Restore(zip_file_name_);
   return result;
@@ -116,10 +104,10 @@ int TZip::AddRun() {
   if (!AddBaseDir.empty() && platform::FolderExists(AddBaseDir)) MakeCurrent(AddBaseDir);
 
   const bool has_password = !Password.empty();
-  const bool recurse = AddOptions & 0x04;
+  const bool recurse = AddOptions & kAddRecurse;
   const uint16_t recurse_value = recurse ? 0xFFFF : 0;
   const std::string comment = OemNames ? platform::AnsiToOem(ZipComment()) : ZipComment();
-  if (AddOptions & 0x08) {
+  if (AddOptions & kAddRelativeToBase) {
     for (std::string& name : FileSpecs) {
       const bool absolute = name.size() > 2 && (name[0] == '\\' || name[1] == ':');
       if (!absolute) name = root + name;
@@ -143,16 +131,16 @@ int TZip::AddRun() {
   block->trace = Switch(Trace);
   block->password = has_password ? Password.c_str() : nullptr;
   block->encrypt = Switch(has_password);
-  block->include_system = Switch(AddOptions & 0x40);
-  block->no_folder_entries = Switch(!(AddOptions & 0x10));
+  block->include_system = Switch(AddOptions & kAddHiddenSystem);
+  block->no_folder_entries = Switch(!(AddOptions & kAddFolderEntries));
   block->quiet = kTrue;
   block->level = kCompressionLevel;
-  block->drop_folder_names = Switch(!(AddOptions & 0x0C));
+  block->drop_folder_names = Switch(!(AddOptions & kAddKeepFolderNames));
   block->recurse.value = recurse_value;
   block->grow = kTrue;
-  block->force_dos_names = Switch(AddOptions & 0x80);
-  block->update = Switch(AddOptions & 0x02);
-  block->freshen = Switch((AddOptions & 0x01) && !(AddOptions & 0x02));
+  block->force_dos_names = Switch(AddOptions & kAddDosNames);
+  block->update = Switch(AddOptions & kAddUpdate);
+  block->freshen = Switch((AddOptions & kAddFreshen) && !(AddOptions & kAddUpdate));
   block->entry_count = static_cast<Slot>(entries.size());
   block->archive = zip_file_name_.c_str();
   block->temp_folder = TempDir.c_str();
@@ -187,14 +175,13 @@ int TZip::Extract() {
   if (!ExtrBaseDir.empty()) {
     target = util::AddBackslash(ExtrBaseDir);
   } else {
-    const size_t slash = zip_file_name_.find_last_of("\\:");
-    target = slash == std::string::npos ? std::string() : zip_file_name_.substr(0, slash + 1);
+    target = util::FolderOf(zip_file_name_);
   }
   // A name without a folder lies in the current folder already.
   if (!target.empty()) MakeCurrent(target);
 
-  const bool update = ExtrOptions & 0x01;
-  const bool freshen = (ExtrOptions & 0x02) && !update;
+  const bool update = ExtrOptions & kExtrUpdate;
+  const bool freshen = (ExtrOptions & kExtrFreshen) && !update;
   std::vector<zipdll::UnzipFileEntry> entries(FileSpecs.size());
   for (size_t i = 0; i < FileSpecs.size(); ++i) {
     entries[i] = {};
@@ -207,12 +194,12 @@ int TZip::Extract() {
   block->callback = &TZip::LibraryCallback;
   block->trace = kFalse;
   block->password = Password.empty() ? nullptr : Password.c_str();
-  block->test_only = Switch((ExtrOptions & 0x04) && !(ExtrOptions & 0x03));
+  block->test_only = Switch((ExtrOptions & kExtrTestOnly) && !(ExtrOptions & kExtrByAge));
   block->quiet = kTrue;
   block->update = Switch(update);
   block->freshen = Switch(freshen);
-  block->recreate_folders = Switch(ExtrOptions & 0x10);
-  block->overwrite = Switch(!(ExtrOptions & 0x07));
+  block->recreate_folders = Switch(ExtrOptions & kExtrRecreateFolders);
+  block->overwrite = Switch(!(ExtrOptions & (kExtrByAge | kExtrTestOnly)));
   block->entry_count = static_cast<Slot>(entries.size());
   block->archive = zip_file_name_.c_str();
   block->entries = entries.empty() ? nullptr : entries.data();

@@ -4,9 +4,9 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 
 #include "platform/platform.h"
+#include "support/extra_drives.h"
 #include "util/files.h"
 #include "window_fixture.h"
 #include "zip/tzip.h"
@@ -193,41 +193,22 @@ TEST_F(RestoreDestinationTest, ArchiveThatIsNotAZipIsReportedAndTheWindowStays) 
 
 class DriveProposalTest : public WindowTest {
  protected:
-  DriveProposalTest() {
-    const char* map = std::getenv("RIDIDEDUVURE_DRIVES");
-    saved_map_ = map ? map : "";
-    // The test program's map, without the Z: drive over the whole file system.
-    std::istringstream lines(saved_map_);
-    for (std::string line; std::getline(lines, line);) {
-      if (line.rfind("Z:", 0) != 0) base_map_ += line + "\n";
+  // The test program's drives, less the Z: drive over the whole file system, and these, each over
+  // a folder of its own.
+  void UseDrives(const std::vector<std::pair<char, unsigned>>& drives) {
+    drives_.Clear();
+    for (const auto& [letter, type] : drives) {
+      ASSERT_FALSE(drives_.Set({letter, type}).empty()) << drives_.error();
     }
-    char pattern[] = "/tmp/rd-drives-XXXXXX";
-    root_ = mkdtemp(pattern);
-  }
-  ~DriveProposalTest() override {
-    setenv("RIDIDEDUVURE_DRIVES", saved_map_.c_str(), 1);
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-  // Adds drives, each "X:=type", over folders of their own.
-  void UseDrives(const std::vector<std::string>& drives) {
-    std::string map = base_map_;
-    for (const std::string& drive : drives) {
-      const std::filesystem::path folder = root_ / drive.substr(0, 1);
-      std::filesystem::create_directories(folder);
-      map += drive + "||" + folder.string() + "\n";
-    }
-    setenv("RIDIDEDUVURE_DRIVES", map.c_str(), 1);
   }
   // A drive over a host folder of the caller's.
-  void AddDrive(const std::string& drive, const std::string& host_folder) {
-    std::string map = std::getenv("RIDIDEDUVURE_DRIVES");
-    map += drive + "||" + host_folder + "\n";
-    setenv("RIDIDEDUVURE_DRIVES", map.c_str(), 1);
+  void AddDrive(char letter, unsigned type, const std::string& host_folder) {
+    test_support::ExtraDrive drive(letter, type);
+    drive.host_folder = host_folder;
+    ASSERT_FALSE(drives_.Set(drive).empty()) << drives_.error();
   }
 
-  std::string saved_map_, base_map_;
-  std::filesystem::path root_;
+  test_support::ExtraDrives drives_{/*keep_whole_file_system=*/false};
 };
 
 TEST_F(DriveProposalTest, BackupGoesToTheHighestSecondFixedDrive) {
@@ -236,20 +217,22 @@ TEST_F(DriveProposalTest, BackupGoesToTheHighestSecondFixedDrive) {
   EXPECT_EQ(Edit("ESource").text, "C:\\");
   EXPECT_EQ(Edit("EDest").text, "C:\\");  // nothing but C:
 
-  UseDrives({"D:=3"});
+  UseDrives({{'D', platform::kDriveFixed}});
   ASSERT_TRUE(Check("HVBackupCB").Click());
   EXPECT_EQ(Edit("EDest").text, "D:\\");
 
-  UseDrives({"D:=3", "E:=3"});
+  UseDrives({{'D', platform::kDriveFixed}, {'E', platform::kDriveFixed}});
   ASSERT_TRUE(Check("HVBackupCB").Click());
   EXPECT_EQ(Edit("EDest").text, "E:\\");
 }
 
 TEST_F(DriveProposalTest, WithoutASecondDiskRemovableThenNetworkDrivesServe) {
-  UseDrives({"F:=2", "G:=4", "H:=5"});
+  UseDrives({{'F', platform::kDriveRemovable},
+             {'G', platform::kDriveRemote},
+             {'H', platform::kDriveCdrom}});
   Open();
   EXPECT_EQ(Edit("EDest").text, "F:\\");
-  UseDrives({"G:=4", "H:=5"});
+  UseDrives({{'G', platform::kDriveRemote}, {'H', platform::kDriveCdrom}});
   ASSERT_TRUE(Check("HVBackupCB").Click());
   EXPECT_EQ(Edit("EDest").text, "G:\\");
   // With the CD option, the CD-ROM drive, and the box is not to be typed in.
@@ -263,19 +246,20 @@ TEST_F(DriveProposalTest, WithoutASecondDiskRemovableThenNetworkDrivesServe) {
 }
 
 TEST_F(DriveProposalTest, CdOptionWithoutACdDriveFallsBackAndUnchecksItself) {
-  UseDrives({"D:=3", "Q:=5"});  // Q: is never proposed, whatever its type
+  UseDrives({{'D', platform::kDriveFixed},
+             {'Q', platform::kDriveCdrom}});  // Q: is never proposed, whatever its type
   Open();
   ASSERT_TRUE(Check("CDRomCB").Click());
   EXPECT_FALSE(Check("CDRomCB").checked);
   EXPECT_EQ(Edit("EDest").text, "D:\\");
   EXPECT_TRUE(Edit("EDest").enabled);
-  UseDrives({"Q:=3"});
+  UseDrives({{'Q', platform::kDriveFixed}});
   ASSERT_TRUE(Check("HVBackupCB").Click());
   EXPECT_EQ(Edit("EDest").text, "C:\\");
 }
 
 TEST_F(DriveProposalTest, AnOptionClickResetsTypedFolders) {
-  UseDrives({"D:=3"});
+  UseDrives({{'D', platform::kDriveFixed}});
   Open();
   ASSERT_TRUE(Edit("ESource").Type("C:\\Mine\\"));
   ASSERT_TRUE(Edit("EDest").Type("C:\\Elsewhere\\"));
@@ -289,19 +273,20 @@ TEST_F(DriveProposalTest, AnOptionClickResetsTypedFolders) {
 }
 
 TEST_F(DriveProposalTest, RestoreReadsFromTheSameKindOfDrive) {
-  UseDrives({"D:=3", "F:=2"});
+  UseDrives({{'D', platform::kDriveFixed}, {'F', platform::kDriveRemovable}});
   Open();
   ASSERT_TRUE(Mode().Select(1));
   EXPECT_EQ(Edit("ESource").text, "D:\\");
-  UseDrives({"F:=2"});
+  UseDrives({{'F', platform::kDriveRemovable}});
   ASSERT_TRUE(Mode().Select(1));
   EXPECT_EQ(Edit("ESource").text, "F:\\");
 }
 
 TEST_F(DriveProposalTest, StartedFromACdTheWindowOpensInRestore) {
-  UseDrives({"D:=3"});
+  UseDrives({{'D', platform::kDriveFixed}});
   // The test program's own folder becomes a CD-ROM drive.
-  AddDrive("R:=5", std::filesystem::canonical("/proc/self/exe").parent_path().string());
+  AddDrive('R', platform::kDriveCdrom,
+           std::filesystem::canonical("/proc/self/exe").parent_path().string());
   ASSERT_EQ(platform::GetModuleFileName().substr(0, 3), "R:\\");
   Open();
   EXPECT_TRUE(window_->RunFromCD);

@@ -1,8 +1,8 @@
 #include "window_fixture.h"
 
+#include "base/text.h"
 #include "platform/platform.h"
 #include "util/files.h"
-#include "util/text.h"
 
 namespace app {
 
@@ -53,7 +53,7 @@ std::string WindowTest::DocumentsFolder() const {
 namespace {
 
 void WriteFile(const std::string& path, const std::string& text) {
-  util::MakeFolderPath(path.substr(0, path.find_last_of('\\') + 1));
+  util::MakeFolderPath(util::FolderOf(path));
   auto file = platform::File::Open(path, platform::File::Mode::kCreate);
   ASSERT_TRUE(file) << path;
   ASSERT_TRUE(file->Write(text.data(), text.size()));

@@ -1,7 +1,7 @@
 #include "backup_fixture.h"
 
+#include "base/text.h"
 #include "platform/platform.h"
-#include "util/text.h"
 #include "zip/tzip.h"
 
 namespace app {

@@ -13,14 +13,9 @@
 #include "zip/tzip.h"
 
 #if !defined(_WIN32)
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include "platform/posix/drive_map.h"
 #include "support/faults.h"
 #include "support/host_entries.h"
+#include "support/host_process.h"
 #endif
 
 namespace app {
@@ -179,15 +174,11 @@ TEST_F(BackupSafetyTest, FolderLinksThatLoopAreWalkedOnce) {
 // The process may write no file beyond a few kilobytes: as good as a full disk.
 TEST_F(BackupSafetyTest, FullDiskKeepsThePreviousArchivesAndSaysSo) {
   MakeGoodBackup();
-  struct rlimit saved;
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  struct rlimit small = saved;
-  small.rlim_cur = 64 * 1024;
-  const sighandler_t old_handler = signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  RunBackup(temp_ / "Src", temp_ / "Dest", true);
-  setrlimit(RLIMIT_FSIZE, &saved);
-  signal(SIGXFSZ, old_handler);
+  {
+    const test_support::FileSizeLimit limit(64 * 1024);
+    ASSERT_TRUE(limit.set());
+    RunBackup(temp_ / "Src", temp_ / "Dest", true);
+  }
 
   ExpectGoodBackupKept();
   EXPECT_THAT(Messages(),
@@ -195,15 +186,15 @@ TEST_F(BackupSafetyTest, FullDiskKeepsThePreviousArchivesAndSaysSo) {
 }
 
 TEST_F(BackupSafetyTest, TargetThatCannotBeWrittenKeepsThePreviousArchives) {
-  if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+  if (test_support::RunningAsRoot()) GTEST_SKIP() << "permissions do not bind root";
   MakeGoodBackup();
-  std::string host;
-  ASSERT_TRUE(platform::posix::ToHostPath(temp_ / "Dest", &host));
-  ASSERT_EQ(chmod(host.c_str(), 0555), 0);
-  ASSERT_TRUE(Edit("ESource").Type(temp_ / "Src"));
-  ASSERT_TRUE(Edit("EDest").Type(temp_ / "Dest"));
-  EXPECT_FALSE(Button("BackupButt").Click());  // the error leaves the handler for the event loop
-  chmod(host.c_str(), 0755);
+  {
+    const test_support::ReadOnlyFolder read_only(temp_ / "Dest");
+    ASSERT_TRUE(read_only.made());
+    ASSERT_TRUE(Edit("ESource").Type(temp_ / "Src"));
+    ASSERT_TRUE(Edit("EDest").Type(temp_ / "Dest"));
+    EXPECT_FALSE(Button("BackupButt").Click());  // the error leaves the handler for the event loop
+  }
   ExpectGoodBackupKept();
   ASSERT_EQ(Messages().size(), 1u);  // the component's own error, with the archive's real name
   EXPECT_NE(Messages()[0].find(chart_archive()), std::string::npos) << Messages()[0];
@@ -317,46 +308,7 @@ std::vector<std::string> WorkFilesIn(const std::vector<std::string>& names) {
   return work;
 }
 
-// A child process that runs until told where to stop, then waits there to be killed.
-class ChildProcess {
- public:
-  // Forks; the child runs body, which calls Reached() at its point. False in the parent when the
-  // child ended without reaching it within the time.
-  template <typename Body>
-  bool Start(Body body) {
-    int pipe_ends[2];
-    if (pipe(pipe_ends) != 0) return false;
-    pid_ = fork();
-    if (pid_ == 0) {
-      close(pipe_ends[0]);
-      signal_fd_ = pipe_ends[1];
-      body(*this);
-      _exit(0);  // never reached its point: the parent sees the pipe close
-    }
-    close(pipe_ends[1]);
-    char byte = 0;
-    const bool reached = pid_ > 0 && read(pipe_ends[0], &byte, 1) == 1;
-    close(pipe_ends[0]);
-    return reached;
-  }
-  // In the child: tells the parent and waits to be killed.
-  void Reached() {
-    const char byte = 'x';
-    if (write(signal_fd_, &byte, 1) != 1) _exit(2);
-    for (;;) pause();
-  }
-  void Kill() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-  ~ChildProcess() { Kill(); }
-
- private:
-  pid_t pid_ = -1;
-  int signal_fd_ = -1;
-};
+using test_support::ChildProcess;
 
 struct KillPoint {
   const char* caption;  // of the progress window at the moment

@@ -16,7 +16,7 @@
 #include "util/files.h"
 
 #if !defined(_WIN32)
-#include "platform/posix/drive_map.h"
+#include "support/extra_drives.h"
 #endif
 
 namespace app {
@@ -34,19 +34,14 @@ class CdBackupTest : public BackupTest {
  protected:
   CdBackupTest() {
     const std::string program = platform::GetModuleFileName();
-    program_folder_ = program.substr(0, program.rfind('\\') + 1);
+    program_folder_ = util::FolderOf(program);
     program_name_ = program.substr(program_folder_.size());
     autorun_ = program_folder_ + "autorun.inf";
     had_autorun_ = platform::ReadWholeFile(autorun_, &saved_autorun_);
     platform::DeleteFile(autorun_);
 #if !defined(_WIN32)
     // A CD-ROM drive E:, so that the window lets the CD option be ticked.
-    const char* map = getenv("RIDIDEDUVURE_DRIVES");
-    saved_map_ = map ? map : "";
-    std::string host;
-    temp_.MakeFolder("cdrom");
-    platform::posix::ToHostPath(temp_ / "cdrom", &host);
-    setenv("RIDIDEDUVURE_DRIVES", (saved_map_ + "\nE:=5|BACKUPCD|" + host).c_str(), 1);
+    drives_.Set({'E', platform::kDriveCdrom, "BACKUPCD"});
 #endif
     staging_ = temp_.MakeFolder("Staging");
     fake_.Install(staging_);
@@ -57,9 +52,6 @@ class CdBackupTest : public BackupTest {
     window_.reset();  // the burner goes before the fake service it was given
     platform::DeleteFile(autorun_);
     if (had_autorun_) platform::WriteWholeFileSafely(autorun_, saved_autorun_);
-#if !defined(_WIN32)
-    setenv("RIDIDEDUVURE_DRIVES", saved_map_.c_str(), 1);
-#endif
     platform::DeleteFile("C:\\temp\\ChartBackup.zip");
     platform::DeleteFile("C:\\temp\\RUDadoze.zev");
   }
@@ -85,7 +77,10 @@ class CdBackupTest : public BackupTest {
     ASSERT_TRUE(Button("BackupButt").Click());
   }
 
-  std::string program_folder_, program_name_, autorun_, saved_autorun_, saved_map_, staging_;
+  std::string program_folder_, program_name_, autorun_, saved_autorun_, staging_;
+#if !defined(_WIN32)
+  test_support::ExtraDrives drives_;
+#endif
   bool had_autorun_ = false;
   // A burn the test holds open until it lets go.
   std::atomic<bool> release_{false};

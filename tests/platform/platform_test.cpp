@@ -7,14 +7,11 @@
 #include "support/temp_folder.h"
 
 #if !defined(_WIN32)
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <future>
 #include <thread>
 
+#include "support/extra_drives.h"
 #include "support/host_entries.h"
 #endif
 
@@ -267,8 +264,7 @@ TEST(PlatformTest, OnlyFilesOnADiskOpenAsFiles) {
   std::promise<void> opened;
   std::thread writer([&fifo, done = opened.get_future()] {
     if (done.wait_for(std::chrono::seconds(3)) == std::future_status::ready) return;
-    const int fd = open(fifo.host().c_str(), O_RDWR | O_NONBLOCK);
-    if (fd >= 0) close(fd);
+    fifo.OpenAsWriter();
   });
   for (const File::Mode mode : {File::Mode::kRead, File::Mode::kReadWrite}) {
     EXPECT_EQ(File::Open(temp / "Data\\pipe.cht", mode), nullptr);
@@ -278,9 +274,7 @@ TEST(PlatformTest, OnlyFilesOnADiskOpenAsFiles) {
   opened.set_value();
   writer.join();
   // What was refused is left as it was.
-  struct stat st;
-  ASSERT_EQ(stat(fifo.host().c_str(), &st), 0);
-  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  EXPECT_TRUE(fifo.IsFifo());
   EXPECT_NE(File::Open(file, File::Mode::kRead), nullptr);
   EXPECT_EQ(temp.Read("Data\\file.cht"), "chart");
 #endif
@@ -290,6 +284,26 @@ TEST(PlatformTest, MissingLibrariesAndSymbols) {
   EXPECT_EQ(LoadLibrary("NoSuchLibrary.dll"), nullptr);
   EXPECT_EQ(GetProcAddress(nullptr, "ZipDllExec"), nullptr);
 }
+
+#if !defined(_WIN32)
+// A settings file rewritten on a drive without room for the new text: the old text stays, and
+// the work file written beside it goes.
+TEST(PlatformTest, ARewriteThatDoesNotFitKeepsTheOldFile) {
+  test_support::ExtraDrives drives;
+  test_support::ExtraDrive small('S', kDriveFixed);
+  small.size_limit = 1 << 20;
+  if (drives.Set(small).empty()) GTEST_SKIP() << drives.error();
+  ASSERT_TRUE(WriteWholeFileSafely("S:\\settings.ini", "old text"));
+  EXPECT_FALSE(WriteWholeFileSafely("S:\\settings.ini", std::string(2 << 20, 'x')));
+  std::string contents;
+  ASSERT_TRUE(ReadWholeFile("S:\\settings.ini", &contents));
+  EXPECT_EQ(contents, "old text");
+  std::vector<FindEntry> entries;
+  ASSERT_TRUE(FindFiles("S:\\*", &entries));
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, "settings.ini");
+}
+#endif
 
 }  // namespace
 }  // namespace platform

@@ -28,7 +28,7 @@ class ChartArchiveTest : public RestoreTest {
     Put("old\\Older.omb", "older program", kOld);
     Put("old\\deep\\er\\Wed.HVcht", "wedding", kNew);
     Put("old\\notes.txt", "not a chart", kMid);
-    MakeArchive(Source() + kChartArchiveName, {charts + "*.*"}, 0x54,
+    MakeArchive(Source() + kChartArchiveName, {charts + "*.*"}, kChartOptions,
                 kBackupCommentPrefix + charts);
   }
   std::string Source() const { return temp_ / "backup\\"; }
@@ -154,7 +154,7 @@ class UserDataTest : public ChartArchiveTest {
           "Cover.jpg", "Sun.int", "Chart1.cht", "Home.plc", "Daily.tsk", "Dig.alm", "Old.sav"}) {
       Put(std::string("data\\") + name, std::string("data of ") + name, kMid);
     }
-    MakeArchive(Source() + kUserDataArchiveName, {data + "*.*"}, 0x5C, comment);
+    MakeArchive(Source() + kUserDataArchiveName, {data + "*.*"}, kUserDataOptions, comment);
   }
 };
 
@@ -203,7 +203,7 @@ TEST_F(UserDataTest, OlderLayoutRestoresOntoTheDriveOfTheComment) {
   Put("system\\sub\\COLSCHEM.INI", "colours", kMid);
   // A lower-case drive letter gives a lower-case root, which names the same drive.
   const std::string origin = "c" + system.substr(1);
-  MakeArchive(Source() + kUserDataArchiveName, {system + "\\*.*"}, 0x5C,
+  MakeArchive(Source() + kUserDataArchiveName, {system + "\\*.*"}, kUserDataOptions,
               kBackupCommentPrefix + origin);
   test_support::RemoveTree(system);
   InstallOlderVersion(4, "C:\\H\\Interp", origin, "C:\\H\\Charts", temp_ / "userdata");

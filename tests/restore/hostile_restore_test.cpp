@@ -24,7 +24,7 @@ class HostileUserDataTest : public RestoreTest {
  protected:
   void SetUp() override {
     Put("old\\Smith.cht", "smith", kAge);
-    MakeArchive(Source() + kChartArchiveName, {temp_ / "old\\*.*"}, 0x54,
+    MakeArchive(Source() + kChartArchiveName, {temp_ / "old\\*.*"}, kChartOptions,
                 kBackupCommentPrefix + (temp_ / "old\\"));
     temp_.MakeFolder("charts");
   }

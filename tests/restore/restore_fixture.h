@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "app/window_fixture.h"
+#include "base/text.h"
 #include "util/files.h"
-#include "util/text.h"
+#include "zip/zip_options.h"
 
 namespace app {
 
@@ -17,6 +18,11 @@ int32_t DosTime(int year, int month, int day, int hour, int minute);
 
 class RestoreTest : public WindowTest {
  protected:
+  // The options the Backup command writes its two archives with.
+  static constexpr uint8_t kChartOptions =
+      zip::kAddRecurse | zip::kAddFolderEntries | zip::kAddHiddenSystem;
+  static constexpr uint8_t kUserDataOptions = kChartOptions | zip::kAddRelativeToBase;
+
   // Writes a file below temp_ with the given age; returns its full path.
   std::string Put(const std::string& relative, const std::string& contents, int32_t age);
 

@@ -25,6 +25,12 @@ class HostEntry {
   bool made() const { return !host_.empty(); }
   const std::string& host() const { return host_; }
 
+  // A FIFO opened for writing and closed again, without waiting: a reader that waits for a writer
+  // goes on.
+  void OpenAsWriter() const;
+  // True while the entry is a FIFO still, not replaced or removed.
+  bool IsFifo() const;
+
  private:
   explicit HostEntry(std::string host) : host_(std::move(host)) {}
   std::string host_;

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -45,6 +46,16 @@ HostEntry HostEntry::Link(const std::string& path, const std::string& target) {
   const std::string host = HostPathOf(path);
   return HostEntry(!host.empty() && symlink(target.c_str(), host.c_str()) == 0 ? host
                                                                                : std::string());
+}
+
+void HostEntry::OpenAsWriter() const {
+  const int fd = open(host_.c_str(), O_RDWR | O_NONBLOCK);
+  if (fd >= 0) close(fd);
+}
+
+bool HostEntry::IsFifo() const {
+  struct stat st;
+  return !host_.empty() && stat(host_.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
 }
 
 HostEntry::~HostEntry() {

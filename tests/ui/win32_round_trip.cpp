@@ -15,8 +15,8 @@
 #include <optional>
 #include <vector>
 
+#include "base/text.h"
 #include "sample_installation.h"
-#include "util/text.h"
 #include "win32_driver.h"
 
 // After windows.h, which the driver brings in.
@@ -341,7 +341,7 @@ TEST_F(Win32RoundTripTest, BackupAndRestoreThroughTheWindowGiveBackEveryFile) {
     if (file.path.rfind(user_files, 0) != 0 || file.path == settings_file) continue;
     std::string restored = file.path;
     if (file.path.rfind(chart_folder, 0) == 0) {
-      restored = chart_folder + file.path.substr(file.path.find_last_of('\\') + 1);
+      restored = chart_folder + util::NameOf(file.path);
     }
     ++compared;
     const std::optional<std::string> contents = ContentsOf(restored);

@@ -40,7 +40,7 @@ std::vector<std::string> FilesIn(const std::string& folder) {
 
 std::string ProgramFolder() {
   const std::string program = platform::GetModuleFileName();
-  return program.substr(0, program.rfind('\\') + 1);
+  return util::FolderOf(program);
 }
 
 using AddTest = ZipTest;
@@ -163,7 +163,7 @@ TEST_F(AddTest, RelativeSpecsAreTakenFromTheBaseFolder) {
   zip.OnZEDBeginFileEvent = [&](zip::TZip&, const std::string& file, int, int, int) {
     begun.push_back(file);
   };
-  zip.AddOptions = 0x0A;
+  zip.AddOptions = zip::kAddUpdate | zip::kAddRelativeToBase;
   zip.AddBaseDir = base;
   zip.FileSpecs = {"one.txt", "sub\\two.txt", other, no_drive};
   EXPECT_EQ(zip.Add(), 4);
@@ -178,7 +178,7 @@ TEST_F(AddTest, RelativeSpecsAreTakenFromTheBaseFolder) {
   // Without 0x08 a relative file file_spec is looked for in the current folder, which the base
   // folder is made for the run.
   temp_.Write("base\\four.txt", "4");
-  zip.AddOptions = 0x02;
+  zip.AddOptions = zip::kAddUpdate;
   zip.AddBaseDir = base;
   zip.FileSpecs = {"four.txt"};
   EXPECT_EQ(zip.Add(), 1);

@@ -1,12 +1,11 @@
 // Archives on removable disks labelled as disks of a set: the prompts for the last disk and for a
 // given disk. The drive map of the Linux platform layer provides the removable drive.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
 #include <optional>
 
 #include "platform/platform.h"
+#include "support/extra_drives.h"
 #include "zip_test_fixture.h"
 
 namespace zip_test {
@@ -18,27 +17,12 @@ const char kLastDisk1[] =
 
 class DiskTest : public ZipTest {
  protected:
-  void SetUp() override {
-    ZipTest::SetUp();
-    const char* map = getenv("RIDIDEDUVURE_DRIVES");
-    saved_map_ = map ? map : "";
-    char pattern[] = "/tmp/rd-floppy-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    floppy_ = pattern;
-  }
-  void TearDown() override {
-    setenv("RIDIDEDUVURE_DRIVES", saved_map_.c_str(), 1);
-    std::error_code ignored;
-    std::filesystem::remove_all(floppy_, ignored);
-    ZipTest::TearDown();
-  }
-  // Puts a disk with this label into drive A:.
+  // Puts a disk with this label into drive A: (the files on it stay).
   void InsertDisk(const std::string& label) {
-    setenv("RIDIDEDUVURE_DRIVES", (saved_map_ + "\nA:=2|" + label + "|" + floppy_).c_str(), 1);
+    ASSERT_FALSE(drives_.Set({'A', platform::kDriveRemovable, label}).empty()) << drives_.error();
   }
 
-  std::string saved_map_;
-  std::string floppy_;
+  test_support::ExtraDrives drives_;
 };
 
 TEST_F(DiskTest, AsksForTheLastDiskWhenThereIsNoEndRecord) {

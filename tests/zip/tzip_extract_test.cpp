@@ -43,7 +43,7 @@ class ExtractTest : public ZipTest {
     zip_.ZipFileName(archive_);
     zip_.Password = password;
     zip_.FileSpecs = {temp_ / "src\\a.txt", temp_ / "src\\b.txt"};
-    zip_.AddOptions = 0x02;
+    zip_.AddOptions = zip::kAddUpdate;
     ASSERT_EQ(zip_.Add(), 2);
     zip_.Password.clear();
     platform::DeleteFile(out_ + "a.txt");
@@ -141,7 +141,7 @@ TEST_F(ExtractTest, UpdateOverwritesOnlyOlderFilesWithoutAsking) {
   temp_.Write("out\\b.txt", "newer b");
   ASSERT_TRUE(platform::SetFileAge(out_ + "a.txt", kLongAgo));
   ASSERT_TRUE(platform::SetFileAge(out_ + "b.txt", kFuture));
-  zip_.ExtrOptions = 0x03;
+  zip_.ExtrOptions = zip::kExtrUpdate | zip::kExtrFreshen;
   zip_.FileSpecs = {"a.txt", "b.txt"};
   EXPECT_EQ(zip_.Extract(), 1);
   EXPECT_EQ(temp_.Read("out\\a.txt"), "new a");
@@ -156,7 +156,7 @@ TEST_F(ExtractTest, AsksBeforeOverwritingAndObeysTheAnswer) {
   temp_.Write("out\\b.txt", "newer b");
   ASSERT_TRUE(platform::SetFileAge(out_ + "a.txt", kLongAgo));
   ASSERT_TRUE(platform::SetFileAge(out_ + "b.txt", kFuture));
-  zip_.ExtrOptions = 0x08;
+  zip_.ExtrOptions = zip::kExtrAskOverwrite;
   zip_.FileSpecs = {"a.txt", "b.txt"};
   toolkit_.message_answers = {ui::kIdYes, ui::kIdNo};
   std::vector<bool> visible_at_prompt;
@@ -185,7 +185,7 @@ TEST_F(ExtractTest, CancelInTheOverwritePromptStopsTheRun) {
   temp_.Write("out\\b.txt", "old b");
   ASSERT_TRUE(platform::SetFileAge(out_ + "a.txt", kLongAgo));
   ASSERT_TRUE(platform::SetFileAge(out_ + "b.txt", kLongAgo));
-  zip_.ExtrOptions = 0x08;
+  zip_.ExtrOptions = zip::kExtrAskOverwrite;
   toolkit_.message_answers = {ui::kIdCancel};
   EXPECT_EQ(zip_.Extract(), 0);
   EXPECT_TRUE(zip_.Cancelled);
@@ -202,7 +202,7 @@ TEST_F(ExtractTest, PromptsStillAppearWithoutTheProgressWindow) {
   OpenArchive();
   temp_.Write("out\\a.txt", "old a");
   zip_.ShowProgressDialog = false;
-  zip_.ExtrOptions = 0x08;
+  zip_.ExtrOptions = zip::kExtrAskOverwrite;
   zip_.FileSpecs = {"a.txt"};
   toolkit_.message_answers = {ui::kIdNo};
   EXPECT_EQ(zip_.Extract(), 0);
@@ -312,7 +312,7 @@ TEST_F(ExtractTest, AsksAboutDamagedEntries) {
   zip_.ZipFileName(temp_ / "crc.zip");
   out_ = temp_.MakeFolder("out");
   zip_.ExtrBaseDir = out_;
-  zip_.ExtrOptions = 0;
+  zip_.ExtrOptions = 0;  // overwrite without asking
   toolkit_.message_answers = {ui::kIdNo};
   EXPECT_EQ(zip_.Extract(), 1);
   ASSERT_EQ(toolkit_.messages.size(), 1u);

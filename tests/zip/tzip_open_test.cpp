@@ -188,7 +188,7 @@ TEST_F(OpenTest, ReadsTheLargerEndRecordOfBigArchives) {
   const std::string out = temp_.MakeFolder("out");
   zip.ShowProgressDialog = false;
   zip.ExtrBaseDir = out;
-  zip.ExtrOptions = 0x00;
+  zip.ExtrOptions = 0;  // overwrite without asking
   EXPECT_EQ(zip.Extract(), 2);
   EXPECT_EQ(temp_.Read("out\\a.txt"), "alpha");
   EXPECT_EQ(temp_.Read("out\\c.txt"), "gamma");

@@ -30,7 +30,7 @@ TEST_F(Win32WindowTest, ShowsTheWindowDuringARunAndAroundPrompts) {
   const std::string out = temp_.MakeFolder("out");
   temp_.Write("out\\a.txt", "old a");
   zip.ExtrBaseDir = out;
-  zip.ExtrOptions = 0x08;
+  zip.ExtrOptions = zip::kExtrAskOverwrite;
   std::vector<bool> visible;
   toolkit_.on_process_messages = [&](int) {
     if (view_) visible.push_back(view_->Visible());

@@ -57,7 +57,7 @@ std::string ZipTest::AddToArchive(const std::string& name, const std::vector<std
   zip.ZipFileName(temp_ / name);
   zip.Password = password;
   zip.FileSpecs = paths;
-  zip.AddOptions = 0x02;
+  zip.AddOptions = zip::kAddUpdate;
   EXPECT_EQ(zip.Add(), static_cast<int>(paths.size()));
   EXPECT_EQ(zip.Contents.size(), paths.size());
   toolkit_.messages.clear();

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <memory>
 
+#include "base/text.h"
 #include "platform/platform.h"
-#include "util/text.h"
 #include "zipdll/common/zip_crypto.h"
 #include "zipdll/common/zip_reader.h"
 #include "zipformat/zip_records.h"

@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "util/text.h"
+#include "base/text.h"
 
 namespace sample {
 namespace {

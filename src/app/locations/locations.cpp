@@ -1,8 +1,8 @@
 #include "app/locations/locations.h"
 
+#include "base/text.h"
 #include "util/files.h"
 #include "util/ini_file.h"
-#include "util/text.h"
 
 namespace app {
 namespace {

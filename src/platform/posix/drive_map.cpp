@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "util/wildcard.h"
+#include "base/wildcard.h"
 
 namespace platform::posix {
 namespace {

@@ -16,12 +16,27 @@
 #include <fstream>
 #include <random>
 
+#include "base/unique_handle.h"
+#include "base/wildcard.h"
 #include "platform/platform.h"
 #include "platform/posix/drive_map.h"
-#include "util/wildcard.h"
 
 namespace platform {
 namespace {
+
+struct DescriptorTraits {
+  using Handle = int;
+  static Handle Invalid() { return -1; }
+  static void Close(Handle fd) { close(fd); }
+};
+using Descriptor = util::UniqueHandle<DescriptorTraits>;
+
+struct FolderListingTraits {
+  using Handle = DIR*;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle dir) { closedir(dir); }
+};
+using FolderListing = util::UniqueHandle<FolderListingTraits>;
 
 using posix::CurrentDriveMap;
 using posix::ToHostPath;
@@ -119,13 +134,13 @@ bool WriteAll(int fd, const char* data, size_t size) {
   return true;
 }
 
-// A hidden temporary file beside target, open for writing; -1 on failure.
-int CreateTempBeside(const std::string& target, std::string* temp) {
+// A hidden temporary file beside target, open for writing; none on failure.
+Descriptor CreateTempBeside(const std::string& target, std::string* temp) {
   std::string pattern = ParentFolder(target) + "/.rd-" + LastElement(target) + ".XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
-  int fd = mkstemp(name.data());
-  if (fd >= 0) {
+  Descriptor fd(mkstemp(name.data()));
+  if (fd) {
     *temp = name.data();
     posix::NoteFolderChange(*temp, true);
   }
@@ -133,9 +148,9 @@ int CreateTempBeside(const std::string& target, std::string* temp) {
 }
 
 // Finishes a temporary file written beside target: flushes it and renames it over target.
-bool CommitTemp(int fd, const std::string& temp, const std::string& target) {
-  bool ok = fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
+bool CommitTemp(Descriptor fd, const std::string& temp, const std::string& target) {
+  bool ok = fsync(fd.get()) == 0;
+  ok = close(fd.Release()) == 0 && ok;  // a failed close may be a failed write
   if (ok && rename(temp.c_str(), target.c_str()) == 0) {
     posix::NoteRename(temp, target);
     return true;
@@ -316,6 +331,7 @@ bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries, Find
   std::string host;
   DIR* dir = posix::ToExactHostPath(listed, &host) ? opendir(host.c_str()) : nullptr;
   if (!dir && (!ToHostPath(listed, &host) || !(dir = opendir(host.c_str())))) return false;
+  const FolderListing closes_dir(dir);
   // Windows lists "." and ".." in every folder but a drive's root; whether this is one is asked
   // only when they match.
   int is_root = -1;
@@ -346,7 +362,6 @@ bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries, Find
     if (!StatHost(prefix + "/" + name, &st)) continue;
     entries->push_back(described(name, st));
   }
-  closedir(dir);
   return !entries->empty();
 }
 
@@ -405,14 +420,14 @@ bool DeleteFile(const std::string& path) {
 bool DeleteUnusedFile(const std::string& path) {
   std::string host;
   if (!ToHostPath(path, &host)) return false;
-  const int fd = open(host.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return false;
+  Descriptor fd(open(host.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+  if (!fd) return false;
   struct stat st;
   // Every File of this program holds a shared lock while it is open; a file whose exclusive lock
   // can be had is open nowhere (a killed process's locks go with it).
-  bool deleted = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && !IsReadOnly(st) &&
-                 flock(fd, LOCK_EX | LOCK_NB) == 0 && unlink(host.c_str()) == 0;
-  close(fd);
+  bool deleted = fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) && !IsReadOnly(st) &&
+                 flock(fd.get(), LOCK_EX | LOCK_NB) == 0 && unlink(host.c_str()) == 0;
+  fd.Reset();
   if (deleted) posix::NoteFolderChange(host, false);
   return deleted;
 }
@@ -425,46 +440,42 @@ bool CopyFile(const std::string& source, const std::string& destination, bool fa
   if (access(to.c_str(), F_OK) == 0 && (fail_if_exists || RefusesReplacement(to))) return false;
 
   // Only a regular file is copied: a FIFO would wait for a writer and a device never end.
-  int in = open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (in < 0) return false;
-  const int status_flags = fcntl(in, F_GETFL);
-  if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode) || status_flags < 0 ||
-      fcntl(in, F_SETFL, status_flags & ~O_NONBLOCK) != 0) {
-    close(in);
+  Descriptor in(open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!in) return false;
+  const int status_flags = fcntl(in.get(), F_GETFL);
+  if (fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode) || status_flags < 0 ||
+      fcntl(in.get(), F_SETFL, status_flags & ~O_NONBLOCK) != 0) {
     return false;
   }
   std::string temp;
-  int out = CreateTempBeside(to, &temp);
-  if (out < 0) {
-    close(in);
-    return false;
-  }
+  Descriptor out = CreateTempBeside(to, &temp);
+  if (!out) return false;
   // The copy is written beside the destination and renamed over it once complete, so a failed
   // copy never leaves a truncated destination behind.
   bool ok = true;
   std::vector<char> buffer(1 << 20);
   for (;;) {
-    ssize_t got = read(in, buffer.data(), buffer.size());
+    ssize_t got = read(in.get(), buffer.data(), buffer.size());
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) {
       ok = got == 0;
       break;
     }
-    if (!WriteAll(out, buffer.data(), static_cast<size_t>(got))) {
+    if (!WriteAll(out.get(), buffer.data(), static_cast<size_t>(got))) {
       ok = false;
       break;
     }
   }
-  close(in);
+  in.Reset();
   struct timespec times[2] = {st.st_atim, st.st_mtim};
-  ok = ok && fchmod(out, st.st_mode & 07777) == 0 && futimens(out, times) == 0;
+  ok = ok && fchmod(out.get(), st.st_mode & 07777) == 0 && futimens(out.get(), times) == 0;
   if (!ok) {
-    close(out);
+    out.Reset();
     unlink(temp.c_str());
     posix::NoteFolderChange(temp, false);
     return false;
   }
-  return CommitTemp(out, temp, to);
+  return CommitTemp(std::move(out), temp, to);
 }
 
 bool MoveFileReplacing(const std::string& source, const std::string& destination) {
@@ -497,8 +508,8 @@ bool WriteWholeFileSafely(const std::string& path, const std::string& contents) 
   std::string host;
   if (!ToHostPath(path, &host) || RefusesReplacement(host)) return false;
   std::string temp;
-  int fd = CreateTempBeside(host, &temp);
-  if (fd < 0) return false;
+  Descriptor fd = CreateTempBeside(host, &temp);
+  if (!fd) return false;
   struct stat st;
   mode_t mode = 0666;
   if (stat(host.c_str(), &st) == 0) {
@@ -508,13 +519,13 @@ bool WriteWholeFileSafely(const std::string& path, const std::string& contents) 
     umask(mask);
     mode &= ~mask;
   }
-  if (!WriteAll(fd, contents.data(), contents.size()) || fchmod(fd, mode) != 0) {
-    close(fd);
+  if (!WriteAll(fd.get(), contents.data(), contents.size()) || fchmod(fd.get(), mode) != 0) {
+    fd.Reset();
     unlink(temp.c_str());
     posix::NoteFolderChange(temp, false);
     return false;
   }
-  return CommitTemp(fd, temp, host);
+  return CommitTemp(std::move(fd), temp, host);
 }
 
 std::string GetTempPath() {
@@ -543,9 +554,9 @@ std::string GetTempFileName(const std::string& folder, const std::string& prefix
     std::string name = base + hex + ".TMP";
     std::string host;
     if (!ToHostPath(name, &host)) return std::string();
-    int fd = open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      close(fd);
+    Descriptor fd(open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (fd) {
+      fd.Reset();
       posix::NoteFolderChange(host, true);
       return name;
     }
@@ -675,22 +686,21 @@ std::unique_ptr<File> File::Open(const std::string& path, Mode mode) {
   // was listed does not count; it may have changed since.
   // A file made by this very call is one.
   const bool made_here = mode == Mode::kCreateNew;
-  int fd = open(host.c_str(), made_here ? flags : flags | O_NONBLOCK, 0666);
-  if (fd < 0) return nullptr;
+  Descriptor fd(open(host.c_str(), made_here ? flags : flags | O_NONBLOCK, 0666));
+  if (!fd) return nullptr;
   if (!made_here) {
     struct stat opened;
-    const int status_flags = fcntl(fd, F_GETFL);
-    if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || status_flags < 0 ||
-        fcntl(fd, F_SETFL, status_flags & ~O_NONBLOCK) != 0) {
-      close(fd);
+    const int status_flags = fcntl(fd.get(), F_GETFL);
+    if (fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode) || status_flags < 0 ||
+        fcntl(fd.get(), F_SETFL, status_flags & ~O_NONBLOCK) != 0) {
       return nullptr;
     }
   }
   // Tells DeleteUnusedFile that the file is in use. A cleaner holding the exclusive lock for the
   // moment of its check does not keep the file from opening.
-  flock(fd, LOCK_SH | LOCK_NB);
+  flock(fd.get(), LOCK_SH | LOCK_NB);
   if (mode == Mode::kCreate || mode == Mode::kCreateNew) posix::NoteFolderChange(host, true);
-  return std::unique_ptr<File>(new File(fd));
+  return std::unique_ptr<File>(new File(fd.Release()));
 }
 
 File::~File() { close(static_cast<int>(handle_)); }

@@ -10,6 +10,7 @@
 
 #include "platform/win32/windows_api.h"
 // The interface after windows.h, so that its names are not taken for the A/W macros.
+#include "base/unique_handle.h"
 #include "platform/cd_burn_service.h"
 
 namespace platform {
@@ -77,37 +78,30 @@ class ComApartment {
   HRESULT status_;
 };
 
-// Holds one COM reference.
+// One COM reference, released when its owner goes.
 template <typename T>
-class ComRef {
- public:
-  ComRef() = default;
-  ~ComRef() { Reset(); }
-  ComRef(const ComRef&) = delete;
-  ComRef& operator=(const ComRef&) = delete;
-  void Reset() {
-    if (ptr_) ptr_->Release();
-    ptr_ = nullptr;
-  }
-  T* get() const { return ptr_; }
-  T* operator->() const { return ptr_; }
-  void** out() {
-    Reset();
-    return reinterpret_cast<void**>(&ptr_);
-  }
-
- private:
-  T* ptr_ = nullptr;
+struct ComTraits {
+  using Handle = T*;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle object) { object->Release(); }
 };
+template <typename T>
+using ComRef = util::UniqueHandle<ComTraits<T>>;
+
+// The out parameter of a call that hands over a new reference.
+template <typename T>
+void** Receive(ComRef<T>& ref) {
+  return reinterpret_cast<void**>(ref.Put());
+}
 
 // Creates the shell's burner object and asks it for the burning interface.
 HRESULT CreateBurner(ComRef<ShellCdBurn>* burner) {
   ComRef<IUnknown> object;
   HRESULT status =
       CoCreateInstance(kCdBurnClass, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                       IID_IUnknown, object.out());
+                       IID_IUnknown, Receive(object));
   if (FAILED(status)) return status;
-  return object->QueryInterface(kCdBurnInterface, burner->out());
+  return object->QueryInterface(kCdBurnInterface, Receive(*burner));
 }
 
 class Win32CdBurnService : public CdBurnService {

@@ -4,26 +4,25 @@
 
 #include "platform/win32/windows_api.h"
 // The interface after windows.h, so that its names are not taken for the A/W macros.
+#include "base/unique_handle.h"
 #include "platform/platform.h"
 
 namespace platform {
 namespace {
 
-// Owns a file handle for the length of one call.
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  ~FileHandle() {
-    if (valid()) CloseHandle(handle_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
+struct FileHandleTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Handle handle) { ::CloseHandle(handle); }
 };
+using FileHandle = util::UniqueHandle<FileHandleTraits>;
+
+struct FindHandleTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Handle handle) { ::FindClose(handle); }
+};
+using FindHandle = util::UniqueHandle<FindHandleTraits>;
 
 int32_t ToDosTime(const FILETIME& utc) {
   FILETIME local;
@@ -110,6 +109,7 @@ bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries, Find
   WIN32_FIND_DATAA data;
   HANDLE find = ::FindFirstFileA(pattern.c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return false;
+  const FindHandle closes_find(find);
   do {
     FindEntry entry;
     entry.name = data.cFileName;
@@ -118,7 +118,6 @@ bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries, Find
     entry.dos_time = ToDosTime(data.ftLastWriteTime);
     entries->push_back(std::move(entry));
   } while (::FindNextFileA(find, &data));
-  ::FindClose(find);
   return !entries->empty();
 }
 
@@ -307,15 +306,11 @@ std::unique_ptr<File> File::Open(const std::string& path, Mode mode) {
       (attributes & FILE_ATTRIBUTE_READONLY)) {
     return nullptr;
   }
-  HANDLE handle = ::CreateFileA(path.c_str(), access, share, nullptr, disposition,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  FileHandle handle(::CreateFileA(path.c_str(), access, share, nullptr, disposition,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
   // A name such as "CON" or a pipe opens a device, whose reading waits for input or never ends.
-  if (::GetFileType(handle) != FILE_TYPE_DISK) {
-    ::CloseHandle(handle);
-    return nullptr;
-  }
-  return std::unique_ptr<File>(new File(reinterpret_cast<intptr_t>(handle)));
+  if (!handle.valid() || ::GetFileType(handle.get()) != FILE_TYPE_DISK) return nullptr;
+  return std::unique_ptr<File>(new File(reinterpret_cast<intptr_t>(handle.Release())));
 }
 
 File::~File() { ::CloseHandle(reinterpret_cast<HANDLE>(handle_)); }

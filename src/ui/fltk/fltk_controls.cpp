@@ -12,10 +12,10 @@
 
 #include <algorithm>
 
+#include "base/text.h"
 #include "ui/fltk/fltk_folder_picker.h"
 #include "ui/fltk/fltk_window.h"
 #include "ui/toolkit.h"
-#include "util/text.h"
 
 namespace ui::fltk {
 namespace {

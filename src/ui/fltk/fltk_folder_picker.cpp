@@ -9,11 +9,11 @@
 #include <algorithm>
 #include <cctype>
 
+#include "base/text.h"
 #include "platform/platform.h"
 #include "ui/fltk/fltk_dialogs.h"
 #include "ui/fltk/fltk_window.h"
 #include "util/files.h"
-#include "util/text.h"
 
 namespace ui::fltk {
 namespace {

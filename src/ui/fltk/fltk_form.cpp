@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/scope_exit.h"
 #include "ui/fltk/fltk_window.h"
 
 namespace ui::fltk {
@@ -92,10 +93,7 @@ void FltkForm::Close() {
   if (closed_) return;
   closed_ = true;
   // The window goes even when on_close throws; the exception still reaches the caller.
-  struct Hider {
-    KeyedWindow* window;
-    ~Hider() { window->hide(); }
-  } hider{window_.get()};
+  const util::ScopeExit hider([window = window_.get()] { window->hide(); });
   if (on_close) on_close();
 }
 

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "platform/platform.h"
-#include "util/wildcard.h"
+#include "base/wildcard.h"
 #include "zipdll/add/entry_packer.h"
 #include "zipdll/add/entry_streamer.h"
 #include "zipdll/add/file_specs.h"

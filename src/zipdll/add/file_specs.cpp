@@ -5,7 +5,7 @@
 #include <set>
 
 #include "platform/platform.h"
-#include "util/wildcard.h"
+#include "base/wildcard.h"
 #include "zipdll/add/zip_writer.h"
 
 namespace zipdll::add {

@@ -15,7 +15,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "util/wildcard.h"
+#include "base/wildcard.h"
 #include "zipdll/extract/entry_data.h"
 #include "zipdll/extract/safe_name.h"
 

@@ -3,7 +3,7 @@
 #include <string_view>
 #include <vector>
 
-#include "util/wildcard.h"
+#include "base/wildcard.h"
 
 namespace zipdll::extract {
 namespace {

@@ -11,8 +11,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: library_probe Library.dll EntryPoint\n");
     return 2;
   }
-  void* library = platform::LoadLibrary(argv[1]);
-  const bool found = library && platform::GetProcAddress(library, argv[2]);
-  platform::FreeLibrary(library);
-  return found ? 0 : 1;
+  const platform::LoadedLibrary library(platform::LoadLibrary(argv[1]));
+  return library && platform::GetProcAddress(library.get(), argv[2]) ? 0 : 1;
 }

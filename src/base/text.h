@@ -47,6 +47,12 @@ std::string StripExtension(const std::string& path);
 // unchanged when it has no dot.
 std::string WordWithDot(const std::string& path);
 
+// The folder part of a Windows path: up to and with its last "\" or the ":" of a drive
+// ("C:\Charts\" of "C:\Charts\x.cht", "C:" of "C:x.cht"); empty for a bare name.
+std::string FolderOf(const std::string& path);
+// What follows the folder part: the last element ("x.cht"); the whole text for a bare name.
+std::string NameOf(const std::string& path);
+
 // text when it ends with ch already, else text + ch (ch alone for an empty text).
 std::string EnsureTrailingChar(char ch, const std::string& text);
 std::string AddBackslash(const std::string& text);
@@ -57,6 +63,11 @@ std::string AddBackslash(const std::string& text);
 int FindInList(const StringList& words, int position, const std::string& text);
 
 std::string IntToText(long long value);
+
+// 100 * part / whole, rounded to the nearest whole number (a half to the even neighbour, as
+// nearbyint does in the default rounding mode) and held to 0..100: the position of a progress
+// bar. whole must not be 0.
+int RoundedPercent(double part, double whole);
 
 // The busy indicator "|", "/", "-", "\": the character at the current position, which then moves
 // on (after "\" comes "|" again).

@@ -1,6 +1,7 @@
-#include "util/text.h"
+#include "base/text.h"
 
 #include <atomic>
+#include <cmath>
 
 namespace util {
 
@@ -105,6 +106,16 @@ std::string EnsureTrailingChar(char ch, const std::string& text) {
 
 std::string AddBackslash(const std::string& text) { return EnsureTrailingChar('\\', text); }
 
+std::string FolderOf(const std::string& path) {
+  const size_t split = path.find_last_of("\\:");
+  return split == std::string::npos ? std::string() : path.substr(0, split + 1);
+}
+
+std::string NameOf(const std::string& path) {
+  const size_t split = path.find_last_of("\\:");
+  return split == std::string::npos ? path : path.substr(split + 1);
+}
+
 int FindInList(const StringList& words, int position, const std::string& text) {
   const std::string upper_text = UpperText(text);
   for (const std::string& word : words) {
@@ -118,6 +129,11 @@ int FindInList(const StringList& words, int position, const std::string& text) {
 }
 
 std::string IntToText(long long value) { return std::to_string(value); }
+
+int RoundedPercent(double part, double whole) {
+  const double percent = std::nearbyint(100.0 * part / whole);
+  return percent < 0 ? 0 : percent > 100 ? 100 : static_cast<int>(percent);
+}
 
 char NextSpinnerChar() {
   static constexpr char kSpinner[] = {'|', '/', '-', '\\'};

@@ -1,4 +1,4 @@
-#include "util/text.h"
+#include "base/text.h"
 
 #include <gtest/gtest.h>
 
@@ -55,6 +55,34 @@ TEST(TextTest, WordWithDotIsTheElementHoldingTheLastDot) {
   EXPECT_EQ(WordWithDot("C:\\x\\name."), "name.");
   EXPECT_EQ(WordWithDot(".cht"), ".cht");  // the walk back stops at the first character
   EXPECT_EQ(WordWithDot("."), ".");
+}
+
+// The folder part keeps its separator, so that folder + name gives the path back.
+TEST(TextTest, FolderAndNameSplitAtTheLastSeparatorOrDrive) {
+  for (const std::string path : {"C:\\Charts\\x.cht", "C:x.cht", "C:\\", "\\x", "x.cht", ""}) {
+    EXPECT_EQ(FolderOf(path) + NameOf(path), path) << path;
+  }
+  EXPECT_EQ(FolderOf("C:\\Charts\\Sub\\x.cht"), "C:\\Charts\\Sub\\");
+  EXPECT_EQ(NameOf("C:\\Charts\\Sub\\x.cht"), "x.cht");
+  EXPECT_EQ(FolderOf("C:x.cht"), "C:");
+  EXPECT_EQ(NameOf("C:x.cht"), "x.cht");
+  EXPECT_EQ(FolderOf("C:\\Charts\\"), "C:\\Charts\\");
+  EXPECT_EQ(NameOf("C:\\Charts\\"), "");
+  EXPECT_EQ(FolderOf("x.cht"), "");
+  EXPECT_EQ(NameOf("x.cht"), "x.cht");
+  EXPECT_EQ(FolderOf("C:/Charts/x.cht"), "C:");  // a slash is part of a name here
+}
+
+TEST(TextTest, RoundedPercentTakesHalvesToEvenAndStaysWithinTheBar) {
+  EXPECT_EQ(RoundedPercent(1, 3), 33);
+  EXPECT_EQ(RoundedPercent(2, 3), 67);
+  EXPECT_EQ(RoundedPercent(1, 8), 12);  // 12.5
+  EXPECT_EQ(RoundedPercent(3, 8), 38);  // 37.5
+  EXPECT_EQ(RoundedPercent(7, 7), 100);
+  EXPECT_EQ(RoundedPercent(0, 7), 0);
+  // More done than announced, or a negative count from a confused library: the bar's ends.
+  EXPECT_EQ(RoundedPercent(2147483647.0, 1), 100);
+  EXPECT_EQ(RoundedPercent(-5, 10), 0);
 }
 
 TEST(TextTest, TrailingCharacter) {

@@ -1,4 +1,4 @@
-#include "util/wildcard.h"
+#include "base/wildcard.h"
 
 #include <string>
 

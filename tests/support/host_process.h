@@ -1,0 +1,66 @@
+// What the Linux host does for the tests that no Windows call does: a child process to kill at a
+// chosen point, a limit on the size of the files the process writes (as good as a full disk), a
+// folder that refuses to be written. Linux only, like host_entries.h.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace test_support {
+
+// A forked child that runs until told where to stop, then waits there to be killed.
+class ChildProcess {
+ public:
+  ChildProcess() = default;
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+  ~ChildProcess() { Kill(); }
+
+  // Forks; the child runs body, which calls Reached() at its point. False in the parent when the
+  // child ended without reaching it.
+  bool Start(const std::function<void(ChildProcess&)>& body);
+  // In the child: tells the parent and waits to be killed.
+  [[noreturn]] void Reached();
+  void Kill();
+
+ private:
+  int pid_ = -1;
+  int signal_fd_ = -1;
+};
+
+// While it lives, no file of this process grows beyond bytes: a write past that fails as on a
+// full disk (the signal such a write raises is ignored meanwhile).
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(uint64_t bytes);
+  ~FileSizeLimit();
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+  bool set() const { return set_; }
+
+ private:
+  uint64_t saved_current_ = 0;
+  uint64_t saved_maximum_ = 0;
+  void (*saved_handler_)(int) = nullptr;
+  bool set_ = false;
+};
+
+// The folder at a Windows path, read-only for its owner (and so for everyone but root) while this
+// lives.
+class ReadOnlyFolder {
+ public:
+  explicit ReadOnlyFolder(const std::string& path);
+  ~ReadOnlyFolder();
+  ReadOnlyFolder(const ReadOnlyFolder&) = delete;
+  ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
+  bool made() const { return !host_.empty(); }
+
+ private:
+  std::string host_;
+};
+
+// Permissions do not bind the super-user.
+bool RunningAsRoot();
+
+}  // namespace test_support

@@ -1,0 +1,73 @@
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/posix/drive_map.h"
+#include "support/host_process.h"
+
+namespace test_support {
+
+bool ChildProcess::Start(const std::function<void(ChildProcess&)>& body) {
+  int pipe_ends[2];
+  if (pipe(pipe_ends) != 0) return false;
+  pid_ = fork();
+  if (pid_ == 0) {
+    close(pipe_ends[0]);
+    signal_fd_ = pipe_ends[1];
+    body(*this);
+    _exit(0);  // never reached its point: the parent sees the pipe close
+  }
+  close(pipe_ends[1]);
+  char byte = 0;
+  const bool reached = pid_ > 0 && read(pipe_ends[0], &byte, 1) == 1;
+  close(pipe_ends[0]);
+  return reached;
+}
+
+void ChildProcess::Reached() {
+  const char byte = 'x';
+  if (write(signal_fd_, &byte, 1) != 1) _exit(2);
+  for (;;) pause();
+}
+
+void ChildProcess::Kill() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGKILL);
+  waitpid(pid_, nullptr, 0);
+  pid_ = -1;
+}
+
+FileSizeLimit::FileSizeLimit(uint64_t bytes) {
+  struct rlimit saved;
+  if (getrlimit(RLIMIT_FSIZE, &saved) != 0) return;
+  saved_current_ = saved.rlim_cur;
+  saved_maximum_ = saved.rlim_max;
+  struct rlimit small = saved;
+  small.rlim_cur = bytes;
+  saved_handler_ = signal(SIGXFSZ, SIG_IGN);
+  set_ = setrlimit(RLIMIT_FSIZE, &small) == 0;
+}
+
+FileSizeLimit::~FileSizeLimit() {
+  if (!set_) return;
+  struct rlimit saved;
+  saved.rlim_cur = saved_current_;
+  saved.rlim_max = saved_maximum_;
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, saved_handler_);
+}
+
+ReadOnlyFolder::ReadOnlyFolder(const std::string& path) {
+  std::string host;
+  if (platform::posix::ToHostPath(path, &host) && chmod(host.c_str(), 0555) == 0) host_ = host;
+}
+
+ReadOnlyFolder::~ReadOnlyFolder() {
+  if (!host_.empty()) chmod(host_.c_str(), 0755);
+}
+
+bool RunningAsRoot() { return geteuid() == 0; }
+
+}  // namespace test_support
