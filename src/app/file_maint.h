@@ -138,10 +138,10 @@ class TFileMaint : public Locations {
   // Runs a command with the re-entry guard: the option boxes, the action buttons, the mode and
   // both folder boxes are disabled for the run and given back their states afterwards.
   void RunCommand(void (TFileMaint::*command)());
-  // Appends to FoundFiles the files of folder that match the first mask_count chart masks, from
-  // the walk's names of it when it has them.
-  void AppendChartFiles(const std::string& folder, size_t mask_count,
-                        const WalkedFiles* walked_files);
+  // Appends to FoundFiles the files of each of SearchFolders that match the first mask_count
+  // chart masks, from the walk's names of the folder when it has them, with the progress bar
+  // and the messages running; ends early when the run is stopped.
+  void SearchListedFolders(size_t mask_count, const WalkedFiles* walked_files);
 
   ui::Toolkit& toolkit_;
   std::unique_ptr<ui::Form> form_;

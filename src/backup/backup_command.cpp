@@ -5,7 +5,6 @@
 
 #include "app/file_maint.h"
 #include "search/chart_masks.h"
-#include "search/folder_scan.h"
 #include "ui/toolkit.h"
 #include "util/files.h"
 #include "zip/zip_options.h"
@@ -73,16 +72,7 @@ void TFileMaint::BackupButClick() {
 }
 
 void TFileMaint::GatherChartFiles(const WalkedFiles* walked_files) {
-  if (!SearchFolders || !FoundFiles) return;
-  const size_t count = SearchFolders->size();
-  for (size_t i = 0; i < count; ++i) {
-    AdvProgress1->SetPosition(search::FolderProgress(i, count));
-    if ((i + 1) % 5 == 0) {
-      toolkit_.ProcessMessages();
-      if (RunStopped(*this)) return;
-    }
-    AppendChartFiles((*SearchFolders)[i], search::kChartMaskCount, walked_files);
-  }
+  SearchListedFolders(search::kChartMaskCount, walked_files);
 }
 
 }  // namespace app

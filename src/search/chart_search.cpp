@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "app/file_maint.h"
+#include "base/wildcard.h"
 #include "search/chart_masks.h"
 #include "search/folder_scan.h"
 #include "ui/toolkit.h"
 #include "util/files.h"
-#include "base/wildcard.h"
 
 namespace app {
 namespace {
@@ -81,6 +81,14 @@ void TFileMaint::SearchChartFiles() {
 
   const size_t mask_count =
       HVBackupCB->Checked() ? search::SearchChartMasks.size() : search::kChartMaskCount;
+  SearchListedFolders(mask_count, &walked_files);
+  if (SearchStopped(*this)) return;
+  PLabel->SetCaption("");
+  FilterChartFiles(&walked_files);
+}
+
+void TFileMaint::SearchListedFolders(size_t mask_count, const WalkedFiles* walked_files) {
+  if (!SearchFolders || !FoundFiles) return;
   const size_t count = SearchFolders->size();
   for (size_t i = 0; i < count; ++i) {
     AdvProgress1->SetPosition(search::FolderProgress(i, count));
@@ -88,23 +96,16 @@ void TFileMaint::SearchChartFiles() {
       toolkit_.ProcessMessages();
       if (SearchStopped(*this)) return;
     }
-    const std::string folder = (*SearchFolders)[i];
+    const std::string& folder = (*SearchFolders)[i];
     // An unknown chart folder joins the list as an empty entry: it names no folder at all.
     if (folder.empty()) continue;
-    AppendChartFiles(folder, mask_count, &walked_files);
-  }
-  PLabel->SetCaption("");
-  FilterChartFiles(&walked_files);
-}
-
-void TFileMaint::AppendChartFiles(const std::string& folder, size_t mask_count,
-                                  const WalkedFiles* walked_files) {
-  auto walked = walked_files ? walked_files->find(folder) : WalkedFiles::const_iterator();
-  if (walked_files && walked != walked_files->end()) {
-    search::AppendMatchingNames(folder, walked->second, search::SearchChartMasks, mask_count,
-                                *FoundFiles);
-  } else {
-    search::AppendMatchingFiles(folder, search::SearchChartMasks, mask_count, *FoundFiles);
+    auto walked = walked_files ? walked_files->find(folder) : WalkedFiles::const_iterator();
+    if (walked_files && walked != walked_files->end()) {
+      search::AppendMatchingNames(folder, walked->second, search::SearchChartMasks, mask_count,
+                                  *FoundFiles);
+    } else {
+      search::AppendMatchingFiles(folder, search::SearchChartMasks, mask_count, *FoundFiles);
+    }
   }
 }
 
