@@ -16,8 +16,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/platform.h"
 #include "base/wildcard.h"
+#include "platform/platform.h"
+#include "platform/posix/handles.h"
 
 namespace platform::posix {
 namespace {
@@ -90,7 +91,8 @@ std::map<char, unsigned> WineDriveTypes(const std::string& prefix) {
 
 bool LoadWinePrefix(const std::string& prefix, DriveMap* map) {
   const std::string dosdevices = prefix + "/dosdevices";
-  DIR* dir = opendir(dosdevices.c_str());
+  const Directory listing(opendir(dosdevices.c_str()));
+  DIR* dir = listing.get();
   if (!dir) return false;
   std::map<char, unsigned> types = WineDriveTypes(prefix);
   while (dirent* entry = readdir(dir)) {
@@ -104,7 +106,6 @@ bool LoadWinePrefix(const std::string& prefix, DriveMap* map) {
     if (auto type = types.find(letter); type != types.end()) drive.type = type->second;
     map->drives[letter] = drive;
   }
-  closedir(dir);
   if (map->drives.count('C')) {
     map->windows = "C:\\windows";
     const std::string user = "C:\\users\\" + UserName();
@@ -213,7 +214,7 @@ void Forget(std::unordered_map<std::string, FolderListing>::iterator it) {
 
 // Reads the folder's names into a listing; false when it cannot be read.
 bool ReadNames(const std::string& opened, const struct stat& st, FolderListing* listing) {
-  DIR* dir = opendir(opened.c_str());
+  const Directory dir(opendir(opened.c_str()));
   if (!dir) return false;
   listing->device = st.st_dev;
   listing->inode = st.st_ino;
@@ -221,12 +222,11 @@ bool ReadNames(const std::string& opened, const struct stat& st, FolderListing* 
   listing->changed = st.st_ctim;
   listing->names.clear();
   listing->folds_alike = false;
-  while (dirent* entry = readdir(dir)) {
+  while (dirent* entry = readdir(dir.get())) {
     if (!listing->names.emplace(util::FoldCase(entry->d_name), entry->d_name).second) {
       listing->folds_alike = true;
     }
   }
-  closedir(dir);
   return true;
 }
 

@@ -20,25 +20,14 @@
 #include "base/wildcard.h"
 #include "platform/platform.h"
 #include "platform/posix/drive_map.h"
+#include "platform/posix/handles.h"
 
 namespace platform {
 namespace {
 
-struct DescriptorTraits {
-  using Handle = int;
-  static Handle Invalid() { return -1; }
-  static void Close(Handle fd) { close(fd); }
-};
-using Descriptor = util::UniqueHandle<DescriptorTraits>;
-
-struct FolderListingTraits {
-  using Handle = DIR*;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle dir) { closedir(dir); }
-};
-using FolderListing = util::UniqueHandle<FolderListingTraits>;
-
 using posix::CurrentDriveMap;
+using posix::Descriptor;
+using posix::Directory;
 using posix::ToHostPath;
 using posix::ToWindowsPath;
 
@@ -331,7 +320,7 @@ bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries, Find
   std::string host;
   DIR* dir = posix::ToExactHostPath(listed, &host) ? opendir(host.c_str()) : nullptr;
   if (!dir && (!ToHostPath(listed, &host) || !(dir = opendir(host.c_str())))) return false;
-  const FolderListing closes_dir(dir);
+  const Directory closes_dir(dir);
   // Windows lists "." and ".." in every folder but a drive's root; whether this is one is asked
   // only when they match.
   int is_root = -1;
