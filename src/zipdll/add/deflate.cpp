@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
 #if defined(RD_HAVE_LIBDEFLATE)
@@ -87,10 +89,31 @@ bool DeflateSmaller(const void* data, size_t size, int level, std::string* out) 
 
 #endif
 
+namespace {
+
+// Whether the bytes are spread over the byte values about as evenly as noise is: compressed data
+// (photos, archives) is, text and records are far from it. Cheap beside any deflate, so that only
+// data that passes it is tried at the fastest level.
+bool SpreadLikeNoise(const uint8_t* data, size_t size) {
+  uint32_t counts[256] = {};
+  for (size_t i = 0; i < size; ++i) ++counts[data[i]];
+  double bits = 0;
+  for (uint32_t count : counts) {
+    if (count == 0) continue;
+    const double share = static_cast<double>(count) / static_cast<double>(size);
+    bits -= share * std::log2(share);
+  }
+  return bits > kNoiseBitsPerByte;
+}
+
+}  // namespace
+
 bool LooksIncompressible(const void* start, size_t start_size, uint64_t file_size) {
-  if (file_size <= 2 * kProbeSize || start_size < kProbeSize) return false;
+  const size_t probed = static_cast<size_t>(std::min<uint64_t>(file_size, kProbeSize));
+  if (probed < kSmallestProbed || start_size < probed) return false;
+  if (!SpreadLikeNoise(static_cast<const uint8_t*>(start), probed)) return false;
   thread_local std::string scratch;
-  const bool shrinks = DeflateSmaller(start, kProbeSize, 1, &scratch);
+  const bool shrinks = DeflateSmaller(start, probed, 1, &scratch);
   scratch.clear();
   return !shrinks;
 }

@@ -17,12 +17,16 @@ bool DeflateSmaller(const void* data, size_t size, int level, std::string* out);
 
 // How much of a file's start LooksIncompressible tries.
 constexpr size_t kProbeSize = 128 << 10;
+// Files smaller than this are deflated whatever they hold: a try costs next to nothing.
+constexpr size_t kSmallestProbed = 4 << 10;
+// Bits of information per byte above which data is spread like noise (8 is the most).
+constexpr double kNoiseBitsPerByte = 7.5;
 
-// True when the first kProbeSize bytes of a file of file_size bytes do not shrink under the
-// fastest level: data already compressed (photos, archives), on which a slow level would spend its
-// time for nothing. start holds the file's first start_size bytes, at least kProbeSize of them
-// unless that is the whole file. A file no larger than two probes is never taken for such, as
-// deflating it whole costs little more than the probe. Safe to call from several threads at once.
+// True when the first kProbeSize bytes of a file of file_size bytes (the whole file when it is
+// smaller) look like data already compressed (photos, archives), on which the slow levels would
+// spend their time for nothing: their bytes are spread like noise and they do not shrink under the
+// fastest level. start holds the file's first start_size bytes, at least kProbeSize of them unless
+// that is the whole file. Safe to call from several threads at once.
 bool LooksIncompressible(const void* start, size_t start_size, uint64_t file_size);
 
 // Raw deflate fed in pieces, for files too large to hold in memory (zlib on every
