@@ -1,5 +1,6 @@
 #include "base/wildcard.h"
 
+#include <algorithm>
 #include <string>
 
 namespace util {
@@ -8,12 +9,12 @@ namespace {
 // Lower-cases ASCII letters and the UTF-8 forms of the Latin-1 capitals U+00C0 to U+00DE (not the
 // multiplication sign), which is what a Windows file name comparison folds in practice for the
 // names this program meets.
-void FoldInPlace(std::string& out) {
-  for (size_t i = 0; i < out.size(); ++i) {
+void FoldInPlace(char* out, size_t size) {
+  for (size_t i = 0; i < size; ++i) {
     unsigned char c = static_cast<unsigned char>(out[i]);
     if (c >= 'A' && c <= 'Z') {
       out[i] = static_cast<char>(c + 32);
-    } else if (c == 0xC3 && i + 1 < out.size()) {
+    } else if (c == 0xC3 && i + 1 < size) {
       unsigned char next = static_cast<unsigned char>(out[i + 1]);
       if (next >= 0x80 && next <= 0x9E && next != 0x97) out[i + 1] = static_cast<char>(next + 0x20);
       ++i;
@@ -21,9 +22,23 @@ void FoldInPlace(std::string& out) {
   }
 }
 
+// The folded text, in buffer when it fits there (no allocation), else in *heap.
+template <size_t kSize>
+std::string_view FoldInto(std::string_view text, char (&buffer)[kSize], std::string* heap) {
+  char* out = buffer;
+  if (text.size() <= kSize) {
+    std::copy(text.begin(), text.end(), buffer);
+  } else {
+    heap->assign(text);
+    out = heap->data();
+  }
+  FoldInPlace(out, text.size());
+  return std::string_view(out, text.size());
+}
+
 std::string Fold(std::string_view text) {
   std::string out(text);
-  FoldInPlace(out);
+  FoldInPlace(out.data(), out.size());
   return out;
 }
 
@@ -79,13 +94,11 @@ bool MatchesMask(std::string_view name, std::string_view mask) {
   // "*" and "*.*" take every name (a name without a dot matches "*.*" as "*"), and listings ask
   // for them most.
   if (mask == "*" || mask == "*.*") return true;
-  // Folded into buffers kept by the thread: a search matches every name of a disk this way.
-  thread_local std::string folded_name, folded_mask;
-  folded_name.assign(name);
-  folded_mask.assign(mask);
-  FoldInPlace(folded_name);
-  FoldInPlace(folded_mask);
-  return MatchesFoldedMask(folded_name, folded_mask);
+  // Folded on the stack: a search matches every name of a disk this way.
+  char name_buffer[256], mask_buffer[256];
+  std::string name_heap, mask_heap;
+  return MatchesFoldedMask(FoldInto(name, name_buffer, &name_heap),
+                           FoldInto(mask, mask_buffer, &mask_heap));
 }
 
 bool MatchesFoldedMask(std::string_view folded_name, std::string_view folded_mask) {

@@ -107,7 +107,13 @@ bool SetFileAttributes(const std::string& path, uint32_t attributes) {
 bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries, FindDetail) {
   entries->clear();
   WIN32_FIND_DATAA data;
-  HANDLE find = ::FindFirstFileA(pattern.c_str(), &data);
+  // Nothing here uses the short 8.3 names, which cost the file system a look-up per entry, and a
+  // larger buffer lists a big folder in fewer calls. Windows before 7 refuses both; there the
+  // plain call lists the same entries.
+  HANDLE find = ::FindFirstFileExA(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                   nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (find == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_INVALID_PARAMETER)
+    find = ::FindFirstFileA(pattern.c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return false;
   const FindHandle closes_find(find);
   do {
