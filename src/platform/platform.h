@@ -92,9 +92,9 @@ inline bool FileExists(const std::string& path) {
 // (hidden and system ones too, and "." and ".." below a drive root, as Windows lists them).
 // Wildcards "*" and "?" match without regard to case. False when the folder cannot be listed or
 // nothing matches; entries come in the order the file system lists them.
-// kNamesAndKinds is for callers that need only names and which of them are folders: the
-// attributes then hold kAttrDirectory and kAttrHidden alone, size and dos_time are 0, and "." and
-// ".." are left out, which spares the platforms that would otherwise ask about every entry (and
+// kNamesAndKinds is for callers that need only names and which of them are folders: only
+// kAttrDirectory and kAttrHidden of the attributes count then, size and dos_time may be 0, and "."
+// and ".." are left out, which spares the platforms that would otherwise ask about every entry (and
 // about the folder, to know whether it is a drive's root, which lists no dots).
 enum class FindDetail { kFull, kNamesAndKinds };
 bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries,

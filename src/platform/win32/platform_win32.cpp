@@ -1,6 +1,7 @@
 // The platform services on Windows: the real Win32 calls, in the ANSI code page (UTF-8 by the
 // program's manifest).
 #include <algorithm>
+#include <string_view>
 
 #include "platform/win32/windows_api.h"
 // The interface after windows.h, so that its names are not taken for the A/W macros.
@@ -104,7 +105,7 @@ bool SetFileAttributes(const std::string& path, uint32_t attributes) {
   return ::SetFileAttributesA(path.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL);
 }
 
-bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries, FindDetail) {
+bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries, FindDetail detail) {
   entries->clear();
   WIN32_FIND_DATAA data;
   // Nothing here uses the short 8.3 names, which cost the file system a look-up per entry, and a
@@ -117,6 +118,8 @@ bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries, Find
   if (find == INVALID_HANDLE_VALUE) return false;
   const FindHandle closes_find(find);
   do {
+    const std::string_view name = data.cFileName;
+    if (detail == FindDetail::kNamesAndKinds && (name == "." || name == "..")) continue;
     FindEntry entry;
     entry.name = data.cFileName;
     entry.attributes = data.dwFileAttributes;
