@@ -187,7 +187,10 @@ TEST_F(InteropTest, EngineArchivesPassEveryToolAndListTheSame) {
   for (const std::string password : {"", "Sécret pw"}) {
     SCOPED_TRACE("password: " + password);
     const std::string archive = temp_ / (password.empty() ? "plain.zip" : "locked.zip");
-    zip_test::AddRequest request(archive, {"*.*"}, 0x5C, temp_ / "src");
+    zip_test::AddRequest request(
+        archive, {"*.*"},
+        zip::kAddRecurse | zip::kAddRelativeToBase | zip::kAddFolderEntries | zip::kAddHiddenSystem,
+        temp_ / "src");
     request.comment = comment;
     request.password = password;
     zip_test::ZipDriver zip;

@@ -4,26 +4,17 @@
 // tests/corpus.
 #include <gmock/gmock.h>
 
-#if !defined(_WIN32)
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/mount.h>
-#include <sys/resource.h>
-#include <sys/statvfs.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#endif
-
 #include <algorithm>
+#include <memory>
 #include <utility>
 
+#include "platform/platform.h"
 #include "zipdll/unzip_test_fixture.h"
 #include "zipformat/byte_order.h"
 #include "zipformat/zip_records.h"
 #if !defined(_WIN32)
-#include "platform/posix/drive_map.h"
+#include "support/extra_drives.h"
+#include "support/host_process.h"
 #endif
 
 namespace unzip_test {
@@ -122,32 +113,34 @@ TEST_F(UnzipTest, EntryLargerThanTheDriveIsSkippedBeforeItIsWritten) {
 }
 
 #if !defined(_WIN32)
-// A drive of 2 MiB: a tmpfs mounted over a folder of the test, which takes root.
+// A drive S: of 2 MiB (a small file system of its own, which takes root).
 class UnzipSmallDriveTest : public UnzipTest {
  protected:
+  static constexpr char kSmall[] = "S:\\";
+
   void SetUp() override {
-    ASSERT_TRUE(platform::posix::ToHostPath(small_, &host_));
-    if (mount("rd-small", host_.c_str(), "tmpfs", 0, "size=2m") != 0) {
-      GTEST_SKIP() << "no small drive: tmpfs cannot be mounted here (" << strerror(errno) << ")";
-    }
-    mounted_ = true;
-  }
-  void TearDown() override {
-    if (mounted_) umount2(host_.c_str(), MNT_DETACH);
+    test_support::ExtraDrive small('S', platform::kDriveFixed);
+    small.size_limit = 2 << 20;
+    if (drives_.Set(small).empty()) GTEST_SKIP() << drives_.error();
   }
   uint64_t FreeBytes() const {
-    struct statvfs fs;
-    return statvfs(host_.c_str(), &fs) == 0 ? uint64_t{fs.f_bavail} * fs.f_frsize : 0;
+    uint64_t available = 0;
+    return platform::GetDiskFreeSpaceEx(kSmall, &available) ? available : 0;
   }
   UnzipRequest Request(const std::string& archive) {
     UnzipRequest request = UnzipTest::Request(archive);
-    request.target = small_;
+    request.target = kSmall;
     return request;
   }
+  static void Write(const std::string& name, const std::string& contents) {
+    ASSERT_TRUE(platform::WriteWholeFileSafely(kSmall + name, contents)) << name;
+  }
+  static std::string Read(const std::string& name) {
+    std::string contents;
+    return platform::ReadWholeFile(kSmall + name, &contents) ? contents : std::string();
+  }
 
-  std::string small_ = folder_.MakeFolder("small");
-  std::string host_;
-  bool mounted_ = false;
+  test_support::ExtraDrives drives_;
 };
 
 // Zeros shrink a thousand to one: three honest megabytes in a few kilobytes of archive.
@@ -158,7 +151,7 @@ TEST_F(UnzipSmallDriveTest, EntryLargerThanTheFreeSpaceIsSkippedWithoutFillingTh
   archive.Add("small.bin", small_data);
   const std::string path = WriteArchive(archive);
   ASSERT_LT(archive.Bytes().size(), 120000u);
-  folder_.Write("small\\big.bin", "precious");
+  Write("big.bin", "precious");
   uint64_t least_free = FreeBytes();
   driver_.answer = [&](zipdll::CallbackRecord* record) {
     if (record->action == zipdll::kActionOverwrite) record->value = 1;
@@ -168,9 +161,9 @@ TEST_F(UnzipSmallDriveTest, EntryLargerThanTheFreeSpaceIsSkippedWithoutFillingTh
   EXPECT_EQ(driver_.Run(Request(path)), 1);
   EXPECT_EQ(driver_.SkipReasons(), std::vector<zipdll::Slot>{zipdll::kSkipNoRoom});
   EXPECT_THAT(driver_.Messages(), HasSubstr("Skipped \"big.bin\": it needs 3145728 bytes"));
-  EXPECT_EQ(folder_.Read("small\\big.bin"), "precious");
-  EXPECT_EQ(folder_.Read("small\\small.bin"), small_data);
-  EXPECT_THAT(Listing(small_), ElementsAre("big.bin", "small.bin"));
+  EXPECT_EQ(Read("big.bin"), "precious");
+  EXPECT_EQ(Read("small.bin"), small_data);
+  EXPECT_THAT(Listing(kSmall), ElementsAre("big.bin", "small.bin"));
   EXPECT_GT(least_free, 1u << 20) << "the drive was filled before the entry was refused";
 }
 
@@ -181,27 +174,27 @@ TEST_F(UnzipSmallDriveTest, DriveFullInMidEntryKeepsTheOldFileAndGoesOn) {
   archive.Add("chart.cht", Noise(1 << 20));
   archive.Add("next.txt", "next");
   const std::string path = WriteArchive(archive);
-  folder_.Write("small\\chart.cht", "the user's chart");
-  const std::string filler = host_ + "/filler";
+  Write("chart.cht", "the user's chart");
+  const std::string filler = std::string(kSmall) + "filler";
   bool filled = false;
   driver_.answer = [&](zipdll::CallbackRecord* record) {
     if (record->action == zipdll::kActionOverwrite) record->value = 1;
     if (record->action == zipdll::kActionProgress && !std::exchange(filled, true)) {
-      const int fd = open(filler.c_str(), O_WRONLY | O_CREAT, 0644);
+      const std::unique_ptr<platform::File> file =
+          platform::File::Open(filler, platform::File::Mode::kCreate);
       const std::string block(64 * 1024, 'f');
-      while (write(fd, block.data(), block.size()) > 0) {
+      while (file && file->Write(block.data(), block.size())) {
       }
-      close(fd);
     }
-    if (record->action == zipdll::kActionSkipped) unlink(filler.c_str());
+    if (record->action == zipdll::kActionSkipped) platform::DeleteFile(filler);
     return 0;
   };
   EXPECT_EQ(driver_.Run(Request(path)), 1);
   EXPECT_EQ(driver_.SkipReasons(), std::vector<zipdll::Slot>{zipdll::kSkipBadData});
   EXPECT_THAT(driver_.Messages(), HasSubstr("Skipped \"chart.cht\": writing"));
-  EXPECT_EQ(folder_.Read("small\\chart.cht"), "the user's chart");
-  EXPECT_EQ(folder_.Read("small\\next.txt"), "next");
-  EXPECT_THAT(Listing(small_), ElementsAre("chart.cht", "next.txt"));
+  EXPECT_EQ(Read("chart.cht"), "the user's chart");
+  EXPECT_EQ(Read("next.txt"), "next");
+  EXPECT_THAT(Listing(kSmall), ElementsAre("chart.cht", "next.txt"));
 }
 #endif
 
@@ -249,15 +242,12 @@ TEST_F(UnzipTest, AWriteThatFailsKeepsTheExistingFileAndLeavesNoWorkFile) {
     if (record->action == zipdll::kActionOverwrite) record->value = 1;
     return 0;
   };
-  struct rlimit saved;
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  struct rlimit small = saved;
-  small.rlim_cur = 600 << 10;
-  const sighandler_t old_handler = signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const int result = driver_.Run(Request(path));
-  setrlimit(RLIMIT_FSIZE, &saved);
-  signal(SIGXFSZ, old_handler);
+  int result = -1;
+  {
+    const test_support::FileSizeLimit limit(600 << 10);
+    ASSERT_TRUE(limit.set());
+    result = driver_.Run(Request(path));
+  }
 
   EXPECT_EQ(result, 1);
   EXPECT_EQ(driver_.SkipReasons(), std::vector<zipdll::Slot>(2, zipdll::kSkipBadData));

@@ -370,7 +370,8 @@ TEST(ZipDllAdd, DevicesPipesAndSocketsAreSkippedWithAReason) {
     platform::DeleteFile(archive);
     ZipDriver driver;
     const bool one_by_one = specs.size() == 2;
-    ASSERT_EQ(driver.Add({archive, specs, 0x06}), one_by_one ? 1 : 2) << driver.Messages();
+    ASSERT_EQ(driver.Add({archive, specs, zip::kAddUpdate | zip::kAddRecurse}), one_by_one ? 1 : 2)
+        << driver.Messages();
     const ArchiveContents contents = ReadArchive(archive);
     ASSERT_TRUE(contents.ok) << contents.error;
     EXPECT_EQ(contents.Names(),
@@ -422,7 +423,11 @@ TEST(ZipDllAdd, AFolderReachedThroughLinksIsWalkedOnce) {
     const std::string archive = folder / "loops.zip";
     platform::DeleteFile(archive);
     ZipDriver driver;
-    ASSERT_EQ(driver.Add({archive, {file_spec}, 0x16}), 3) << driver.Messages();
+    ASSERT_EQ(
+        driver.Add(
+            {archive, {file_spec}, zip::kAddUpdate | zip::kAddRecurse | zip::kAddFolderEntries}),
+        3)
+        << driver.Messages();
     const ArchiveContents contents = ReadArchive(archive);
     ASSERT_TRUE(contents.ok) << contents.error;
     EXPECT_EQ(contents.Names(),

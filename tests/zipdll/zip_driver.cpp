@@ -63,7 +63,7 @@ int ZipDriver::Add(const AddRequest& request,
   const std::string root =
       request.base_dir.empty() ? std::string() : util::AddBackslash(request.base_dir);
   std::vector<std::string> specs = request.specs;
-  if (options & 0x08) {
+  if (options & zip::kAddRelativeToBase) {
     for (std::string& file_spec : specs) {
       const bool absolute = file_spec.size() > 2 && (file_spec[0] == '\\' || file_spec[1] == ':');
       if (!absolute) file_spec = root + file_spec;
@@ -71,7 +71,7 @@ int ZipDriver::Add(const AddRequest& request,
   }
   const std::string temp = platform::GetTempPath();
   const bool has_password = !request.password.empty();
-  const Slot recurse_value = (options & 0x04) ? 0xFFFF : 0;
+  const Slot recurse_value = (options & zip::kAddRecurse) ? 0xFFFF : 0;
   std::vector<zipdll::ZipFileEntry> entries(specs.size());
   for (size_t i = 0; i < specs.size(); ++i) {
     entries[i] = {};
@@ -89,17 +89,18 @@ int ZipDriver::Add(const AddRequest& request,
   block.trace = request.trace ? zipdll::kTrue : zipdll::kFalse;
   block.password = has_password ? request.password.c_str() : nullptr;
   block.encrypt = has_password ? zipdll::kTrue : zipdll::kFalse;
-  block.include_system = (options & 0x40) ? zipdll::kTrue : zipdll::kFalse;
-  block.no_folder_entries = (options & 0x10) ? zipdll::kFalse : zipdll::kTrue;
+  block.include_system = (options & zip::kAddHiddenSystem) ? zipdll::kTrue : zipdll::kFalse;
+  block.no_folder_entries = (options & zip::kAddFolderEntries) ? zipdll::kFalse : zipdll::kTrue;
   block.quiet = zipdll::kTrue;
   block.level = 9;
-  block.drop_folder_names = (options & 0x0C) ? zipdll::kFalse : zipdll::kTrue;
+  block.drop_folder_names = (options & zip::kAddKeepFolderNames) ? zipdll::kFalse : zipdll::kTrue;
   block.recurse.whole = 0;
   block.recurse.value = static_cast<uint16_t>(recurse_value);
   block.grow = zipdll::kTrue;
-  block.force_dos_names = (options & 0x80) ? zipdll::kTrue : zipdll::kFalse;
-  block.update = (options & 0x02) ? zipdll::kTrue : zipdll::kFalse;
-  block.freshen = (options & 0x01) && !(options & 0x02) ? zipdll::kTrue : zipdll::kFalse;
+  block.force_dos_names = (options & zip::kAddDosNames) ? zipdll::kTrue : zipdll::kFalse;
+  block.update = (options & zip::kAddUpdate) ? zipdll::kTrue : zipdll::kFalse;
+  block.freshen =
+      (options & zip::kAddFreshen) && !(options & zip::kAddUpdate) ? zipdll::kTrue : zipdll::kFalse;
   block.entry_count = static_cast<Slot>(entries.size());
   block.archive = request.archive.c_str();
   block.temp_folder = temp.c_str();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/tools.h"
+#include "zip/zip_options.h"
 #include "zipdll/call_interface.h"
 
 namespace zip_test {
@@ -22,7 +23,8 @@ struct Event {
 
 struct AddRequest {
   AddRequest(std::string archive_name, std::vector<std::string> file_specs,
-             uint8_t add_options = 0x02, std::string add_base_dir = std::string())
+             uint8_t add_options = zip::kDefaultAddOptions,
+             std::string add_base_dir = std::string())
       : archive(std::move(archive_name)),
         specs(std::move(file_specs)),
         options(add_options),
@@ -30,8 +32,8 @@ struct AddRequest {
 
   std::string archive;
   std::vector<std::string> specs;
-  uint8_t options = 0x02;  // AddOptions bits
-  std::string base_dir;    // AddBaseDir
+  uint8_t options = zip::kDefaultAddOptions;  // AddOptions bits (zip/zip_options.h)
+  std::string base_dir;                       // AddBaseDir
   std::string password;
   std::string comment;
   bool trace = false;

@@ -51,13 +51,13 @@ class ZipDllSwitches : public testing::Test {
 };
 
 TEST_F(ZipDllSwitches, MaskWithoutRecursionTakesBareNames) {
-  EXPECT_EQ(Add({folder_ / "tree\\*.CHT"}, 0x02), (Names{"a.cht"}));
+  EXPECT_EQ(Add({folder_ / "tree\\*.CHT"}, zip::kAddUpdate), (Names{"a.cht"}));
   EXPECT_EQ(result_, 1);
 }
 
 TEST_F(ZipDllSwitches, RecursionKeepsFoldersWithoutTheDrive) {
   const std::string tree = Stored(folder_ / "tree\\");
-  EXPECT_EQ(Add({folder_ / "tree\\*.cht"}, 0x06),
+  EXPECT_EQ(Add({folder_ / "tree\\*.cht"}, zip::kAddUpdate | zip::kAddRecurse),
             (Names{tree + "a.cht", tree + "sub/b.cht", tree + "sub/deeper/c.cht"}));
   EXPECT_EQ(result_, 3);
 }
@@ -68,23 +68,26 @@ TEST_F(ZipDllSwitches, FolderEntriesOnlyWhenAskedFor) {
   folder_.MakeFolder("tree\\sub\\hollow\\empty too");
   // A mask stores the folders on the way to what it took and the folders that hold nothing, with
   // those on the way to them; not a folder of files it does not take.
-  EXPECT_EQ(Add({folder_ / "tree\\*.cht"}, 0x16),
-            (Names{tree, tree + "a.cht", tree + "empty/", tree + "sub/", tree + "sub/b.cht",
-                   tree + "sub/deeper/", tree + "sub/deeper/c.cht", tree + "sub/hollow/",
-                   tree + "sub/hollow/empty too/"}));
+  EXPECT_EQ(
+      Add({folder_ / "tree\\*.cht"}, zip::kAddUpdate | zip::kAddRecurse | zip::kAddFolderEntries),
+      (Names{tree, tree + "a.cht", tree + "empty/", tree + "sub/", tree + "sub/b.cht",
+             tree + "sub/deeper/", tree + "sub/deeper/c.cht", tree + "sub/hollow/",
+             tree + "sub/hollow/empty too/"}));
   EXPECT_EQ(result_, 3);
   platform::DeleteFile(archive_);
   // Nothing but empty folders under a mask that takes no file: they are still what was asked for.
-  EXPECT_EQ(Add({folder_ / "tree\\sub\\*.none"}, 0x16),
+  EXPECT_EQ(Add({folder_ / "tree\\sub\\*.none"},
+                zip::kAddUpdate | zip::kAddRecurse | zip::kAddFolderEntries),
             (Names{tree + "sub/", tree + "sub/hollow/", tree + "sub/hollow/empty too/"}));
   EXPECT_EQ(result_, 0);
   platform::DeleteFile(archive_);
   // Without folder entries an empty folder leaves nothing behind.
-  EXPECT_EQ(Add({folder_ / "tree\\*.cht"}, 0x06),
+  EXPECT_EQ(Add({folder_ / "tree\\*.cht"}, zip::kAddUpdate | zip::kAddRecurse),
             (Names{tree + "a.cht", tree + "sub/b.cht", tree + "sub/deeper/c.cht"}));
   platform::DeleteFile(archive_);
   // A whole folder keeps every subfolder.
-  const Names whole = Add({folder_ / "tree"}, 0x16);
+  const Names whole =
+      Add({folder_ / "tree"}, zip::kAddUpdate | zip::kAddRecurse | zip::kAddFolderEntries);
   EXPECT_EQ(whole.size(), 12u);
   EXPECT_NE(std::find(whole.begin(), whole.end(), tree + "empty/"), whole.end());
   EXPECT_NE(std::find(whole.begin(), whole.end(), tree + "texts/"), whole.end());
@@ -94,13 +97,14 @@ TEST_F(ZipDllSwitches, FolderEntriesOnlyWhenAskedFor) {
 }
 
 TEST_F(ZipDllSwitches, RelativeSpecsAreStoredBelowTheBaseFolder) {
-  EXPECT_EQ(Add({"*.cht", "sub\\deeper\\c.cht", "..\\tree\\notes.txt"}, 0x0A, folder_ / "tree"),
+  EXPECT_EQ(Add({"*.cht", "sub\\deeper\\c.cht", "..\\tree\\notes.txt"},
+                zip::kAddUpdate | zip::kAddRelativeToBase, folder_ / "tree"),
             (Names{"a.cht", "sub/deeper/c.cht", "tree/notes.txt"}));
   EXPECT_EQ(result_, 3);
   // The engine itself takes a relative file file_spec below the entry's root.
   ZipDriver driver;
   platform::DeleteFile(archive_);
-  AddRequest request{archive_, {"sub\\*.cht"}, 0x06};
+  AddRequest request{archive_, {"sub\\*.cht"}, zip::kAddUpdate | zip::kAddRecurse};
   ASSERT_EQ(driver.Add(request,
                        [&](zipdll::ZipCommandBlock& block) {
                          static std::string root;
@@ -115,11 +119,12 @@ TEST_F(ZipDllSwitches, RelativeSpecsAreStoredBelowTheBaseFolder) {
 TEST_F(ZipDllSwitches, HiddenFilesOnlyWithTheirSwitch) {
   const std::string hidden = folder_.Write("tree\\.secret.cht", "hidden");
   platform::SetFileAttributes(hidden, platform::kAttrHidden);  // Windows; the dot does it on Linux
-  EXPECT_EQ(Add({folder_ / "tree\\*.cht"}, 0x02), (Names{"a.cht"}));
+  EXPECT_EQ(Add({folder_ / "tree\\*.cht"}, zip::kAddUpdate), (Names{"a.cht"}));
   EXPECT_EQ(skips_, std::vector<Slot>{zipdll::kSkipHiddenOrSystem});
   EXPECT_NE(messages_.find("secret"), std::string::npos) << messages_;
   platform::DeleteFile(archive_);
-  EXPECT_EQ(Add({folder_ / "tree\\*.cht"}, 0x42), (Names{".secret.cht", "a.cht"}));
+  EXPECT_EQ(Add({folder_ / "tree\\*.cht"}, zip::kAddUpdate | zip::kAddHiddenSystem),
+            (Names{".secret.cht", "a.cht"}));
   EXPECT_TRUE(skips_.empty());
   platform::SetFileAttributes(hidden, 0);
 }
@@ -130,12 +135,15 @@ TEST_F(ZipDllSwitches, DosNamesAreShortAndUnique) {
   folder_.Write("long\\SHORT.TXT", "3");
   folder_.Write("long\\Sub folder\\x.y", "4");
   const std::string base = folder_ / "long";
-  EXPECT_EQ(Add({"*.*"}, 0x8E, base),
-            (Names{"LONGFI~1.TEX", "LONGFI~2.TEX", "SHORT.TXT", "SUBFOL~1/X.Y"}));
+  EXPECT_EQ(
+      Add({"*.*"}, zip::kAddUpdate | zip::kAddRecurse | zip::kAddRelativeToBase | zip::kAddDosNames,
+          base),
+      (Names{"LONGFI~1.TEX", "LONGFI~2.TEX", "SHORT.TXT", "SUBFOL~1/X.Y"}));
 }
 
 TEST_F(ZipDllSwitches, MissingSpecsAreReportedAndSkipped) {
-  EXPECT_EQ(Add({folder_ / "nothing\\*.cht", folder_ / "tree\\a.cht", folder_ / "none.txt"}, 0x02),
+  EXPECT_EQ(Add({folder_ / "nothing\\*.cht", folder_ / "tree\\a.cht", folder_ / "none.txt"},
+                zip::kAddUpdate),
             (Names{"a.cht"}));
   EXPECT_EQ(result_, 1);
   EXPECT_EQ(skips_, (std::vector<Slot>{zipdll::kSkipNotFound, zipdll::kSkipNotFound}));
@@ -148,14 +156,14 @@ TEST_F(ZipDllSwitches, UpdateAndFreshenCompareTimes) {
   const std::string a = folder_ / "tree\\a.cht", notes = folder_ / "tree\\notes.txt";
   ASSERT_TRUE(platform::SetFileAge(a, old_time));
   ASSERT_TRUE(platform::SetFileAge(notes, old_time));
-  ASSERT_EQ(Add({folder_ / "tree\\a.cht", notes}, 0x02), (Names{"a.cht", "notes.txt"}));
+  ASSERT_EQ(Add({folder_ / "tree\\a.cht", notes}, zip::kAddUpdate), (Names{"a.cht", "notes.txt"}));
 
   // Update: an unchanged time keeps the entry, a newer file replaces it, a new file is added.
   folder_.Write("tree\\a.cht", "A2");
   ASSERT_TRUE(platform::SetFileAge(a, new_time));
   folder_.Write("tree\\notes.txt", "same time, other bytes");
   ASSERT_TRUE(platform::SetFileAge(notes, old_time));
-  EXPECT_EQ(Add({folder_ / "tree\\*.*"}, 0x02), (Names{"notes.txt", "a.cht"}));
+  EXPECT_EQ(Add({folder_ / "tree\\*.*"}, zip::kAddUpdate), (Names{"notes.txt", "a.cht"}));
   EXPECT_EQ(result_, 1);
   EXPECT_EQ(skips_, std::vector<Slot>{zipdll::kSkipNotNewer});
   ArchiveContents contents = ReadArchive(archive_);
@@ -166,7 +174,7 @@ TEST_F(ZipDllSwitches, UpdateAndFreshenCompareTimes) {
   folder_.Write("tree\\new.cht", "new");
   folder_.Write("tree\\notes.txt", "fresher");
   ASSERT_TRUE(platform::SetFileAge(notes, new_time));
-  EXPECT_EQ(Add({folder_ / "tree\\*.*"}, 0x01), (Names{"a.cht", "notes.txt"}));
+  EXPECT_EQ(Add({folder_ / "tree\\*.*"}, zip::kAddFreshen), (Names{"a.cht", "notes.txt"}));
   EXPECT_EQ(result_, 1);
   EXPECT_EQ(skips_, (std::vector<Slot>{zipdll::kSkipNotNewer, zipdll::kSkipNotNewer}));
   contents = ReadArchive(archive_);
@@ -175,9 +183,10 @@ TEST_F(ZipDllSwitches, UpdateAndFreshenCompareTimes) {
 
 TEST_F(ZipDllSwitches, GrowingKeepsOtherEntriesAsTheyWere) {
   const std::string other = folder_.Write("other\\x.txt", std::string(30000, 'x'));
-  ASSERT_EQ(Add({folder_ / "tree\\*.cht", other}, 0x02), (Names{"a.cht", "x.txt"}));
+  ASSERT_EQ(Add({folder_ / "tree\\*.cht", other}, zip::kAddUpdate), (Names{"a.cht", "x.txt"}));
   const ArchiveContents before = ReadArchive(archive_);
-  EXPECT_EQ(Add({folder_ / "tree\\notes.txt"}, 0x02), (Names{"a.cht", "x.txt", "notes.txt"}));
+  EXPECT_EQ(Add({folder_ / "tree\\notes.txt"}, zip::kAddUpdate),
+            (Names{"a.cht", "x.txt", "notes.txt"}));
   const ArchiveContents after = ReadArchive(archive_);
   for (const std::string name : {"a.cht", "x.txt"}) {
     EXPECT_EQ(after.Find(name)->data, before.Find(name)->data);
@@ -187,17 +196,17 @@ TEST_F(ZipDllSwitches, GrowingKeepsOtherEntriesAsTheyWere) {
   }
   // Without growing, the archive holds only this run's files.
   ZipDriver driver;
-  ASSERT_EQ(driver.Add({archive_, {folder_ / "tree\\notes.txt"}, 0x02},
+  ASSERT_EQ(driver.Add({archive_, {folder_ / "tree\\notes.txt"}, zip::kAddUpdate},
                        [](zipdll::ZipCommandBlock& block) { block.grow = zipdll::kFalse; }),
             1);
   EXPECT_EQ(ReadArchive(archive_).Names(), (Names{"notes.txt"}));
 }
 
 TEST_F(ZipDllSwitches, TheArchiveNeverGoesIntoItself) {
-  ASSERT_EQ(Add({folder_ / "tree\\a.cht"}, 0x02), (Names{"a.cht"}));
+  ASSERT_EQ(Add({folder_ / "tree\\a.cht"}, zip::kAddUpdate), (Names{"a.cht"}));
   folder_.Write("beside.txt", "beside");
   // The mask takes the archive's own folder, where the new archive is being written too.
-  EXPECT_EQ(Add({folder_ / "*.*"}, 0x02), (Names{"a.cht", "beside.txt"}));
+  EXPECT_EQ(Add({folder_ / "*.*"}, zip::kAddUpdate), (Names{"a.cht", "beside.txt"}));
   EXPECT_EQ(result_, 1);
 }
 

@@ -6,8 +6,10 @@
 #include <memory>
 #include <thread>
 
-#include "platform/platform.h"
+#include "base/scope_exit.h"
+#include "base/text.h"
 #include "base/wildcard.h"
+#include "platform/platform.h"
 #include "zipdll/add/entry_packer.h"
 #include "zipdll/add/entry_streamer.h"
 #include "zipdll/add/file_specs.h"
@@ -33,26 +35,11 @@ std::string Text(const char* text) { return text ? std::string(text) : std::stri
 
 bool IsOn(Slot value) { return value != 0; }
 
-std::string UpperAscii(std::string text) {
-  for (char& c : text) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-  return text;
+// The folder the archive is in; a bare name is in the current folder.
+std::string FolderBeside(const std::string& path) {
+  const std::string folder = util::FolderOf(path);
+  return folder.empty() ? std::string(".\\") : folder;
 }
-
-std::string FolderOf(const std::string& path) {
-  const size_t split = path.find_last_of("\\:");
-  return split == std::string::npos ? std::string(".\\") : path.substr(0, split + 1);
-}
-
-// A work file that is deleted unless it was put to use.
-struct TempFile {
-  explicit TempFile(std::string name) : path(std::move(name)) {}
-  ~TempFile() {
-    if (!path.empty()) platform::DeleteFile(path);
-  }
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
-  std::string path;
-};
 
 // A file of the batch with what it is to be packed with.
 struct Planned {
@@ -178,14 +165,14 @@ void AddRun::Plan() {
   replaced_.assign(old_entries.size(), false);
   std::map<std::string, size_t> old_index;
   for (size_t i = 0; i < old_entries.size(); ++i) {
-    old_index.emplace(UpperAscii(old_entries[i].name), i);
+    old_index.emplace(util::UpperText(old_entries[i].name), i);
   }
   const bool update = IsOn(block_.update);
   const bool freshen = IsOn(block_.freshen) && !update;
   for (SourceFile& file : files) {
     // Never the archive into itself.
     if (util::EqualNoCase(file.path, archive_)) continue;
-    auto found = old_index.find(UpperAscii(file.name));
+    auto found = old_index.find(util::UpperText(file.name));
     if (found != old_index.end() && replaced_[found->second]) continue;
     if (found == old_index.end() && freshen) {
       if (file.is_folder) continue;  // folders come with the files they hold, if any
@@ -417,9 +404,14 @@ int32_t AddRun::Run() {
   }
 
   // The new archive goes beside the old one, so that replacing it is a rename on one drive.
-  TempFile temp(platform::GetTempFileName(FolderOf(archive_), "zip"));
+  // The work file goes unless it became the archive; the guard comes before out, so the file is
+  // closed before it is deleted.
+  const std::string temp = platform::GetTempFileName(FolderBeside(archive_), "zip");
+  util::ScopeExit remove_temp([&temp] {
+    if (!temp.empty()) platform::DeleteFile(temp);
+  });
   std::unique_ptr<platform::File> out;
-  if (!temp.path.empty()) out = platform::File::Open(temp.path, platform::File::Mode::kCreate);
+  if (!temp.empty()) out = platform::File::Open(temp, platform::File::Mode::kCreate);
   if (!out) return Fail("Cannot create a temporary file beside " + archive_);
   bool written = false;
   {
@@ -433,10 +425,10 @@ int32_t AddRun::Run() {
     return Fail(error.empty() ? "Cannot write the new archive" : error);
   }
   existing_.file.reset();
-  if (!platform::MoveFileReplacing(temp.path, archive_)) {
+  if (!platform::MoveFileReplacing(temp, archive_)) {
     return Fail("Cannot replace " + archive_ + " by the new archive");
   }
-  temp.path.clear();
+  remove_temp.Release();
   // Only now is the archive complete in its place; a caller that stops here has its archive, and
   // hears how many files went in.
   try {

@@ -4,8 +4,9 @@
 #include <map>
 #include <set>
 
-#include "platform/platform.h"
+#include "base/text.h"
 #include "base/wildcard.h"
+#include "platform/platform.h"
 #include "zipdll/add/zip_writer.h"
 
 namespace zipdll::add {
@@ -150,8 +151,7 @@ class Walker {
 bool FindOne(const std::string& path, FindEntry* found) {
   std::vector<FindEntry> entries;
   if (!platform::FindFiles(path, &entries)) return false;
-  const size_t split = path.find_last_of("\\:");
-  const std::string name = split == std::string::npos ? path : path.substr(split + 1);
+  const std::string name = util::NameOf(path);
   for (const FindEntry& entry : entries) {
     if (util::EqualNoCase(entry.name, name)) {
       *found = entry;
@@ -184,9 +184,8 @@ void ExpandFileSpec(const std::string& file_spec, const std::string& root,
     return options.drop_folder_names ? std::string() : StoredFolder(below);
   };
 
-  const size_t split = full.find_last_of("\\:");
-  const std::string last = split == std::string::npos ? full : full.substr(split + 1);
-  const std::string parent = split == std::string::npos ? std::string() : full.substr(0, split + 1);
+  const std::string last = util::NameOf(full);
+  const std::string parent = util::FolderOf(full);
   Walker walker(options, files, skipped);
   if (HasWildcard(last)) {
     const std::string stored = stored_of(parent);
@@ -228,7 +227,8 @@ void ExpandFileSpec(const std::string& file_spec, const std::string& root,
 
 std::string DosName(const std::string& element, std::vector<std::string>* taken) {
   static const std::string kAllowed = "!#$%&'()-@^_`{}~";
-  const auto clean = [](const std::string& text, bool* changed) {
+  const auto clean = [](const std::string& original, bool* changed) {
+    const std::string text = util::UpperText(original);
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
       const unsigned char c = static_cast<unsigned char>(text[i]);
@@ -240,8 +240,6 @@ std::string DosName(const std::string& element, std::vector<std::string>* taken)
       } else if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
                  kAllowed.find(static_cast<char>(c)) != std::string::npos) {
         out += static_cast<char>(c);
-      } else if (c >= 'a' && c <= 'z') {
-        out += static_cast<char>(c - 'a' + 'A');
       } else if (c == ' ' || c == '.') {
         *changed = true;  // dropped, as Windows drops them from short names
       } else {
@@ -281,8 +279,7 @@ void FinishNames(const SpecOptions& options, std::vector<SourceFile>* files,
   std::vector<SourceFile> kept;
   std::map<std::string, std::string> path_of_name;  // upper-case stored name -> file path
   for (SourceFile& file : *files) {
-    std::string key = file.name;
-    for (char& c : key) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    const std::string key = util::UpperText(file.name);
     auto [it, inserted] = path_of_name.emplace(key, file.path);
     if (!inserted) {
       // The same file named twice is taken once; two files under one name cannot both be stored.
@@ -309,8 +306,7 @@ void FinishNames(const SpecOptions& options, std::vector<SourceFile>* files,
         const bool is_folder_element = end != std::string::npos;
         if (!is_folder_element) end = name.size();
         const std::string element = name.substr(at, end - at);
-        std::string key = original_prefix + element;
-        for (char& c : key) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+        const std::string key = util::UpperText(original_prefix + element);
         auto found = short_of.find(key + (is_folder_element ? "/" : ""));
         std::string short_element;
         if (found != short_of.end()) {

@@ -15,6 +15,8 @@
 #include <unordered_map>
 #include <utility>
 
+#include "base/scope_exit.h"
+#include "base/text.h"
 #include "base/wildcard.h"
 #include "zipdll/extract/entry_data.h"
 #include "zipdll/extract/safe_name.h"
@@ -44,7 +46,9 @@ std::string WithBackslashes(std::string name) {
   return name;
 }
 
-// The last element of a stored name, without the slash a folder entry ends with.
+// The last element of a stored name, without the slash a folder entry ends with. Split at the
+// slashes only: a stored name may hold a ":", and a file spec is matched against what follows the
+// last slash, as it is stored (util::NameOf would also split at the ":").
 std::string FileNamePart(const std::string& name) {
   std::string path = WithBackslashes(name);
   while (!path.empty() && path.back() == '\\') path.pop_back();
@@ -52,46 +56,25 @@ std::string FileNamePart(const std::string& name) {
   return split == std::string::npos ? path : path.substr(split + 1);
 }
 
-// A work file beside the target; deleted unless it was moved into place.
-class WorkFile {
- public:
-  WorkFile() = default;
-  ~WorkFile() {
-    file.reset();
-    if (!path_.empty()) platform::DeleteFile(path_);
+// A new work file in folder, for the entry's data: *path names it, a name no other file there has,
+// and it is made and opened in one step. Null when folder takes no new file. *next_name is the
+// run's count of work names, so that each try costs no draw of a random number.
+std::unique_ptr<platform::File> CreateWorkFile(const std::string& folder, unsigned* next_name,
+                                               std::string* path) {
+  constexpr unsigned kNameTries = 64;
+  for (unsigned n = 0; n < kNameTries; ++n) {
+    const unsigned unique = (*next_name)++ & 0xFFFF;
+    char name[16];
+    std::snprintf(name, sizeof name, "unz%X.TMP", unique ? unique : 1);
+    *path = folder + name;
+    std::unique_ptr<platform::File> file =
+        platform::File::Open(*path, platform::File::Mode::kCreateNew);
+    if (file) return file;
+    // Taken by another file; anything else will not be mended by another name.
+    if (platform::GetFileAttributes(*path) == platform::kInvalidAttributes) return nullptr;
   }
-  WorkFile(const WorkFile&) = delete;
-  WorkFile& operator=(const WorkFile&) = delete;
-
-  // Makes a new file of a name no other file in folder has, made and opened in one step, as
-  // the entry's data is written to it; false when folder takes no new file. *next_name is the
-  // run's count of work names, so that each try costs no draw of a random number.
-  bool Create(const std::string& folder, unsigned* next_name) {
-    for (unsigned n = 0; n < kNameTries; ++n) {
-      const unsigned unique = (*next_name)++ & 0xFFFF;
-      char name[16];
-      std::snprintf(name, sizeof name, "unz%X.TMP", unique ? unique : 1);
-      const std::string path = folder + name;
-      file = platform::File::Open(path, platform::File::Mode::kCreateNew);
-      if (file) {
-        path_ = path;
-        return true;
-      }
-      // Taken by another file; anything else will not be mended by another name.
-      if (platform::GetFileAttributes(path) == platform::kInvalidAttributes) return false;
-    }
-    return false;
-  }
-
-  const std::string& path() const { return path_; }
-  void Release() { path_.clear(); }
-
-  std::unique_ptr<platform::File> file;
-
- private:
-  static constexpr unsigned kNameTries = 64;
-  std::string path_;
-};
+  return nullptr;
+}
 
 // Writes an entry's data to its file on a thread of its own, so that the next pieces are read,
 // decrypted and inflated while the last ones are written.
@@ -215,6 +198,8 @@ void ExtractRun::Run() {
     return;
   }
   if (options_.target_folder.empty()) {
+    // At the last backslash only: "C:x.zip" gives no folder (refused below when files are to be
+    // written), not the root of C:.
     const size_t split = options_.archive.rfind('\\');
     options_.target_folder =
         split == std::string::npos ? std::string() : options_.archive.substr(0, split + 1);
@@ -435,8 +420,9 @@ void ExtractRun::TestEntry(const EntryInfo& entry, uint64_t data_offset,
 void ExtractRun::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
                             const std::string& password, const std::string& target,
                             bool replacing) {
-  const size_t split = target.rfind('\\');
-  const std::string folder = target.substr(0, split + 1);
+  // The relative part has no ":" (SafeRelativePath refuses it), so this is the target folder
+  // and the folders of the entry's name.
+  const std::string folder = util::FolderOf(target);
   const std::string relative_folder = folder.substr(options_.target_folder.size());
   if (!relative_folder.empty() && !CreateFolders(relative_folder)) {
     reporter_->Skipped(entry.name, kSkipBadData, "its folder cannot be created");
@@ -455,21 +441,27 @@ void ExtractRun::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
                            std::to_string(available) + " free");
     return;
   }
-  WorkFile work;
-  if (!work.Create(folder, &next_work_name_)) {
+  std::string work_path;
+  std::unique_ptr<platform::File> work = CreateWorkFile(folder, &next_work_name_, &work_path);
+  if (!work) {
     reporter_->Skipped(entry.name, kSkipBadData, "no file can be written in \"" + folder + "\"");
     return;
   }
+  // Closed, then deleted, unless it was moved into place; the writer below goes first.
+  util::ScopeExit remove_work([&] {
+    work.reset();
+    platform::DeleteFile(work_path);
+  });
 
   // A small file is written in one piece as it comes; a thread of its own would cost more than
   // the writing it takes over.
   std::optional<OverlappedWriter> overlapped;
-  if (entry.uncompressed_size >= kOverlapFrom) overlapped.emplace(work.file.get());
+  if (entry.uncompressed_size >= kOverlapFrom) overlapped.emplace(work.get());
   std::string detail;
   EntryDataResult result = ReadEntryData(
       *archive_, data_offset, entry, password,
       [&](const uint8_t* data, size_t size) {
-        if (!(overlapped ? overlapped->Write(data, size) : work.file->Write(data, size))) {
+        if (!(overlapped ? overlapped->Write(data, size) : work->Write(data, size))) {
           return false;
         }
         ReportProgress(size);
@@ -491,7 +483,7 @@ void ExtractRun::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
       reporter_->Message("\"" + entry.name + "\" was kept although its CRC does not match.");
       break;
     case EntryDataResult::kSinkFailed:
-      reporter_->Skipped(entry.name, kSkipBadData, "writing \"" + work.path() + "\" failed");
+      reporter_->Skipped(entry.name, kSkipBadData, "writing \"" + work_path + "\" failed");
       return;
     default:
       reporter_->Skipped(entry.name, kSkipBadData, detail);
@@ -499,13 +491,13 @@ void ExtractRun::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
   }
   // The data reaches the disk before it replaces a file, so that a crash right after the rename
   // cannot leave an empty file where the old one was. A new file needs no such care.
-  const bool written = work.file->SetAge(entry.DosDateTime()) && (!replacing || work.file->Flush());
-  work.file.reset();
-  if (!written || !platform::MoveFileReplacing(work.path(), target)) {
+  const bool written = work->SetAge(entry.DosDateTime()) && (!replacing || work->Flush());
+  work.reset();
+  if (!written || !platform::MoveFileReplacing(work_path, target)) {
     reporter_->Skipped(entry.name, kSkipBadData, "\"" + target + "\" cannot be replaced");
     return;
   }
-  work.Release();
+  remove_work.Release();
   ++extracted_;
 }
 
