@@ -119,17 +119,14 @@ void TFileMaint::FilterChartFiles(const WalkedFiles* walked_files) {
   // Folded file names of the walked folders that hold charts, made when first needed.
   std::unordered_map<std::string, std::unordered_set<std::string>> folded_names;
   auto companion_exists = [&](const std::string& path) {
-    const size_t split = path.rfind('\\');
-    if (!walked_files || split == std::string::npos || path.size() > kListablePathLength) {
-      return util::FileExistsChecked(path);
-    }
-    auto walked = walked_files->find(path.substr(0, split + 1));
+    if (!walked_files || path.size() > kListablePathLength) return util::FileExistsChecked(path);
+    auto walked = walked_files->find(util::FolderOf(path));
     if (walked == walked_files->end()) return util::FileExistsChecked(path);
     auto [names, made] = folded_names.try_emplace(walked->first);
     if (made) {
       for (const std::string& name : walked->second) names->second.insert(util::FoldCase(name));
     }
-    return names->second.count(util::FoldCase(path.substr(split + 1))) > 0;
+    return names->second.count(util::FoldCase(util::NameOf(path))) > 0;
   };
   for (size_t i = files.size(); i-- > 0;) {
     if (util::FindInList(search::ExcludedPathWords, -1, files[i]) >= 0) {

@@ -48,6 +48,7 @@ FileSizeLimit::FileSizeLimit(uint64_t bytes) {
   small.rlim_cur = bytes;
   saved_handler_ = signal(SIGXFSZ, SIG_IGN);
   set_ = setrlimit(RLIMIT_FSIZE, &small) == 0;
+  if (!set_) signal(SIGXFSZ, saved_handler_);
 }
 
 FileSizeLimit::~FileSizeLimit() {
