@@ -115,26 +115,20 @@ Bytes ZipWriter::LocalHeaderOf(const CentralRecord& record, bool zip64) const {
   return header;
 }
 
-bool ZipWriter::BeginEntry(const CentralRecord& record) {
+bool ZipWriter::BeginEntry(const CentralRecord& record) { return BeginLocal(record, false); }
+
+bool ZipWriter::BeginStreamedEntry(const CentralRecord& record) { return BeginLocal(record, true); }
+
+bool ZipWriter::BeginLocal(const CentralRecord& record, bool streamed) {
   if (!Admit(record)) return false;
   CentralRecord kept = record;
   kept.local_header_offset = position_;
   if (NeedsUtf8Flag(kept.name)) kept.flags |= kFlagUtf8;
-  // The local header carries both sizes in a zip64 field when either one does not fit.
-  const bool zip64 = kept.compressed_size >= kMax32 || kept.uncompressed_size >= kMax32;
+  // The local header carries both sizes in a zip64 field when either one does not fit, and
+  // always when they are not known yet.
+  const bool zip64 = streamed || kept.compressed_size >= kMax32 || kept.uncompressed_size >= kMax32;
   if (zip64) kept.version_needed = std::max(kept.version_needed, kVersionZip64);
   if (!Put(LocalHeaderOf(kept, zip64))) return false;
-  records_.push_back(std::move(kept));
-  return true;
-}
-
-bool ZipWriter::BeginStreamedEntry(const CentralRecord& record) {
-  if (!Admit(record)) return false;
-  CentralRecord kept = record;
-  kept.local_header_offset = position_;
-  if (NeedsUtf8Flag(kept.name)) kept.flags |= kFlagUtf8;
-  kept.version_needed = std::max(kept.version_needed, kVersionZip64);
-  if (!Put(LocalHeaderOf(kept, true))) return false;
   records_.push_back(std::move(kept));
   return true;
 }

@@ -79,6 +79,8 @@ class ZipWriter {
   bool WriteGathered();
   // Clears or sets refused_ for a record about to be written; true when it may be.
   bool Admit(const CentralRecord& record);
+  // The local header of a new entry; streamed ones always get a zip64 field for their sizes.
+  bool BeginLocal(const CentralRecord& record, bool streamed);
   zipformat::Bytes LocalHeaderOf(const CentralRecord& record, bool zip64) const;
 
   // Each entry has a local header, its data and a central record: one system call for each of
