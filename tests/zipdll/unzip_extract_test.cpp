@@ -224,6 +224,22 @@ TEST_F(UnzipTest, CrcErrorAnswerKeepsOrDropsTheFile) {
   EXPECT_EQ(folder_.Read("out\\bad.txt"), "damaged data");
 }
 
+// A new file is written under its own name: one that fails on the way is not left there half
+// written, and the files after it are still written.
+TEST_F(UnzipTest, NewFileThatFailsIsNotLeftUnderItsName) {
+  TestArchive archive;
+  archive.Add("bad.txt", "damaged data").crc = 0x12345678;
+  archive.Add("good.txt", "fine");
+  const std::string path = WriteArchive(archive);
+  driver_.answer = [](zipdll::CallbackRecord* record) {
+    if (record->action == zipdll::kActionCrcError) record->flag = 0;
+    return 0;
+  };
+  EXPECT_EQ(driver_.Run(Request(path)), 1);
+  EXPECT_THAT(Listing(target_), ElementsAre("good.txt"));
+  EXPECT_EQ(folder_.Read("out\\good.txt"), "fine");
+}
+
 TEST_F(UnzipTest, EmptyAndMissingArchives) {
   TestArchive empty;
   empty.comment = "nothing here";

@@ -399,6 +399,24 @@ void NoteFolderChange(const std::string& host_path, bool added) {
   ApplyChange(folder, StatFolder(folder, &st) ? &st : nullptr, name, added);
 }
 
+void NoteNewFolder(const std::string& host_path) {
+  struct stat st;
+  if (!StatFolder(host_path, &st) || !S_ISDIR(st.st_mode)) return;
+  std::lock_guard<std::mutex> lock(listing_mutex);
+  if (auto old = listings.find(host_path); old != listings.end()) Forget(old);
+  FolderListing listing;
+  listing.device = st.st_dev;
+  listing.inode = st.st_ino;
+  listing.modified = st.st_mtim;
+  listing.changed = st.st_ctim;
+  // Made by this process a moment ago: no one else has had the time to know of it.
+  listing.trusted = true;
+  recent_folders.push_front(host_path);
+  listing.recent = recent_folders.begin();
+  listings.emplace(host_path, std::move(listing));
+  while (listings.size() > kMaxListedFolders) Forget(listings.find(recent_folders.back()));
+}
+
 void NoteRename(const std::string& from_host_path, const std::string& to_host_path) {
   std::string from_folder, from_name, to_folder, to_name;
   if (!SplitHostPath(from_host_path, &from_folder, &from_name) ||

@@ -54,6 +54,10 @@ bool ToExactHostPath(const std::string& windows_path, std::string* host_path);
 // Tells the lookup of names without regard to case that the platform has just added (or removed)
 // this file or folder, so that what it knows of the folder stays current.
 void NoteFolderChange(const std::string& host_path, bool added);
+// Tells it that the platform has just made this folder, which is empty: its listing is known
+// without reading it, and stays current through the platform's own changes. (An extraction makes
+// thousands of folders and looks up each name it writes into them.)
+void NoteNewFolder(const std::string& host_path);
 // The same for a rename: one look at the folder when both names are in it.
 void NoteRename(const std::string& from_host_path, const std::string& to_host_path);
 

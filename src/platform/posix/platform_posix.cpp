@@ -386,6 +386,7 @@ bool CreateDirectory(const std::string& path) {
   std::string host;
   if (!ToHostPath(path, &host) || mkdir(host.c_str(), 0777) != 0) return false;
   posix::NoteFolderChange(host, true);
+  posix::NoteNewFolder(host);
   return true;
 }
 

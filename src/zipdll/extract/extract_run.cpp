@@ -441,8 +441,18 @@ void ExtractRun::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
                            std::to_string(available) + " free");
     return;
   }
+  // A new file is written under its own name, made and opened in one step: until it is whole
+  // there is nothing of the user's to keep safe, and a failure deletes it as it would a work
+  // file. A file that replaces another is written beside it first and moved over it at the end.
   std::string work_path;
-  std::unique_ptr<platform::File> work = CreateWorkFile(folder, &next_work_name_, &work_path);
+  std::unique_ptr<platform::File> work;
+  const bool in_place =
+      !replacing && (work = platform::File::Open(target, platform::File::Mode::kCreateNew));
+  if (in_place) {
+    work_path = target;
+  } else {
+    work = CreateWorkFile(folder, &next_work_name_, &work_path);
+  }
   if (!work) {
     reporter_->Skipped(entry.name, kSkipBadData, "no file can be written in \"" + folder + "\"");
     return;
@@ -493,7 +503,7 @@ void ExtractRun::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
   // cannot leave an empty file where the old one was. A new file needs no such care.
   const bool written = work->SetAge(entry.DosDateTime()) && (!replacing || work->Flush());
   work.reset();
-  if (!written || !platform::MoveFileReplacing(work_path, target)) {
+  if (!written || (!in_place && !platform::MoveFileReplacing(work_path, target))) {
     reporter_->Skipped(entry.name, kSkipBadData, "\"" + target + "\" cannot be replaced");
     return;
   }
