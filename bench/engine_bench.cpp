@@ -49,6 +49,26 @@ Function Load(const char* library, const char* symbol) {
   return function;
 }
 
+// One add through the engine at level 9, taking hidden and system files, as the backup asks.
+std::int32_t Add(const char* archive, const char* temp_folder, std::vector<ZipFileEntry>& entries,
+                 bool no_folder_entries) {
+  ZipCommandBlock block = {};
+  block.version = kInterfaceVersion;
+  block.check = kStructureCheck;
+  block.callback = Quiet;
+  block.quiet = kTrue;
+  block.level = 9;
+  block.no_folder_entries = no_folder_entries ? kTrue : kFalse;
+  block.recurse.value = 0xFFFF;
+  block.grow = kTrue;
+  block.include_system = kTrue;
+  block.entry_count = static_cast<Slot>(entries.size());
+  block.entries = entries.data();
+  block.archive = archive;
+  block.temp_folder = temp_folder;
+  return Load<ZipDllExecFunction>(kZipDllName, kZipDllExecName)(&block);
+}
+
 // The Backup command's add of its found files: every entry a full path, folder names kept.
 std::int32_t AddList(const char* archive, const char* list_file) {
   std::vector<std::string> specs;
@@ -67,20 +87,7 @@ std::int32_t AddList(const char* archive, const char* list_file) {
     entries[i].recurse.value = 0xFFFF;
     entries[i].root = "";
   }
-  ZipCommandBlock block = {};
-  block.version = kInterfaceVersion;
-  block.check = kStructureCheck;
-  block.callback = Quiet;
-  block.quiet = kTrue;
-  block.level = 9;
-  block.recurse.value = 0xFFFF;
-  block.grow = kTrue;
-  block.include_system = kTrue;
-  block.entry_count = static_cast<Slot>(entries.size());
-  block.entries = entries.data();
-  block.archive = archive;
-  block.temp_folder = "";
-  return Load<ZipDllExecFunction>(kZipDllName, kZipDllExecName)(&block);
+  return Add(archive, "", entries, false);
 }
 
 }  // namespace
@@ -111,26 +118,12 @@ int main(int argc, char** argv) {
   const auto start = std::chrono::steady_clock::now();
   std::int32_t files = 0;
   if (mode == "add") {
-    ZipFileEntry entry = {};
-    entry.file_spec = "*.*";
-    entry.recurse.value = 0xFFFF;
-    entry.root = folder.c_str();
-    ZipCommandBlock block = {};
-    block.version = kInterfaceVersion;
-    block.check = kStructureCheck;
-    block.callback = Quiet;
-    block.quiet = kTrue;
-    block.level = 9;
-    block.no_folder_entries = kTrue;
-    block.recurse.value = 0xFFFF;
-    block.grow = kTrue;
-    block.include_system = kTrue;
-    block.entry_count = 1;
-    block.entries = &entry;
-    block.archive = archive.c_str();
-    block.temp_folder = temp.c_str();
+    std::vector<ZipFileEntry> entry(1);
+    entry[0].file_spec = "*.*";
+    entry[0].recurse.value = 0xFFFF;
+    entry[0].root = folder.c_str();
     platform::SetCurrentDirectory(folder);
-    files = Load<ZipDllExecFunction>(kZipDllName, kZipDllExecName)(&block);
+    files = Add(archive.c_str(), temp.c_str(), entry, true);
   } else {
     UnzipCommandBlock block = {};
     block.version = kInterfaceVersion;
