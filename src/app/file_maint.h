@@ -6,7 +6,7 @@
 
 #include <memory>
 #include <string>
-#include <unordered_map>
+#include <vector>
 
 #include "app/locations/locations.h"
 #include "base/text.h"
@@ -97,10 +97,18 @@ class TFileMaint : public Locations {
                         int total_bytes);
 
   // --- the chart-file search (search/) ---
-  // The file names a walk saw in each folder it listed, by the folder's name in the list.
-  using WalkedFiles = std::unordered_map<std::string, util::StringList>;
+  // What a walk saw of the files of the folders it listed, by their places in SearchFolders as
+  // the search makes it (the walk's list, then the folder walked from), and which of those
+  // folders each file the search then found lies in.
+  struct WalkedFiles {
+    static constexpr size_t kNotListed = static_cast<size_t>(-1);
+    std::vector<util::StringList> names;  // names[i]: the files of folder i, as listed
+    std::vector<bool> listed;             // folder i was listed (a path too long is not)
+    std::vector<size_t> folder_of_found;  // for each of FoundFiles: its folder, or kNotListed
+  };
   // With walked_files, the walk also keeps the names of the files it lists: the search of those
   // folders and the look for companions then use them, so that one search reads each folder once.
+  // They stand for SearchFolders when folder itself is appended to list right after the walk.
   void CollectSubfolders(const std::string& folder, util::StringList& list,
                          WalkedFiles* walked_files = nullptr);
   void SearchChartFiles();
@@ -109,7 +117,7 @@ class TFileMaint : public Locations {
 
   // --- the Backup command (backup/) ---
   void BackupButClick();
-  void GatherChartFiles(const WalkedFiles* walked_files = nullptr);
+  void GatherChartFiles(WalkedFiles* walked_files = nullptr);
   // Writes FoundFiles into target_folder + file_name with the comment; true when written.
   bool WriteArchive(const std::string& target_folder, const std::string& file_name,
                     const std::string& comment, const std::string& caption, int options);
@@ -141,7 +149,7 @@ class TFileMaint : public Locations {
   // Appends to FoundFiles the files of each of SearchFolders that match the first mask_count
   // chart masks, from the walk's names of the folder when it has them, with the progress bar
   // and the messages running; ends early when the run is stopped.
-  void SearchListedFolders(size_t mask_count, const WalkedFiles* walked_files);
+  void SearchListedFolders(size_t mask_count, WalkedFiles* walked_files);
 
   ui::Toolkit& toolkit_;
   std::unique_ptr<ui::Form> form_;

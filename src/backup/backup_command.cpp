@@ -47,7 +47,7 @@ void TFileMaint::BackupButClick() {
   if (RunStopped(*this)) return;
   PLabel->SetCaption("");
   FilterChartFiles(&walked_files);
-  walked_files.clear();
+  walked_files = WalkedFiles();
   if (!WriteArchive(target, kChartArchiveName, kBackupCommentPrefix + source,
                     "Zipping up Chart Files.", kChartArchiveOptions)) {
     return;
@@ -71,7 +71,7 @@ void TFileMaint::BackupButClick() {
   PLabel->SetCaption("Finished.");
 }
 
-void TFileMaint::GatherChartFiles(const WalkedFiles* walked_files) {
+void TFileMaint::GatherChartFiles(WalkedFiles* walked_files) {
   SearchListedFolders(search::kChartMaskCount, walked_files);
 }
 

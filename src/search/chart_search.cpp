@@ -37,26 +37,36 @@ void TFileMaint::CollectSubfolders(const std::string& folder, util::StringList& 
                                    WalkedFiles* walked_files) {
   const bool had_found_files = FoundFiles != nullptr;
   list.clear();
-  if (walked_files) walked_files->clear();
-  auto files_of = [&](const std::string& listed) {
-    return walked_files ? &(*walked_files)[listed] : nullptr;
-  };
+  if (walked_files) *walked_files = WalkedFiles();
+  util::StringList start_names;
   const std::string start = util::AddBackslash(folder);
-  if (start.size() <= kListablePathLength) {
-    util::AddSubfolderNames(start, list, files_of(start));
-  }
+  const bool start_listed = start.size() <= kListablePathLength;
+  if (start_listed) util::AddSubfolderNames(start, list, walked_files ? &start_names : nullptr);
   // The list grows while it is walked: breadth first, every folder listed exactly once.
   for (size_t i = 0; i < list.size(); ++i) {
     if (i % 100 == 0) {
       toolkit_.ProcessMessages();
       toolkit_.ProcessMessages();
-      if (StopRequested || (had_found_files && !FoundFiles)) return;
+      if (StopRequested || (had_found_files && !FoundFiles)) {
+        // Half a walk stands for no list: nothing may take its names for SearchFolders.
+        if (walked_files) *walked_files = WalkedFiles();
+        return;
+      }
       PLabel->SetCaption(std::string("Inspecting Folders ") + util::NextSpinnerChar());
     }
-    if (list[i].size() > kListablePathLength) continue;
+    const bool listable = list[i].size() <= kListablePathLength;
+    if (walked_files) {
+      walked_files->names.emplace_back();
+      walked_files->listed.push_back(listable);
+    }
+    if (!listable) continue;
     // list grows in the call: the name is copied first.
     const std::string subfolder = list[i];
-    util::AddSubfolderNames(subfolder, list, files_of(subfolder));
+    util::AddSubfolderNames(subfolder, list, walked_files ? &walked_files->names[i] : nullptr);
+  }
+  if (walked_files) {
+    walked_files->names.push_back(std::move(start_names));
+    walked_files->listed.push_back(start_listed);
   }
 }
 
@@ -87,7 +97,7 @@ void TFileMaint::SearchChartFiles() {
   FilterChartFiles(&walked_files);
 }
 
-void TFileMaint::SearchListedFolders(size_t mask_count, const WalkedFiles* walked_files) {
+void TFileMaint::SearchListedFolders(size_t mask_count, WalkedFiles* walked_files) {
   if (!SearchFolders || !FoundFiles) return;
   const size_t count = SearchFolders->size();
   for (size_t i = 0; i < count; ++i) {
@@ -99,12 +109,18 @@ void TFileMaint::SearchListedFolders(size_t mask_count, const WalkedFiles* walke
     const std::string& folder = (*SearchFolders)[i];
     // An unknown chart folder joins the list as an empty entry: it names no folder at all.
     if (folder.empty()) continue;
-    auto walked = walked_files ? walked_files->find(folder) : WalkedFiles::const_iterator();
-    if (walked_files && walked != walked_files->end()) {
-      search::AppendMatchingNames(folder, walked->second, search::SearchChartMasks, mask_count,
-                                  *FoundFiles);
+    const size_t before = FoundFiles->size();
+    const bool walked = walked_files && i < walked_files->listed.size() && walked_files->listed[i];
+    if (walked) {
+      search::AppendMatchingNames(folder, walked_files->names[i], search::SearchChartMasks,
+                                  mask_count, *FoundFiles);
     } else {
       search::AppendMatchingFiles(folder, search::SearchChartMasks, mask_count, *FoundFiles);
+    }
+    if (walked_files) {
+      walked_files->folder_of_found.resize(before, WalkedFiles::kNotListed);
+      walked_files->folder_of_found.resize(FoundFiles->size(),
+                                           walked ? i : WalkedFiles::kNotListed);
     }
   }
 }
@@ -117,14 +133,20 @@ void TFileMaint::FilterChartFiles(const WalkedFiles* walked_files) {
   std::vector<bool> dropped(files.size(), false);
   util::StringList companions;
   // Folded file names of the walked folders that hold charts, made when first needed.
-  std::unordered_map<std::string, std::unordered_set<std::string>> folded_names;
-  auto companion_exists = [&](const std::string& path) {
-    if (!walked_files || path.size() > kListablePathLength) return util::FileExistsChecked(path);
-    auto walked = walked_files->find(util::FolderOf(path));
-    if (walked == walked_files->end()) return util::FileExistsChecked(path);
-    auto [names, made] = folded_names.try_emplace(walked->first);
+  std::unordered_map<size_t, std::unordered_set<std::string>> folded_names;
+  // Whether the companion path of the file at index found exists.
+  auto companion_exists = [&](size_t found, const std::string& path) {
+    const size_t folder = walked_files && found < walked_files->folder_of_found.size()
+                              ? walked_files->folder_of_found[found]
+                              : WalkedFiles::kNotListed;
+    if (folder == WalkedFiles::kNotListed || path.size() > kListablePathLength) {
+      return util::FileExistsChecked(path);
+    }
+    auto [names, made] = folded_names.try_emplace(folder);
     if (made) {
-      for (const std::string& name : walked->second) names->second.insert(util::FoldCase(name));
+      for (const std::string& name : walked_files->names[folder]) {
+        names->second.insert(util::FoldCase(name));
+      }
     }
     return names->second.count(util::FoldCase(util::NameOf(path))) > 0;
   };
@@ -134,7 +156,7 @@ void TFileMaint::FilterChartFiles(const WalkedFiles* walked_files) {
     } else if (util::FindInList(search::ChartExtensionWords, -1, files[i]) >= 0) {
       const std::string stem = util::StripExtension(files[i]);
       for (const std::string& extension : search::CompanionExtensions) {
-        if (companion_exists(stem + extension)) companions.push_back(stem + extension);
+        if (companion_exists(i, stem + extension)) companions.push_back(stem + extension);
       }
     }
   }
