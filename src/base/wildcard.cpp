@@ -36,12 +36,6 @@ std::string_view FoldInto(std::string_view text, char (&buffer)[kSize], std::str
   return std::string_view(out, text.size());
 }
 
-std::string Fold(std::string_view text) {
-  std::string out(text);
-  FoldInPlace(out.data(), out.size());
-  return out;
-}
-
 // Length of the UTF-8 character that starts at text[i]; a stray byte counts as one.
 size_t CharLength(std::string_view text, size_t i) {
   unsigned char c = static_cast<unsigned char>(text[i]);
@@ -88,7 +82,11 @@ bool IsStarAndSuffix(std::string_view mask) {
 
 }  // namespace
 
-std::string FoldCase(std::string_view text) { return Fold(text); }
+std::string FoldCase(std::string_view text) {
+  std::string out(text);
+  FoldInPlace(out.data(), out.size());
+  return out;
+}
 
 bool MatchesMask(std::string_view name, std::string_view mask) {
   // "*" and "*.*" take every name (a name without a dot matches "*.*" as "*"), and listings ask

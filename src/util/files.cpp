@@ -69,10 +69,6 @@ void MakeFolderPath(const std::string& path) {
   }
 }
 
-void AddSubfolderNames(const std::string& folder, StringList& list) {
-  AddSubfolderNames(folder, list, nullptr);
-}
-
 void AddSubfolderNames(const std::string& folder, StringList& list, StringList* files) {
   const std::string base = AddBackslash(folder.substr(0, kShortTextLength));
   std::vector<platform::FindEntry> entries;

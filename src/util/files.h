@@ -32,10 +32,9 @@ void MakeFolderPath(const std::string& path);
 
 // Appends folder + name + "\" for each subfolder of folder (first 255 characters of it), in the
 // order the platform lists them. The list is not emptied first.
-void AddSubfolderNames(const std::string& folder, StringList& list);
-// The same, and *files gets the names of the folder's files (as ListFiles gives them for
+// With files, *files also gets the names of the folder's files (as ListFiles gives them for
 // folder + "*.*"), from the one listing.
-void AddSubfolderNames(const std::string& folder, StringList& list, StringList* files);
+void AddSubfolderNames(const std::string& folder, StringList& list, StringList* files = nullptr);
 
 // Names, without folder, of the files that match a mask such as "C:\Charts\*.cht", hidden and
 // read-only ones included, folders excluded.

@@ -206,10 +206,29 @@ int64_t RecentBy(const struct stat& st) {
   return std::max<int64_t>(0, latest + TickOf(st) - Nanoseconds(now));
 }
 
+bool StatFolder(const std::string& folder, struct stat* st) {
+  return stat(folder.empty() ? "/" : folder.c_str(), st) == 0;
+}
+
 void Forget(std::unordered_map<std::string, FolderListing>::iterator it) {
   listed_names -= it->second.names.size();
   recent_folders.erase(it->second.recent);
   listings.erase(it);
+}
+
+// Keeps a listing as the most recently used, within the bounds by folders and by names; the one
+// just kept stays whatever its size. Holds listing_mutex.
+std::unordered_map<std::string, FolderListing>::iterator Keep(const std::string& folder,
+                                                              FolderListing listing) {
+  recent_folders.push_front(folder);
+  listing.recent = recent_folders.begin();
+  listed_names += listing.names.size();
+  auto it = listings.emplace(folder, std::move(listing)).first;
+  while (listings.size() > 1 &&
+         (listings.size() > kMaxListedFolders || listed_names > kMaxListedNames)) {
+    Forget(listings.find(recent_folders.back()));
+  }
+  return it;
 }
 
 // Reads the folder's names into a listing; false when it cannot be read.
@@ -267,7 +286,6 @@ std::string FindInListing(const std::string& folder, struct stat st, const std::
                           bool* found, bool* is_folder) {
   *found = false;
   *is_folder = false;
-  const std::string opened = folder.empty() ? "/" : folder;
   const std::string folded = util::FoldCase(element);
   std::string name;
   {
@@ -279,16 +297,8 @@ std::string FindInListing(const std::string& folder, struct stat st, const std::
     }
     if (it == listings.end()) {
       FolderListing listing;
-      if (!ReadListing(opened, &st, &listing)) return element;
-      recent_folders.push_front(folder);
-      listing.recent = recent_folders.begin();
-      listed_names += listing.names.size();
-      it = listings.emplace(folder, std::move(listing)).first;
-      // Bounded by folders and by names, the folder just read staying whatever its size.
-      while (listings.size() > 1 &&
-             (listings.size() > kMaxListedFolders || listed_names > kMaxListedNames)) {
-        Forget(listings.find(recent_folders.back()));
-      }
+      if (!ReadListing(folder.empty() ? "/" : folder, &st, &listing)) return element;
+      it = Keep(folder, std::move(listing));
     } else if (it->second.recent != recent_folders.begin()) {
       recent_folders.splice(recent_folders.begin(), recent_folders, it->second.recent);
     }
@@ -315,7 +325,7 @@ std::string FindElement(const std::string& folder, const std::string& element, b
   *found = false;
   *is_folder = false;
   struct stat st;
-  if (stat(folder.empty() ? "/" : folder.c_str(), &st) != 0) return element;
+  if (!StatFolder(folder, &st)) return element;
   return FindInListing(folder, st, element, found, is_folder);
 }
 
@@ -337,10 +347,6 @@ std::vector<std::string> Elements(const std::string& rest) {
   }
   return elements;
 }
-
-}  // namespace
-
-namespace {
 
 // Applies one change of the platform's own to the listing of its folder, whose stat is st (or
 // forgets the listing when the folder is not the one listed). Holds listing_mutex.
@@ -384,10 +390,6 @@ bool SplitHostPath(const std::string& host_path, std::string* folder, std::strin
   return true;
 }
 
-bool StatFolder(const std::string& folder, struct stat* st) {
-  return stat(folder.empty() ? "/" : folder.c_str(), st) == 0;
-}
-
 }  // namespace
 
 void NoteFolderChange(const std::string& host_path, bool added) {
@@ -411,10 +413,7 @@ void NoteNewFolder(const std::string& host_path) {
   listing.changed = st.st_ctim;
   // Made by this process a moment ago: no one else has had the time to know of it.
   listing.trusted = true;
-  recent_folders.push_front(host_path);
-  listing.recent = recent_folders.begin();
-  listings.emplace(host_path, std::move(listing));
-  while (listings.size() > kMaxListedFolders) Forget(listings.find(recent_folders.back()));
+  Keep(host_path, std::move(listing));
 }
 
 void NoteRename(const std::string& from_host_path, const std::string& to_host_path) {
@@ -479,21 +478,9 @@ std::shared_ptr<const DriveMap> CurrentDriveMap() {
 
 namespace {
 
-bool Resolve(const std::string& windows_path, bool exact, std::string* host_path);
-
-}  // namespace
-
-bool ToHostPath(const std::string& windows_path, std::string* host_path) {
-  return Resolve(windows_path, false, host_path);
-}
-
-bool ToExactHostPath(const std::string& windows_path, std::string* host_path) {
-  return Resolve(windows_path, true, host_path);
-}
-
-namespace {
-
-bool Resolve(const std::string& windows_path, bool exact, std::string* host_path) {
+// The host path of a Windows path; as_written takes every element as it is written, without
+// looking at what exists.
+bool Resolve(const std::string& windows_path, bool as_written, std::string* host_path) {
   std::string path = windows_path;
   for (char& c : path) {
     if (c == '/') c = '\\';
@@ -528,7 +515,7 @@ bool Resolve(const std::string& windows_path, bool exact, std::string* host_path
   // checks, however deep the path.
   std::string parent = drive->second.folder;
   for (size_t i = 0; i + 1 < elements.size(); ++i) parent += "/" + elements[i];
-  if (exact) {
+  if (as_written) {
     *host_path = elements.empty() ? parent : parent + "/" + elements.back();
     if (host_path->empty()) *host_path = "/";
     return true;
@@ -542,7 +529,7 @@ bool Resolve(const std::string& windows_path, bool exact, std::string* host_path
       *host_path = exact;
       return true;
     }
-    if (stat(parent.empty() ? "/" : parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (StatFolder(parent, &st) && S_ISDIR(st.st_mode)) {
       *host_path = parent + "/" + FindInListing(parent, st, elements.back(), &found, &is_folder);
       return true;
     }
@@ -560,6 +547,14 @@ bool Resolve(const std::string& windows_path, bool exact, std::string* host_path
 }
 
 }  // namespace
+
+bool ToHostPath(const std::string& windows_path, std::string* host_path) {
+  return Resolve(windows_path, false, host_path);
+}
+
+bool ToExactHostPath(const std::string& windows_path, std::string* host_path) {
+  return Resolve(windows_path, true, host_path);
+}
 
 bool ToWindowsPath(const std::string& host_path, std::string* windows_path) {
   std::string absolute = host_path;

@@ -123,6 +123,21 @@ bool WriteAll(int fd, const char* data, size_t size) {
   return true;
 }
 
+// Opens host as a regular file, or not at all. Opening a FIFO waits for a writer, and a device may
+// never end: the file is opened without waiting and refused unless it turns out to be a regular
+// file, then read and written as one. What the name stood for when it was listed does not count;
+// it may have changed since. *st gets its status.
+Descriptor OpenRegularFile(const std::string& host, int flags, struct stat* st) {
+  Descriptor fd(open(host.c_str(), flags | O_NONBLOCK, 0666));
+  if (!fd) return fd;
+  const int status_flags = fcntl(fd.get(), F_GETFL);
+  if (fstat(fd.get(), st) != 0 || !S_ISREG(st->st_mode) || status_flags < 0 ||
+      fcntl(fd.get(), F_SETFL, status_flags & ~O_NONBLOCK) != 0) {
+    return Descriptor();
+  }
+  return fd;
+}
+
 // A hidden temporary file beside target, open for writing; none on failure.
 Descriptor CreateTempBeside(const std::string& target, std::string* temp) {
   std::string pattern = ParentFolder(target) + "/.rd-" + LastElement(target) + ".XXXXXX";
@@ -430,13 +445,8 @@ bool CopyFile(const std::string& source, const std::string& destination, bool fa
   if (access(to.c_str(), F_OK) == 0 && (fail_if_exists || RefusesReplacement(to))) return false;
 
   // Only a regular file is copied: a FIFO would wait for a writer and a device never end.
-  Descriptor in(open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  Descriptor in = OpenRegularFile(from, O_RDONLY | O_CLOEXEC, &st);
   if (!in) return false;
-  const int status_flags = fcntl(in.get(), F_GETFL);
-  if (fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode) || status_flags < 0 ||
-      fcntl(in.get(), F_SETFL, status_flags & ~O_NONBLOCK) != 0) {
-    return false;
-  }
   std::string temp;
   Descriptor out = CreateTempBeside(to, &temp);
   if (!out) return false;
@@ -671,21 +681,10 @@ std::unique_ptr<File> File::Open(const std::string& path, Mode mode) {
       IsReadOnly(st)) {
     return nullptr;
   }
-  // Opening a FIFO waits for a writer, and a device may never end: the file is opened without
-  // waiting and refused unless it turns out to be a regular file. What the name stood for when it
-  // was listed does not count; it may have changed since.
-  // A file made by this very call is one.
-  const bool made_here = mode == Mode::kCreateNew;
-  Descriptor fd(open(host.c_str(), made_here ? flags : flags | O_NONBLOCK, 0666));
+  // A file made by this very call is a regular one; any other may be a FIFO or a device.
+  Descriptor fd = mode == Mode::kCreateNew ? Descriptor(open(host.c_str(), flags, 0666))
+                                           : OpenRegularFile(host, flags, &st);
   if (!fd) return nullptr;
-  if (!made_here) {
-    struct stat opened;
-    const int status_flags = fcntl(fd.get(), F_GETFL);
-    if (fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode) || status_flags < 0 ||
-        fcntl(fd.get(), F_SETFL, status_flags & ~O_NONBLOCK) != 0) {
-      return nullptr;
-    }
-  }
   // Tells DeleteUnusedFile that the file is in use. A cleaner holding the exclusive lock for the
   // moment of its check does not keep the file from opening.
   flock(fd.get(), LOCK_SH | LOCK_NB);

@@ -444,15 +444,11 @@ void ExtractRun::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
   // A new file is written under its own name, made and opened in one step: until it is whole
   // there is nothing of the user's to keep safe, and a failure deletes it as it would a work
   // file. A file that replaces another is written beside it first and moved over it at the end.
-  std::string work_path;
+  std::string work_path = target;
   std::unique_ptr<platform::File> work;
-  const bool in_place =
-      !replacing && (work = platform::File::Open(target, platform::File::Mode::kCreateNew));
-  if (in_place) {
-    work_path = target;
-  } else {
-    work = CreateWorkFile(folder, &next_work_name_, &work_path);
-  }
+  if (!replacing) work = platform::File::Open(target, platform::File::Mode::kCreateNew);
+  const bool in_place = work != nullptr;
+  if (!in_place) work = CreateWorkFile(folder, &next_work_name_, &work_path);
   if (!work) {
     reporter_->Skipped(entry.name, kSkipBadData, "no file can be written in \"" + folder + "\"");
     return;
