@@ -9,7 +9,8 @@ if(NOT EXISTS ${RD_LIBDEFLATE_SOURCE_DIR}/libdeflate.h)
                       "run scripts/setup all, which fetches it, then configure again.")
 endif()
 
-# What libdeflate's own Makefile compiles into its library; the linker keeps only the compressor.
+# What libdeflate's own Makefile compiles into its library; the linker keeps what the engine calls
+# (the raw deflate compressor and decompressor and the CRC).
 file(GLOB rd_libdeflate_sources ${RD_LIBDEFLATE_SOURCE_DIR}/lib/*.c
      ${RD_LIBDEFLATE_SOURCE_DIR}/lib/x86/*.c)
 add_library(rd_libdeflate STATIC ${rd_libdeflate_sources})

@@ -4,9 +4,18 @@
 
 #include <limits>
 
+#if defined(RD_HAVE_LIBDEFLATE)
+#include <libdeflate.h>
+#endif
+
 namespace zipdll {
 
 uint32_t Crc32(uint32_t crc, const void* data, size_t size) {
+#if defined(RD_HAVE_LIBDEFLATE)
+  // The same CRC as zlib's, folded with the processor's carry-less multiply where it has one:
+  // several times zlib's speed, which shows on every byte an add or an extract handles.
+  return libdeflate_crc32(crc, data, size);
+#else
   const Bytef* bytes = static_cast<const Bytef*>(data);
   // zlib takes at most a uInt at a time.
   constexpr size_t kChunk = std::numeric_limits<uInt>::max();
@@ -17,6 +26,7 @@ uint32_t Crc32(uint32_t crc, const void* data, size_t size) {
     size -= piece;
   }
   return crc;
+#endif
 }
 
 namespace {
