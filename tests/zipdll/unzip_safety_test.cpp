@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <utility>
 
@@ -298,6 +299,94 @@ TEST_F(UnzipTest, CancelAfterSomeFilesCountsThem) {
   };
   EXPECT_EQ(driver_.Run(Request(WriteArchive(archive))), 2);
   EXPECT_THAT(Listing(target_), ElementsAre("one.txt", "two.txt"));
+}
+
+
+// Many small files are written ahead of the reports on other threads. What the caller sees must
+// not change: a cancel leaves exactly the files reported before it, answers to overwrite
+// questions hold for their own entries, and entries whose names fold alike (or a file and a
+// folder of one name) come out as the archive's order makes them.
+std::string ReadTarget(const std::string& path) {
+  std::string contents;
+  return platform::ReadWholeFile(path, &contents) ? contents : std::string("(missing)");
+}
+
+std::string Numbered(const char* stem, int i) {
+  char name[32];
+  std::snprintf(name, sizeof name, "%s%03d.txt", stem, i);
+  return name;
+}
+
+TEST_F(UnzipTest, CancelRemovesTheFilesWrittenAheadOfIt) {
+  TestArchive archive;
+  std::vector<std::string> expected;
+  for (int i = 0; i < 300; ++i) {
+    archive.Add(Numbered("f", i), "contents of " + std::to_string(i));
+    if (i < 99) expected.push_back(Numbered("f", i));
+  }
+  int begun = 0;
+  driver_.answer = [&begun](zipdll::CallbackRecord* record) {
+    return record->action == zipdll::kActionFileBegun && ++begun == 100 ? -1 : 0;
+  };
+  EXPECT_EQ(driver_.Run(Request(WriteArchive(archive))), 99);
+  EXPECT_EQ(Listing(target_), expected);
+}
+
+TEST_F(UnzipTest, ExistingFilesAmongManyAreAskedAboutInTurn) {
+  TestArchive archive;
+  for (int i = 0; i < 60; ++i) {
+    archive.Add(Numbered("f", i), "new " + std::to_string(i));
+    if (i % 5 == 0) folder_.Write("out\\" + Numbered("f", i), "old");
+  }
+  UnzipRequest request = Request(WriteArchive(archive));
+  request.overwrite = false;
+  int asked = 0;
+  driver_.answer = [&asked](zipdll::CallbackRecord* record) {
+    if (record->action == zipdll::kActionOverwrite) record->value = ++asked % 2;
+    return 0;
+  };
+  EXPECT_EQ(driver_.Run(request), 54);
+  const std::vector<CallbackEvent> questions = driver_.Of(zipdll::kActionOverwrite);
+  ASSERT_EQ(questions.size(), 12u);
+  for (int n = 0; n < 12; ++n) {
+    SCOPED_TRACE(n);
+    const int i = n * 5;
+    EXPECT_EQ(questions[n].text, target_ + Numbered("f", i));
+    // The first, third ... question was answered yes.
+    EXPECT_EQ(ReadTarget(target_ + Numbered("f", i)), n % 2 == 0 ? "new " + std::to_string(i)
+                                                                  : std::string("old"));
+  }
+  for (int i = 1; i < 60; i += 5) {
+    EXPECT_EQ(ReadTarget(target_ + Numbered("f", i)), "new " + std::to_string(i));
+  }
+}
+
+TEST_F(UnzipTest, NamesThatFoldAlikeComeOutInTheArchivesOrder) {
+  for (int round = 0; round < 5; ++round) {
+    SCOPED_TRACE(round);
+    const std::string target = folder_.MakeFolder("round" + std::to_string(round));
+    TestArchive archive;
+    // Side by side, where two threads would take them at once.
+    for (int i = 0; i < 40; ++i) archive.Add(Numbered("a/f", i), std::to_string(i));
+    archive.Add("Same.txt", "first");
+    archive.Add("SAME.TXT", "second");
+    archive.Add("Clash", "a file");
+    archive.Add("clash/inside.txt", "cannot be: Clash is a file");
+    for (int i = 0; i < 40; ++i) archive.Add(Numbered("b/f", i), std::to_string(i));
+    UnzipRequest request = Request(WriteArchive(archive));
+    request.target = target;
+    request.recreate_folders = true;
+    driver_.events.clear();
+    driver_.answer = [](zipdll::CallbackRecord* record) {
+      if (record->action == zipdll::kActionOverwrite) record->value = 1;
+      return 0;
+    };
+    EXPECT_EQ(driver_.Run(request), 83);
+    EXPECT_EQ(ReadTarget(target + "same.txt"), "second");
+    EXPECT_EQ(ReadTarget(target + "clash"), "a file");
+    EXPECT_EQ(driver_.Of(zipdll::kActionOverwrite).size(), 1u);
+    EXPECT_EQ(driver_.SkipReasons().size(), 1u);
+  }
 }
 
 }  // namespace

@@ -175,6 +175,14 @@ std::unordered_map<std::string, FolderListing> listings;
 std::list<std::string> recent_folders;  // most recently used first
 size_t listed_names = 0;
 
+// The locks of FolderChangeLock, a folder's chosen by the hash of its path.
+constexpr size_t kFolderLocks = 64;
+std::recursive_mutex folder_locks[kFolderLocks];
+
+std::recursive_mutex* FolderLockOf(const std::string& folder) {
+  return &folder_locks[std::hash<std::string>()(folder) % kFolderLocks];
+}
+
 bool SameTime(const struct timespec& a, const struct timespec& b) {
   return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
@@ -324,6 +332,7 @@ std::string FindElement(const std::string& folder, const std::string& element, b
   }
   *found = false;
   *is_folder = false;
+  const std::lock_guard<std::recursive_mutex> changes(*FolderLockOf(folder));
   struct stat st;
   if (!StatFolder(folder, &st)) return element;
   return FindInListing(folder, st, element, found, is_folder);
@@ -391,6 +400,27 @@ bool SplitHostPath(const std::string& host_path, std::string* folder, std::strin
 }
 
 }  // namespace
+
+FolderChangeLock::FolderChangeLock(const std::string& host_path,
+                                   const std::string& second_host_path) {
+  std::string folder, name;
+  if (SplitHostPath(host_path, &folder, &name)) first_ = FolderLockOf(folder);
+  if (!second_host_path.empty() && SplitHostPath(second_host_path, &folder, &name)) {
+    second_ = FolderLockOf(folder);
+  }
+  if (first_ == second_) second_ = nullptr;
+  if (!first_) std::swap(first_, second_);
+  // Always in the same order, so that two threads holding two folders each cannot wait on each
+  // other.
+  if (second_ && second_ < first_) std::swap(first_, second_);
+  if (first_) first_->lock();
+  if (second_) second_->lock();
+}
+
+FolderChangeLock::~FolderChangeLock() {
+  if (second_) second_->unlock();
+  if (first_) first_->unlock();
+}
 
 void NoteFolderChange(const std::string& host_path, bool added) {
   std::string folder, name;
@@ -529,6 +559,7 @@ bool Resolve(const std::string& windows_path, bool as_written, std::string* host
       *host_path = exact;
       return true;
     }
+    const std::lock_guard<std::recursive_mutex> changes(*FolderLockOf(parent));
     if (StatFolder(parent, &st) && S_ISDIR(st.st_mode)) {
       *host_path = parent + "/" + FindInListing(parent, st, elements.back(), &found, &is_folder);
       return true;

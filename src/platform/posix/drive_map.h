@@ -18,6 +18,7 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace platform::posix {
@@ -50,6 +51,24 @@ bool ToHostPath(const std::string& windows_path, std::string* host_path);
 // The host path the Windows path names when every element exists as it is written, without
 // looking: for a caller that tries it first and falls back on ToHostPath when it fails.
 bool ToExactHostPath(const std::string& windows_path, std::string* host_path);
+
+// Held by the platform around each change it makes to a folder and the note of that change, and by
+// the lookup of a name in that folder, so that a lookup on one thread never meets a folder changed
+// by another thread of this process before its listing was told: it would read the whole folder
+// again. Changes to different folders go on side by side; one thread may hold a folder twice.
+class FolderChangeLock {
+ public:
+  // Locks the folder that holds host_path (and the one that holds second_host_path, if given).
+  explicit FolderChangeLock(const std::string& host_path,
+                            const std::string& second_host_path = std::string());
+  ~FolderChangeLock();
+  FolderChangeLock(const FolderChangeLock&) = delete;
+  FolderChangeLock& operator=(const FolderChangeLock&) = delete;
+
+ private:
+  std::recursive_mutex* first_ = nullptr;
+  std::recursive_mutex* second_ = nullptr;
+};
 
 // Tells the lookup of names without regard to case that the platform has just added (or removed)
 // this file or folder, so that what it knows of the folder stays current.

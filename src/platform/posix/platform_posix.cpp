@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <random>
 
 #include "base/unique_handle.h"
@@ -106,8 +107,17 @@ time_t FromDosTime(int32_t dos_time) {
   local.tm_hour = static_cast<int>((value >> 11) & 0x1F);
   local.tm_min = static_cast<int>((value >> 5) & 0x3F);
   local.tm_sec = static_cast<int>((value & 0x1F) * 2);
-  local.tm_isdst = -1;
-  return mktime(&local);
+  // Not mktime: it looks at the time zone's file again on every call (a stat per file an
+  // extraction dates). The wall clock read as UTC, less the offset in force at that moment; the
+  // offset is taken a second time at the first guess, which may fall on the other side of a
+  // change of daylight time.
+  const time_t as_utc = timegm(&local);
+  if (as_utc == -1) return -1;
+  struct tm zone;
+  if (!localtime_r(&as_utc, &zone)) return -1;
+  const time_t guess = as_utc - zone.tm_gmtoff;
+  if (!localtime_r(&guess, &zone)) return -1;
+  return as_utc - zone.tm_gmtoff;
 }
 
 bool WriteAll(int fd, const char* data, size_t size) {
@@ -399,7 +409,9 @@ bool SetFileAge(const std::string& path, int32_t dos_time) {
 
 bool CreateDirectory(const std::string& path) {
   std::string host;
-  if (!ToHostPath(path, &host) || mkdir(host.c_str(), 0777) != 0) return false;
+  if (!ToHostPath(path, &host)) return false;
+  const posix::FolderChangeLock change(host);
+  if (mkdir(host.c_str(), 0777) != 0) return false;
   posix::NoteFolderChange(host, true);
   posix::NoteNewFolder(host);
   return true;
@@ -407,7 +419,9 @@ bool CreateDirectory(const std::string& path) {
 
 bool RemoveDirectory(const std::string& path) {
   std::string host;
-  if (!ToHostPath(path, &host) || rmdir(host.c_str()) != 0) return false;
+  if (!ToHostPath(path, &host)) return false;
+  const posix::FolderChangeLock change(host);
+  if (rmdir(host.c_str()) != 0) return false;
   posix::NoteFolderChange(host, false);
   return true;
 }
@@ -417,6 +431,7 @@ bool DeleteFile(const std::string& path) {
   struct stat st;
   if (!ToHostPath(path, &host) || lstat(host.c_str(), &st) != 0) return false;
   if (S_ISDIR(st.st_mode) || IsReadOnly(st)) return false;  // as Windows refuses both
+  const posix::FolderChangeLock change(host);
   if (unlink(host.c_str()) != 0) return false;
   posix::NoteFolderChange(host, false);
   return true;
@@ -481,7 +496,9 @@ bool CopyFile(const std::string& source, const std::string& destination, bool fa
 bool MoveFileReplacing(const std::string& source, const std::string& destination) {
   std::string from, to;
   if (!ToHostPath(source, &from) || !ToHostPath(destination, &to)) return false;
-  if (RefusesReplacement(to) || rename(from.c_str(), to.c_str()) != 0) return false;
+  if (RefusesReplacement(to)) return false;
+  const posix::FolderChangeLock change(from, to);
+  if (rename(from.c_str(), to.c_str()) != 0) return false;
   posix::NoteRename(from, to);
   return true;
 }
@@ -681,6 +698,9 @@ std::unique_ptr<File> File::Open(const std::string& path, Mode mode) {
       IsReadOnly(st)) {
     return nullptr;
   }
+  const bool creates = mode == Mode::kCreate || mode == Mode::kCreateNew;
+  std::optional<posix::FolderChangeLock> change;
+  if (creates) change.emplace(host);
   // A file made by this very call is a regular one; any other may be a FIFO or a device.
   Descriptor fd = mode == Mode::kCreateNew ? Descriptor(open(host.c_str(), flags, 0666))
                                            : OpenRegularFile(host, flags, &st);
@@ -688,7 +708,8 @@ std::unique_ptr<File> File::Open(const std::string& path, Mode mode) {
   // Tells DeleteUnusedFile that the file is in use. A cleaner holding the exclusive lock for the
   // moment of its check does not keep the file from opening.
   flock(fd.get(), LOCK_SH | LOCK_NB);
-  if (mode == Mode::kCreate || mode == Mode::kCreateNew) posix::NoteFolderChange(host, true);
+  if (creates) posix::NoteFolderChange(host, true);
+  change.reset();
   return std::unique_ptr<File>(new File(fd.Release()));
 }
 

@@ -13,13 +13,16 @@
 #include <system_error>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "base/scope_exit.h"
 #include "base/text.h"
 #include "base/wildcard.h"
 #include "zipdll/extract/entry_data.h"
+#include "zipdll/extract/files_ahead.h"
 #include "zipdll/extract/safe_name.h"
+#include "zipformat/zip_records.h"
 
 namespace zipdll::extract {
 namespace {
@@ -27,6 +30,16 @@ namespace {
 constexpr uint64_t kProgressStep = 64 * 1024;
 // Entries from this size on are written on a thread of their own while they are inflated.
 constexpr uint64_t kOverlapFrom = 512 * 1024;
+
+// New files of entries below kOverlapFrom are written ahead on workers when a run has this many.
+constexpr size_t kAheadFrom = 8;
+constexpr size_t kNoJob = SIZE_MAX;
+
+// Workers beside the run's own thread, which writes files too while it waits for one.
+unsigned AheadWorkers() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores <= 2 ? 1 : std::min(cores - 1, 3u);
+}
 
 // Room an entry needs beyond its own size. A file takes whole clusters (up to 64 KiB on a large
 // NTFS or exFAT drive) and a directory entry, and a big file needs blocks of the file system to
@@ -263,14 +276,126 @@ void ExtractRun::Run() {
       reporter_->Skipped(options_.specs[i], kSkipNotFound, "no entry of the archive matches it");
     }
   }
-  for (const EntryInfo* entry : chosen) {
-    if (entry->IsFolder()) {
-      MakeFolder(*entry);
+  // The new files of plain entries are written ahead on workers; every other entry, and every
+  // one a worker could not write whole, is gone through here in turn. Either way they are
+  // reported here, in the archive's order.
+  std::vector<size_t> job_of;
+  const std::vector<AheadJob> jobs = PlanAhead(chosen, &job_of);
+  std::optional<FilesAhead> ahead;
+  if (jobs.size() >= kAheadFrom) {
+    ahead.emplace(
+        options_.archive, jobs.size(), AheadWorkers(),
+        [this, &jobs](size_t job, platform::File& archive) {
+          return WriteAhead(jobs[job], archive);
+        },
+        [&jobs](size_t job) { platform::DeleteFile(jobs[job].target); });
+  }
+  for (size_t i = 0; i < chosen.size(); ++i) {
+    const EntryInfo& entry = *chosen[i];
+    const size_t job = job_of[i];
+    if (entry.IsFolder()) {
+      MakeFolder(entry);
+    } else if (ahead && job != kNoJob && ahead->Claim(job)) {
+      ReportWrittenAhead(entry, [&] { ahead->Keep(job); });
     } else {
-      ProcessEntry(*entry);
+      ProcessEntry(entry);
     }
   }
   reporter_->Call(kActionEndOfBatch, "", 0);
+}
+
+// An entry is written ahead only when no other entry of the run could change what happens to it:
+// its target is no other entry's target (case folded, as the drives compare names), no entry's
+// folder, and no folder of its path is another entry's file. Otherwise the order of the archive
+// decides (which of two files of one name is asked about, whether a file or a folder comes
+// first), and that order is kept by going through such entries here, in turn.
+std::vector<ExtractRun::AheadJob> ExtractRun::PlanAhead(
+    const std::vector<const EntryInfo*>& chosen, std::vector<size_t>* job_of) const {
+  job_of->assign(chosen.size(), kNoJob);
+  std::vector<AheadJob> jobs;
+  // A file to be freshened must exist, and a test writes nothing: neither makes new files.
+  if (options_.test_only || (options_.freshen && !options_.update)) return jobs;
+  struct Candidate {
+    size_t index;
+    std::string relative;
+    std::string folded;
+  };
+  std::vector<Candidate> candidates;
+  std::unordered_map<std::string, unsigned> files;  // folded relative paths of the files
+  std::unordered_set<std::string> folders;          // folded folders the entries make
+  for (size_t i = 0; i < chosen.size(); ++i) {
+    const EntryInfo& entry = *chosen[i];
+    std::string relative, why;
+    if (!SafeRelativePath(entry.name, options_.recreate_folders, &relative, &why)) continue;
+    while (!relative.empty() && relative.back() == '\\') relative.pop_back();
+    std::string folded = util::FoldCase(relative);
+    for (size_t at = folded.find('\\'); at != std::string::npos; at = folded.find('\\', at + 1)) {
+      folders.insert(folded.substr(0, at));
+    }
+    if (entry.IsFolder()) {
+      if (!folded.empty()) folders.insert(std::move(folded));
+      continue;
+    }
+    ++files[folded];
+    const bool plain = !entry.IsEncrypted() && !entry.IsAesEncrypted() &&
+                       (entry.method == zipformat::kMethodStored ||
+                        entry.method == zipformat::kMethodDeflated) &&
+                       entry.uncompressed_size < kOverlapFrom;
+    if (plain && !relative.empty()) {
+      candidates.push_back({i, std::move(relative), std::move(folded)});
+    }
+  }
+  for (const Candidate& candidate : candidates) {
+    const std::string& folded = candidate.folded;
+    bool alone = files[folded] == 1 && folders.count(folded) == 0;
+    for (size_t at = folded.find('\\'); alone && at != std::string::npos;
+         at = folded.find('\\', at + 1)) {
+      alone = files.count(folded.substr(0, at)) == 0;
+    }
+    if (!alone) continue;
+    (*job_of)[candidate.index] = jobs.size();
+    jobs.push_back({chosen[candidate.index], options_.target_folder + candidate.relative});
+  }
+  return jobs;
+}
+
+bool ExtractRun::WriteAhead(const AheadJob& job, platform::File& archive) {
+  const EntryInfo& entry = *job.entry;
+  const std::string folder = util::FolderOf(job.target);
+  const std::string relative_folder = folder.substr(options_.target_folder.size());
+  if (!relative_folder.empty() && !CreateFolders(relative_folder)) return false;
+  // Made and opened in one step, only where no file of that name is: a file that is there
+  // already is the run's to ask about.
+  std::unique_ptr<platform::File> file =
+      platform::File::Open(job.target, platform::File::Mode::kCreateNew);
+  if (!file) return false;
+  util::ScopeExit remove([&] {
+    file.reset();
+    platform::DeleteFile(job.target);
+  });
+  if (!TakeRoom(folder, entry.uncompressed_size)) return false;
+  uint64_t data_offset = 0;
+  std::string detail;
+  if (!EntryDataOffset(archive, directory_, entry, &data_offset, &detail)) return false;
+  const EntryDataResult result = ReadEntryData(
+      archive, data_offset, entry, std::string(),
+      [&](const uint8_t* data, size_t size) { return file->Write(data, size); }, &detail);
+  if (result != EntryDataResult::kOk || !file->SetAge(entry.DosDateTime())) return false;
+  file.reset();
+  remove.Release();
+  return true;
+}
+
+void ExtractRun::ReportWrittenAhead(const EntryInfo& entry, const std::function<void()>& keep) {
+  reporter_->Call(kActionFileBegun, entry.name, static_cast<int64_t>(entry.uncompressed_size));
+  reported_ = pending_ = 0;
+  // Its bytes in the pieces its reading gives them, as for a file written here.
+  for (uint64_t at = 0; at < entry.uncompressed_size; at += kProgressStep) {
+    ReportProgress(std::min(kProgressStep, entry.uncompressed_size - at));
+  }
+  keep();
+  ++extracted_;
+  FinishProgress(entry);
 }
 
 // A file file_spec with a folder in it is matched against the whole stored name, any other against
@@ -432,9 +557,9 @@ void ExtractRun::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
   // honest but huge sizes is turned away entry by entry instead of filling the drive. The work
   // file is written beside the old file, which keeps its room until the rename: no credit for it.
   // When the drive cannot say, the write itself finds out, as it does for a size that lies.
-  uint64_t available = 0;
-  if (platform::GetDiskFreeSpaceEx(folder, &available) &&
-      !FitsInFreeSpace(entry.uncompressed_size, available)) {
+  if (!TakeRoom(folder, entry.uncompressed_size)) {
+    uint64_t available = 0;
+    platform::GetDiskFreeSpaceEx(folder, &available);
     reporter_->Skipped(entry.name, kSkipNoRoom,
                        "it needs " + std::to_string(entry.uncompressed_size) +
                            " bytes and the drive of \"" + folder + "\" has " +
@@ -507,6 +632,22 @@ void ExtractRun::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
   ++extracted_;
 }
 
+bool ExtractRun::TakeRoom(const std::string& folder, uint64_t size) {
+  // What a file takes on the drive: whole blocks of 4 KiB and the blocks that map it.
+  const uint64_t taken = (size + size / 1024 + 4096 + 4095) / 4096 * 4096;
+  std::lock_guard<std::mutex> lock(room_mutex_);
+  // Asked of the drive at the first file, and again before a file is turned away: others may
+  // have freed room meanwhile, or the run's own count may be short of the truth.
+  if (!room_left_ || !FitsInFreeSpace(size, *room_left_) || *room_left_ < taken) {
+    uint64_t available = 0;
+    if (!platform::GetDiskFreeSpaceEx(folder, &available)) return true;
+    room_left_ = available;
+    if (!FitsInFreeSpace(size, available)) return false;
+  }
+  *room_left_ -= std::min(taken, *room_left_);
+  return true;
+}
+
 bool ExtractRun::CreateFolders(const std::string& relative) {
   for (size_t at = relative.find('\\'); at != std::string::npos; at = relative.find('\\', at + 1)) {
     if (!MakeKnownFolder(options_.target_folder + relative.substr(0, at))) return false;
@@ -519,8 +660,16 @@ bool ExtractRun::CreateFolders(const std::string& relative) {
 
 bool ExtractRun::MakeKnownFolder(const std::string& folder) {
   std::string key = util::FoldCase(folder);
-  if (known_folders_.count(key)) return true;
-  if (!platform::FolderExists(folder) && !platform::CreateDirectory(folder)) return false;
+  {
+    std::lock_guard<std::mutex> lock(known_folders_mutex_);
+    if (known_folders_.count(key)) return true;
+  }
+  // Two workers may make the same folder at once: the one that comes second finds it made.
+  if (!platform::FolderExists(folder) && !platform::CreateDirectory(folder) &&
+      !platform::FolderExists(folder)) {
+    return false;
+  }
+  std::lock_guard<std::mutex> lock(known_folders_mutex_);
   known_folders_.insert(std::move(key));
   return true;
 }

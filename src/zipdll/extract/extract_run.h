@@ -2,7 +2,10 @@
 // beside its target before it replaces anything, so that nothing the user had is lost on failure.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -48,8 +51,24 @@ class ExtractRun {
   void TestEntry(const EntryInfo& entry, uint64_t data_offset, const std::string& password);
   void WriteEntry(const EntryInfo& entry, uint64_t data_offset, const std::string& password,
                   const std::string& target, bool replacing);
+  // The entries whose new files may be written ahead on worker threads, with their targets.
+  struct AheadJob {
+    const EntryInfo* entry;
+    std::string target;
+  };
+  std::vector<AheadJob> PlanAhead(const std::vector<const EntryInfo*>& chosen,
+                                  std::vector<size_t>* job_of) const;
+  // On a worker: writes the job's file where none is, whole and dated, through archive; false,
+  // leaving nothing of its own behind, when it cannot or when anything is amiss.
+  bool WriteAhead(const AheadJob& job, platform::File& archive);
+  // Reports an entry whose file a worker wrote, as ProcessEntry reports one it wrote itself.
+  void ReportWrittenAhead(const EntryInfo& entry, const std::function<void()>& keep);
+  // Whether the drive of folder has room for a file of size bytes beyond the margin, counting
+  // that room as taken when it has; true when the drive cannot say (the write then finds out).
+  // Safe on the workers.
+  bool TakeRoom(const std::string& folder, uint64_t size);
   bool CreateFolders(const std::string& relative);
-  // Makes folder (below the target folder) unless this run saw it already.
+  // Makes folder (below the target folder) unless this run saw it already. Safe on the workers.
   bool MakeKnownFolder(const std::string& folder);
   // Sends the rest of the entry's bytes as progress, so that the batch total is always reached.
   void FinishProgress(const EntryInfo& entry);
@@ -63,6 +82,11 @@ class ExtractRun {
   // Folders (case folded) that this run found or made, so that the folders of each entry are
   // looked for once per run rather than once per entry.
   std::unordered_set<std::string> known_folders_;
+  std::mutex known_folders_mutex_;
+  // The free room of the drive written to, as the drive last told it less what the run wrote
+  // since: asking the drive for each file costs more than many small files take to write.
+  std::mutex room_mutex_;
+  std::optional<uint64_t> room_left_;
   unsigned next_work_name_ = 0;  // drawn at random once a run
   uint64_t reported_ = 0;        // progress sent for the current entry
   uint64_t pending_ = 0;         // progress not yet sent
