@@ -403,16 +403,16 @@ bool SplitHostPath(const std::string& host_path, std::string* folder, std::strin
 
 FolderChangeLock::FolderChangeLock(const std::string& host_path,
                                    const std::string& second_host_path) {
-  std::string folder, name;
-  if (SplitHostPath(host_path, &folder, &name)) first_ = FolderLockOf(folder);
-  if (!second_host_path.empty() && SplitHostPath(second_host_path, &folder, &name)) {
-    second_ = FolderLockOf(folder);
-  }
-  if (first_ == second_) second_ = nullptr;
-  if (!first_) std::swap(first_, second_);
-  // Always in the same order, so that two threads holding two folders each cannot wait on each
-  // other.
-  if (second_ && second_ < first_) std::swap(first_, second_);
+  const auto lock_of = [](const std::string& path) -> std::recursive_mutex* {
+    std::string folder, name;
+    return SplitHostPath(path, &folder, &name) ? FolderLockOf(folder) : nullptr;
+  };
+  first_ = lock_of(host_path);
+  if (!second_host_path.empty()) second_ = lock_of(second_host_path);
+  if (second_ == first_) second_ = nullptr;
+  // Two locks are always taken in the same order, so that two threads holding two folders each
+  // cannot wait on each other.
+  if (first_ && second_ && second_ < first_) std::swap(first_, second_);
   if (first_) first_->lock();
   if (second_) second_->lock();
 }

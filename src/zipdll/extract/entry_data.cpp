@@ -69,40 +69,45 @@ struct Inflater {
   }
 };
 
+using Deliver = std::function<bool(const uint8_t*, size_t)>;
+
 #if defined(RD_HAVE_LIBDEFLATE)
 
 // Entries up to this size (both compressed and declared) are inflated whole by libdeflate, in
 // about half zlib's time; larger ones go through zlib in pieces, so memory stays flat.
 constexpr uint64_t kWholeUpTo = 4 << 20;
 
+enum class Whole {
+  kNotDecoded,  // nothing delivered: the caller goes through the stream, which says what is
+                // wrong in its own words and delivers what it would have delivered
+  kDelivered,
+  kRefused,  // the sink refused a piece
+};
+
 // Inflates an entry whose stored bytes are read whole, and delivers the result in pieces, as the
-// stream would. Returns false, having delivered nothing, when libdeflate does not decode the data
-// to exactly the declared size: the caller then goes through the stream, which says what is
-// wrong in its own words and delivers what it would have delivered.
-bool InflatedWhole(platform::File& file, uint64_t stored_size, uint64_t declared,
-                   TraditionalCipher* cipher,
-                   const std::function<bool(const uint8_t*, size_t)>& deliver,
-                   bool* delivered_all) {
-  *delivered_all = false;
-  if (stored_size > kWholeUpTo || declared > kWholeUpTo || declared == 0) return false;
+// stream would, when libdeflate decodes it to exactly the declared size.
+Whole InflatedWhole(platform::File& file, uint64_t stored_size, uint64_t declared,
+                    TraditionalCipher* cipher, const Deliver& deliver) {
+  if (stored_size > kWholeUpTo || declared > kWholeUpTo || declared == 0) {
+    return Whole::kNotDecoded;
+  }
   const size_t in_size = static_cast<size_t>(stored_size);
   const size_t out_size = static_cast<size_t>(declared);
   std::unique_ptr<uint8_t[]> in(new uint8_t[in_size]);
   std::unique_ptr<uint8_t[]> out(new uint8_t[out_size]);
-  if (!file.ReadExact(in.get(), in_size)) return false;
+  if (!file.ReadExact(in.get(), in_size)) return Whole::kNotDecoded;
   if (cipher) cipher->Decrypt(in.get(), in_size);
   libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
-  if (!inflater) return false;
+  if (!inflater) return Whole::kNotDecoded;
   size_t produced = 0;
   const libdeflate_result result = libdeflate_deflate_decompress(
       inflater, in.get(), in_size, out.get(), out_size, &produced);
   libdeflate_free_decompressor(inflater);
-  if (result != LIBDEFLATE_SUCCESS || produced != declared) return false;
+  if (result != LIBDEFLATE_SUCCESS || produced != declared) return Whole::kNotDecoded;
   for (size_t at = 0; at < out_size; at += kPiece) {
-    if (!deliver(out.get() + at, std::min(kPiece, out_size - at))) return true;
+    if (!deliver(out.get() + at, std::min(kPiece, out_size - at))) return Whole::kRefused;
   }
-  *delivered_all = true;
-  return true;
+  return Whole::kDelivered;
 }
 
 #endif
@@ -110,6 +115,77 @@ bool InflatedWhole(platform::File& file, uint64_t stored_size, uint64_t declared
 EntryDataResult Damaged(std::string* detail, const std::string& why) {
   *detail = why;
   return EntryDataResult::kDamaged;
+}
+
+// Inflates the stored bytes through zlib a piece at a time, delivering no more than declared.
+// kOk when the stream ended; the sizes and the CRC are the caller's to check.
+EntryDataResult InflateInPieces(StoredBytes& input, uint64_t declared, const Deliver& deliver,
+                                std::string* detail) {
+  std::unique_ptr<uint8_t[]> in_buffer(new uint8_t[kPiece]);
+  std::unique_ptr<uint8_t[]> out_buffer(new uint8_t[kPiece]);
+  uint8_t* const in = in_buffer.get();
+  uint8_t* const out = out_buffer.get();
+  uint64_t delivered = 0;
+  Inflater inflater;
+  if (!inflater.ready) return Damaged(detail, "the decompressor cannot start");
+  z_stream& z = inflater.stream;
+  bool ended = false;
+  while (!ended) {
+    if (z.avail_in == 0) {
+      if (input.remaining() == 0) return Damaged(detail, "its compressed data is cut short");
+      size_t got = 0;
+      if (!input.Next(in, &got)) return Damaged(detail, "its data is cut short");
+      z.next_in = in;
+      z.avail_in = static_cast<uInt>(got);
+    }
+    z.next_out = out;
+    z.avail_out = static_cast<uInt>(kPiece);
+    const int status = inflate(&z, Z_NO_FLUSH);
+    if (status == Z_STREAM_END) {
+      ended = true;
+    } else if (status != Z_OK && status != Z_BUF_ERROR) {
+      return Damaged(detail, "its compressed data is damaged");
+    }
+    const size_t produced = kPiece - z.avail_out;
+    if (produced > declared - delivered) {
+      // Deliver no more than declared: a lying size must not fill the disk.
+      return Damaged(detail, "it holds more data than its declared size");
+    }
+    if (produced > 0 && !deliver(out, produced)) return EntryDataResult::kSinkFailed;
+    delivered += produced;
+    if (status == Z_BUF_ERROR && z.avail_in != 0) {
+      return Damaged(detail, "its compressed data is damaged");
+    }
+  }
+  return EntryDataResult::kOk;
+}
+
+// Inflates the entry whose stored bytes start at data_start and come through input: whole with
+// libdeflate where it decodes them to the declared size, else through zlib's stream.
+EntryDataResult Inflate(platform::File& file, uint64_t data_start, StoredBytes& input,
+                        const TraditionalCipher* cipher, uint64_t declared, const Deliver& deliver,
+                        std::string* detail) {
+#if defined(RD_HAVE_LIBDEFLATE)
+  // Decrypting changes the cipher's state: the whole try decrypts with a copy, so that the
+  // stream can start again from the original.
+  std::optional<TraditionalCipher> whole_cipher;
+  if (cipher) whole_cipher = *cipher;
+  switch (InflatedWhole(file, input.remaining(), declared,
+                        whole_cipher ? &*whole_cipher : nullptr, deliver)) {
+    case Whole::kDelivered:
+      return EntryDataResult::kOk;
+    case Whole::kRefused:
+      return EntryDataResult::kSinkFailed;
+    case Whole::kNotDecoded:
+      break;
+  }
+  if (!file.Seek(data_start)) return Damaged(detail, "its data cannot be read");
+#else
+  (void)file;
+  (void)data_start;
+  (void)cipher;
+#endif
+  return InflateInPieces(input, declared, deliver, detail);
 }
 
 }  // namespace
@@ -144,8 +220,6 @@ EntryDataResult ReadEntryData(platform::File& file, uint64_t data_offset, const 
   }
 
   StoredBytes input(file, stored_size, cipher ? &*cipher : nullptr);
-  std::unique_ptr<uint8_t[]> in(new uint8_t[kPiece]);
-  std::unique_ptr<uint8_t[]> out(new uint8_t[kPiece]);
   uint32_t crc = 0;
   uint64_t delivered = 0;
   auto deliver = [&](const uint8_t* data, size_t size) {
@@ -155,59 +229,17 @@ EntryDataResult ReadEntryData(platform::File& file, uint64_t data_offset, const 
   };
 
   if (entry.method == zipformat::kMethodStored) {
+    std::unique_ptr<uint8_t[]> in(new uint8_t[kPiece]);
     while (input.remaining() > 0) {
       size_t got = 0;
       if (!input.Next(in.get(), &got)) return Damaged(detail, "its data is cut short");
       if (!deliver(in.get(), got)) return EntryDataResult::kSinkFailed;
     }
   } else {
-#if defined(RD_HAVE_LIBDEFLATE)
-    // Decrypting changes the cipher's state: a second try goes from a copy taken here.
-    std::optional<TraditionalCipher> cipher_at_start = cipher;
-    bool delivered_all = false;
-    if (InflatedWhole(file, stored_size, entry.uncompressed_size,
-                      cipher_at_start ? &*cipher_at_start : nullptr, deliver, &delivered_all)) {
-      if (!delivered_all) return EntryDataResult::kSinkFailed;
-      if (crc != entry.crc) {
-        *detail = "its CRC does not match";
-        return EntryDataResult::kCrcMismatch;
-      }
-      return EntryDataResult::kOk;
-    }
-    if (!file.Seek(data_offset + (entry.compressed_size - stored_size))) {
-      return Damaged(detail, "its data cannot be read");
-    }
-#endif
-    Inflater inflater;
-    if (!inflater.ready) return Damaged(detail, "the decompressor cannot start");
-    z_stream& z = inflater.stream;
-    bool ended = false;
-    while (!ended) {
-      if (z.avail_in == 0) {
-        if (input.remaining() == 0) return Damaged(detail, "its compressed data is cut short");
-        size_t got = 0;
-        if (!input.Next(in.get(), &got)) return Damaged(detail, "its data is cut short");
-        z.next_in = in.get();
-        z.avail_in = static_cast<uInt>(got);
-      }
-      z.next_out = out.get();
-      z.avail_out = static_cast<uInt>(kPiece);
-      const int status = inflate(&z, Z_NO_FLUSH);
-      if (status == Z_STREAM_END) {
-        ended = true;
-      } else if (status != Z_OK && status != Z_BUF_ERROR) {
-        return Damaged(detail, "its compressed data is damaged");
-      }
-      const size_t produced = kPiece - z.avail_out;
-      if (produced > entry.uncompressed_size - delivered) {
-        // Deliver no more than declared: a lying size must not fill the disk.
-        return Damaged(detail, "it holds more data than its declared size");
-      }
-      if (produced > 0 && !deliver(out.get(), produced)) return EntryDataResult::kSinkFailed;
-      if (status == Z_BUF_ERROR && z.avail_in != 0) {
-        return Damaged(detail, "its compressed data is damaged");
-      }
-    }
+    const EntryDataResult inflated =
+        Inflate(file, data_offset + (entry.compressed_size - stored_size), input,
+                cipher ? &*cipher : nullptr, entry.uncompressed_size, deliver, detail);
+    if (inflated != EntryDataResult::kOk) return inflated;
   }
   if (delivered != entry.uncompressed_size) {
     return Damaged(detail, "it holds less data than its declared size");

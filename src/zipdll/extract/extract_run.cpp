@@ -296,7 +296,7 @@ void ExtractRun::Run() {
     if (entry.IsFolder()) {
       MakeFolder(entry);
     } else if (ahead && job != kNoJob && ahead->Claim(job)) {
-      ReportWrittenAhead(entry, [&] { ahead->Keep(job); });
+      ReportWrittenAhead(entry, *ahead, job);
     } else {
       ProcessEntry(entry);
     }
@@ -337,7 +337,7 @@ std::vector<ExtractRun::AheadJob> ExtractRun::PlanAhead(
       continue;
     }
     ++files[folded];
-    const bool plain = !entry.IsEncrypted() && !entry.IsAesEncrypted() &&
+    const bool plain = !entry.IsEncrypted() &&
                        (entry.method == zipformat::kMethodStored ||
                         entry.method == zipformat::kMethodDeflated) &&
                        entry.uncompressed_size < kOverlapFrom;
@@ -373,7 +373,8 @@ bool ExtractRun::WriteAhead(const AheadJob& job, platform::File& archive) {
     file.reset();
     platform::DeleteFile(job.target);
   });
-  if (!TakeRoom(folder, entry.uncompressed_size)) return false;
+  uint64_t available = 0;
+  if (!TakeRoom(folder, entry.uncompressed_size, &available)) return false;
   uint64_t data_offset = 0;
   std::string detail;
   if (!EntryDataOffset(archive, directory_, entry, &data_offset, &detail)) return false;
@@ -386,14 +387,14 @@ bool ExtractRun::WriteAhead(const AheadJob& job, platform::File& archive) {
   return true;
 }
 
-void ExtractRun::ReportWrittenAhead(const EntryInfo& entry, const std::function<void()>& keep) {
+void ExtractRun::ReportWrittenAhead(const EntryInfo& entry, FilesAhead& ahead, size_t job) {
   reporter_->Call(kActionFileBegun, entry.name, static_cast<int64_t>(entry.uncompressed_size));
   reported_ = pending_ = 0;
   // Its bytes in the pieces its reading gives them, as for a file written here.
   for (uint64_t at = 0; at < entry.uncompressed_size; at += kProgressStep) {
     ReportProgress(std::min(kProgressStep, entry.uncompressed_size - at));
   }
-  keep();
+  ahead.Keep(job);
   ++extracted_;
   FinishProgress(entry);
 }
@@ -557,9 +558,8 @@ void ExtractRun::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
   // honest but huge sizes is turned away entry by entry instead of filling the drive. The work
   // file is written beside the old file, which keeps its room until the rename: no credit for it.
   // When the drive cannot say, the write itself finds out, as it does for a size that lies.
-  if (!TakeRoom(folder, entry.uncompressed_size)) {
-    uint64_t available = 0;
-    platform::GetDiskFreeSpaceEx(folder, &available);
+  uint64_t available = 0;
+  if (!TakeRoom(folder, entry.uncompressed_size, &available)) {
     reporter_->Skipped(entry.name, kSkipNoRoom,
                        "it needs " + std::to_string(entry.uncompressed_size) +
                            " bytes and the drive of \"" + folder + "\" has " +
@@ -632,19 +632,18 @@ void ExtractRun::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
   ++extracted_;
 }
 
-bool ExtractRun::TakeRoom(const std::string& folder, uint64_t size) {
-  // What a file takes on the drive: whole blocks of 4 KiB and the blocks that map it.
-  const uint64_t taken = (size + size / 1024 + 4096 + 4095) / 4096 * 4096;
+bool ExtractRun::TakeRoom(const std::string& folder, uint64_t size, uint64_t* available) {
   std::lock_guard<std::mutex> lock(room_mutex_);
   // Asked of the drive at the first file, and again before a file is turned away: others may
   // have freed room meanwhile, or the run's own count may be short of the truth.
-  if (!room_left_ || !FitsInFreeSpace(size, *room_left_) || *room_left_ < taken) {
-    uint64_t available = 0;
-    if (!platform::GetDiskFreeSpaceEx(folder, &available)) return true;
-    room_left_ = available;
-    if (!FitsInFreeSpace(size, available)) return false;
+  if (!room_left_ || !FitsInFreeSpace(size, *room_left_)) {
+    if (!platform::GetDiskFreeSpaceEx(folder, available)) return true;
+    room_left_ = *available;
+    if (!FitsInFreeSpace(size, *available)) return false;
   }
-  *room_left_ -= std::min(taken, *room_left_);
+  // What the file takes on the drive: whole blocks of 4 KiB and the blocks that map it; less than
+  // the margin FitsInFreeSpace asks beyond the size, so the count cannot go below zero.
+  *room_left_ -= (size + size / 1024 + 4096 + 4095) / 4096 * 4096;
   return true;
 }
 

@@ -2,7 +2,6 @@
 // beside its target before it replaces anything, so that nothing the user had is lost on failure.
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -15,6 +14,8 @@
 #include "zipdll/extract/extract_reporter.h"
 
 namespace zipdll::extract {
+
+class FilesAhead;
 
 struct ExtractOptions {
   std::string archive;
@@ -61,12 +62,13 @@ class ExtractRun {
   // On a worker: writes the job's file where none is, whole and dated, through archive; false,
   // leaving nothing of its own behind, when it cannot or when anything is amiss.
   bool WriteAhead(const AheadJob& job, platform::File& archive);
-  // Reports an entry whose file a worker wrote, as ProcessEntry reports one it wrote itself.
-  void ReportWrittenAhead(const EntryInfo& entry, const std::function<void()>& keep);
+  // Reports an entry whose file was written ahead as the job of ahead, as ProcessEntry reports
+  // one it wrote itself; the file is kept from the moment all its bytes are reported.
+  void ReportWrittenAhead(const EntryInfo& entry, FilesAhead& ahead, size_t job);
   // Whether the drive of folder has room for a file of size bytes beyond the margin, counting
   // that room as taken when it has; true when the drive cannot say (the write then finds out).
-  // Safe on the workers.
-  bool TakeRoom(const std::string& folder, uint64_t size);
+  // *available is the room the drive told when it has not. Safe on the workers.
+  bool TakeRoom(const std::string& folder, uint64_t size, uint64_t* available);
   bool CreateFolders(const std::string& relative);
   // Makes folder (below the target folder) unless this run saw it already. Safe on the workers.
   bool MakeKnownFolder(const std::string& folder);

@@ -10,7 +10,7 @@ FilesAhead::FilesAhead(const std::string& archive_path, size_t jobs, unsigned th
     : archive_path_(archive_path),
       write_(std::move(write)),
       undo_(std::move(undo)),
-      states_(jobs, State::kWaiting) {
+      states_(jobs, State::kPending) {
   if (threads > jobs) threads = static_cast<unsigned>(jobs);
   try {
     for (unsigned i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
@@ -34,7 +34,6 @@ FilesAhead::~FilesAhead() {
 bool FilesAhead::TakeJob(size_t* job) {
   if (stopping_ || next_ >= states_.size() || next_ >= claimed_ + kAhead) return false;
   *job = next_++;
-  states_[*job] = State::kRunning;
   return true;
 }
 
@@ -64,9 +63,7 @@ void FilesAhead::Work() {
 
 bool FilesAhead::Claim(size_t job) {
   std::unique_lock<std::mutex> lock(mutex_);
-  const auto ready = [&] {
-    return states_[job] == State::kWritten || states_[job] == State::kNotWritten;
-  };
+  const auto ready = [&] { return states_[job] != State::kPending; };
   // Rather than wait, this thread does the next job nobody has taken: waking it for each job
   // would cost more than the jobs.
   size_t own;

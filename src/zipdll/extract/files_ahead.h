@@ -47,7 +47,8 @@ class FilesAhead {
   void Keep(size_t job);
 
  private:
-  enum class State { kWaiting, kRunning, kWritten, kNotWritten, kKept };
+  // A job not written yet is pending, whether a thread has it (it is below next_) or not.
+  enum class State { kPending, kWritten, kNotWritten, kKept };
   void Work();
   // Takes the next job if one may be started; holds mutex_.
   bool TakeJob(size_t* job);
