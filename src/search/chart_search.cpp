@@ -9,6 +9,7 @@
 #include "base/wildcard.h"
 #include "search/chart_masks.h"
 #include "search/folder_scan.h"
+#include "search/listings_ahead.h"
 #include "ui/toolkit.h"
 #include "util/files.h"
 
@@ -42,7 +43,16 @@ void TFileMaint::CollectSubfolders(const std::string& folder, util::StringList& 
   const std::string start = util::AddBackslash(folder);
   const bool start_listed = start.size() <= kListablePathLength;
   if (start_listed) util::AddSubfolderNames(start, list, walked_files ? &start_names : nullptr);
-  // The list grows while it is walked: breadth first, every folder listed exactly once.
+  // The list grows while it is walked: breadth first, every folder listed exactly once, most of
+  // them by a second thread while this one goes through the names of the folders before.
+  search::ListingsAhead ahead(walked_files != nullptr);
+  size_t added = 0;
+  const auto add_new_folders = [&] {
+    for (; added < list.size(); ++added) {
+      ahead.Add(list[added], list[added].size() <= kListablePathLength);
+    }
+  };
+  add_new_folders();
   for (size_t i = 0; i < list.size(); ++i) {
     if (i % 100 == 0) {
       toolkit_.ProcessMessages();
@@ -60,9 +70,8 @@ void TFileMaint::CollectSubfolders(const std::string& folder, util::StringList& 
       walked_files->listed.push_back(listable);
     }
     if (!listable) continue;
-    // list grows in the call: the name is copied first.
-    const std::string subfolder = list[i];
-    util::AddSubfolderNames(subfolder, list, walked_files ? &walked_files->names[i] : nullptr);
+    ahead.Take(i, list, walked_files ? &walked_files->names[i] : nullptr);
+    add_new_folders();
   }
   if (walked_files) {
     walked_files->names.push_back(std::move(start_names));

@@ -86,6 +86,39 @@ TEST_F(SearchTest, WalksBreadthFirstAndListsByFolderThenMaskThenListing) {
   EXPECT_EQ(toolkit_.cursor_log, (std::vector<bool>{true, false, true, false}));
 }
 
+// The folders are listed on two threads, ahead of the walk; what the walk gives must not show it.
+// Wider than the folders listed ahead at once (256), and deep enough that listings end in
+// mid-window.
+TEST_F(SearchTest, AWideTreeComesOutAsAWalkOfOneFolderAtATime) {
+  for (int a = 0; a < 300; ++a) {
+    const std::string top = "T\\a" + std::to_string(a * 37 % 300);
+    temp_.MakeFolder(top);
+    if (a % 7 == 0) temp_.Write(top + "\\c" + std::to_string(a) + ".cht");
+    if (a % 50 == 0) {
+      for (int b = 0; b < 3; ++b) {
+        temp_.Write(top + "\\b" + std::to_string(b) + "\\deep\\d" + std::to_string(b) + ".omb");
+      }
+    }
+  }
+  util::StringList expected_folders;
+  util::AddSubfolderNames(temp_ / "T\\", expected_folders);
+  for (size_t i = 0; i < expected_folders.size(); ++i) {
+    const std::string folder = expected_folders[i];
+    util::AddSubfolderNames(folder, expected_folders);
+  }
+  ASSERT_EQ(expected_folders.size(), 300u + 6 * 6);
+  expected_folders.push_back(temp_ / "T\\");
+
+  Search(temp_ / "T", false);
+  for (int round = 0; round < 3; ++round) {
+    if (round > 0) window_->SearchChartFiles();
+    ASSERT_TRUE(window_->SearchFolders);
+    EXPECT_THAT(*window_->SearchFolders, ElementsAreArray(expected_folders));
+    EXPECT_THAT(*window_->FoundFiles, ElementsAreArray(ListedOncePerMask(4)));
+    EXPECT_EQ(window_->FoundFiles->size(), 43u + 18);
+  }
+}
+
 TEST_F(SearchTest, DropsOtherSoftwareAndAppendsCompanionsInReverse) {
   const std::string charts = temp_ / "Charts\\";
   // One searched folder per level, so the order of the found files is fixed.

@@ -1,0 +1,66 @@
+// Lists the folders of a breadth-first walk on a second thread, ahead of the walk, so that the
+// file system's work on the next folders overlaps the walk's own work on this one. The walk gets
+// every listing exactly as util::AddSubfolderNames gives it, and in its own order.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "base/text.h"
+
+namespace search {
+
+class ListingsAhead {
+ public:
+  // With files, each listing also keeps the names of the folder's files.
+  explicit ListingsAhead(bool with_files);
+  // Stops the worker after the folder it is listing.
+  ~ListingsAhead();
+  ListingsAhead(const ListingsAhead&) = delete;
+  ListingsAhead& operator=(const ListingsAhead&) = delete;
+
+  // Folders the worker lists before the walk has taken them, at most.
+  static constexpr size_t kAhead = 256;
+
+  // The walk's next folder; its index is the number of folders added before it. A folder added
+  // with listed false is never listed.
+  void Add(const std::string& folder, bool listed);
+  // Appends the subfolders of the index-th folder added to list, and its files to *files, as
+  // util::AddSubfolderNames(folder, list, files) does. Folders are taken in the order they were
+  // added, each once; one the worker has not started is listed here.
+  void Take(size_t index, util::StringList& list, util::StringList* files);
+
+ private:
+  enum class State { kWaiting, kListing, kListed };
+  struct Listing {
+    std::string folder;
+    bool listed;
+    State state = State::kWaiting;
+    util::StringList subfolders;
+    util::StringList files;
+  };
+  void Work();
+  // Whether a folder may be started: one is waiting, not too far ahead. Holds mutex_.
+  bool MayStart() const;
+  // Lists the index-th folder without the lock, which is held before and after.
+  void List(size_t index, std::unique_lock<std::mutex>& lock);
+
+  const bool with_files_;
+  std::mutex mutex_;
+  std::condition_variable listed_;  // the walk waits on it for the folder it takes
+  std::condition_variable added_;   // the idle worker waits on it
+  std::deque<Listing> listings_;    // by index; a deque keeps each in place as more are added
+  size_t next_ = 0;                 // the next folder anyone lists
+  size_t taken_ = 0;                // folders the walk has taken
+  size_t awaited_ = SIZE_MAX;       // the folder the walk waits for
+  bool worker_idle_ = false;
+  bool stopping_ = false;
+  std::thread worker_;
+};
+
+}  // namespace search
