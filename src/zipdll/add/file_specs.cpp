@@ -196,13 +196,16 @@ void ExpandFileSpec(const std::string& file_spec, const std::string& root,
       if (FindOne(folder, &self)) walker.InsertFolder(before, folder, stored, self);
     }
   } else {
-    const uint32_t attributes =
-        full.empty() ? platform::kInvalidAttributes : platform::GetFileAttributes(full);
     const bool is_drive_root = full.size() == 3 && full[1] == ':' && full[2] == '\\';
+    // Most specs name one file: its listing entry says all, in one look. A drive's root has no
+    // entry, and what cannot be listed may still be there for GetFileAttributes.
+    FindEntry self = {};
+    const bool listed = !full.empty() && !is_drive_root && FindOne(full, &self);
+    const uint32_t attributes = listed         ? self.attributes
+                                : full.empty() ? platform::kInvalidAttributes
+                                               : platform::GetFileAttributes(full);
+    if (!listed) self.attributes = attributes;
     if (attributes != platform::kInvalidAttributes && (attributes & platform::kAttrDirectory)) {
-      FindEntry self = {};
-      self.attributes = attributes;
-      if (!is_drive_root) FindOne(full, &self);
       if (Hidden(attributes) && !options.include_hidden_system && !is_drive_root) {
         skipped->push_back(
             {file_spec, kSkipHiddenOrSystem, "Skipped hidden or system folder: " + full});
@@ -212,11 +215,8 @@ void ExpandFileSpec(const std::string& file_spec, const std::string& root,
       const std::string stored = stored_of(folder);
       walker.Walk(folder, stored, "*", true);
       walker.InsertFolder(before, full, stored, self);
-    } else if (attributes != platform::kInvalidAttributes) {
-      FindEntry self = {};
-      if (FindOne(full, &self)) {
-        walker.TakeFile(full, stored_of(parent) + self.name, self);
-      }
+    } else if (listed) {
+      walker.TakeFile(full, stored_of(parent) + self.name, self);
     }
   }
   if (files->size() == before) {

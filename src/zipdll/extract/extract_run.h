@@ -52,7 +52,8 @@ class ExtractRun {
   void TestEntry(const EntryInfo& entry, uint64_t data_offset, const std::string& password);
   void WriteEntry(const EntryInfo& entry, uint64_t data_offset, const std::string& password,
                   const std::string& target, bool replacing);
-  // The entries whose new files may be written ahead on worker threads, with their targets.
+  // The entries whose new files may be written ahead on worker threads, with their targets; in a
+  // test, the entries that may be read and checked ahead, without targets.
   struct AheadJob {
     const EntryInfo* entry;
     std::string target;
@@ -60,7 +61,8 @@ class ExtractRun {
   std::vector<AheadJob> PlanAhead(const std::vector<const EntryInfo*>& chosen,
                                   std::vector<size_t>* job_of) const;
   // On a worker: writes the job's file where none is, whole and dated, through archive; false,
-  // leaving nothing of its own behind, when it cannot or when anything is amiss.
+  // leaving nothing of its own behind, when it cannot or when anything is amiss. In a test, reads
+  // the entry through and says whether it is sound.
   bool WriteAhead(const AheadJob& job, platform::File& archive);
   // Reports an entry whose file was written ahead as the job of ahead, as ProcessEntry reports
   // one it wrote itself; the file is kept from the moment all its bytes are reported.
