@@ -145,7 +145,7 @@ EntryPacker::~EntryPacker() {
     stopping_ = true;
   }
   stop_work_ = true;
-  changed_.notify_all();
+  room_.notify_all();
   for (std::thread& worker : workers_) worker.join();
 }
 
@@ -154,21 +154,21 @@ void EntryPacker::Work() {
     size_t index;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait(lock, [this] {
+      ++idle_workers_;
+      room_.wait(lock, [this] {
         return stopping_ || next_ >= jobs_.size() || next_ == taken_ ||
                bytes_ahead_ + jobs_[next_].expected_size <= byte_budget_;
       });
+      --idle_workers_;
       if (stopping_ || next_ >= jobs_.size()) return;
       index = next_++;
       bytes_ahead_ += jobs_[index].expected_size;
     }
     PackedEntry packed = PackFile(jobs_[index], &stop_work_);
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      results_[index] = std::move(packed);
-      done_[index] = true;
-    }
-    changed_.notify_all();
+    std::lock_guard<std::mutex> lock(mutex_);
+    results_[index] = std::move(packed);
+    done_[index] = true;
+    if (awaited_ == index) job_done_.notify_one();
   }
 }
 
@@ -182,19 +182,25 @@ bool EntryPacker::Take(size_t index, const std::function<bool()>& still_waiting,
   }
   {
     std::unique_lock<std::mutex> lock(mutex_);
-    while (!changed_.wait_for(lock, kWaitReport, [&] { return done_[index]; })) {
+    awaited_ = index;
+    while (!job_done_.wait_for(lock, kWaitReport, [&] { return done_[index]; })) {
       // The caller is asked without the lock, so the workers carry on meanwhile.
       lock.unlock();
       const bool go_on = !still_waiting || still_waiting();
       lock.lock();
-      if (!go_on) return false;
+      if (!go_on) {
+        awaited_ = SIZE_MAX;
+        return false;
+      }
     }
+    awaited_ = SIZE_MAX;
     *packed = std::move(results_[index]);
     results_[index] = PackedEntry();
     bytes_ahead_ -= jobs_[index].expected_size;
     taken_ = index + 1;
+    if (idle_workers_ == 0) return true;
   }
-  changed_.notify_all();
+  room_.notify_all();
   return true;
 }
 

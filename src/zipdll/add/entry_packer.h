@@ -71,7 +71,12 @@ class EntryPacker {
   std::vector<bool> done_;
   uint64_t byte_budget_;
   std::mutex mutex_;
-  std::condition_variable changed_;
+  // Each side is woken only when it waits for what happened: a job is done every few dozen
+  // microseconds.
+  std::condition_variable job_done_;  // the taking thread waits on it
+  std::condition_variable room_;      // idle workers wait on it
+  size_t awaited_ = SIZE_MAX;         // the job the taking thread waits for
+  unsigned idle_workers_ = 0;
   size_t next_ = 0;   // next job to start
   size_t taken_ = 0;  // jobs handed over
   uint64_t bytes_ahead_ = 0;
