@@ -316,7 +316,9 @@ bool AddRun::AddFiles(ZipWriter& writer, std::string* error) {
     jobs.push_back({planned_[i].source.path, planned_[i].source.size, Level(), planned_[i].encrypt,
                     planned_[i].password});
   }
-  const unsigned threads = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
+  // The writing thread packs small files too while it waits: one worker fewer than cores.
+  const unsigned cores = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
+  const unsigned threads = std::max(1u, cores - 1);
   EntryPacker packer(std::move(jobs), threads, kBytesAhead);
   const bool trace = IsOn(block_.trace);
   for (size_t i = 0; i < planned_.size(); ++i) {

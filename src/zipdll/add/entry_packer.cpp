@@ -172,6 +172,11 @@ void EntryPacker::Work() {
   }
 }
 
+bool EntryPacker::MayPackHere() const {
+  return next_ < jobs_.size() && jobs_[next_].expected_size <= kPackHereUpTo &&
+         (next_ == taken_ || bytes_ahead_ + jobs_[next_].expected_size <= byte_budget_);
+}
+
 bool EntryPacker::Take(size_t index, const std::function<bool()>& still_waiting,
                        PackedEntry* packed) {
   if (workers_.empty()) {
@@ -182,18 +187,33 @@ bool EntryPacker::Take(size_t index, const std::function<bool()>& still_waiting,
   }
   {
     std::unique_lock<std::mutex> lock(mutex_);
-    awaited_ = index;
-    while (!job_done_.wait_for(lock, kWaitReport, [&] { return done_[index]; })) {
-      // The caller is asked without the lock, so the workers carry on meanwhile.
-      lock.unlock();
-      const bool go_on = !still_waiting || still_waiting();
-      lock.lock();
-      if (!go_on) {
+    auto asked = std::chrono::steady_clock::now();
+    while (!done_[index]) {
+      if (MayPackHere()) {
+        // Rather than wait, this thread packs the next small job nobody has started: being
+        // woken for each job would cost more than most jobs.
+        const size_t own = next_++;
+        bytes_ahead_ += jobs_[own].expected_size;
+        lock.unlock();
+        PackedEntry result = PackFile(jobs_[own], &stop_work_);
+        lock.lock();
+        results_[own] = std::move(result);
+        done_[own] = true;
+      } else {
+        awaited_ = index;
+        const bool done = job_done_.wait_for(lock, kWaitReport, [&] { return done_[index]; });
         awaited_ = SIZE_MAX;
-        return false;
+        if (done) break;
+      }
+      if (std::chrono::steady_clock::now() - asked >= kWaitReport) {
+        // The caller is asked without the lock, so the workers carry on meanwhile.
+        lock.unlock();
+        const bool go_on = !still_waiting || still_waiting();
+        lock.lock();
+        if (!go_on) return false;
+        asked = std::chrono::steady_clock::now();
       }
     }
-    awaited_ = SIZE_MAX;
     *packed = std::move(results_[index]);
     results_[index] = PackedEntry();
     bytes_ahead_ -= jobs_[index].expected_size;

@@ -57,6 +57,9 @@ class EntryPacker {
 
   // How often a waiting Take asks whether to go on waiting.
   static constexpr std::chrono::milliseconds kWaitReport{100};
+  // Jobs up to this size are packed by the taking thread too while the one it waits for is not
+  // done, so that one worker keeps two cores busy.
+  static constexpr uint64_t kPackHereUpTo = 256 << 10;
 
   // Waits for job index (taken in order: 0, 1, 2 ...) and hands over its result. While it waits
   // it calls still_waiting every kWaitReport, and gives up, returning false, when that answers
@@ -65,6 +68,8 @@ class EntryPacker {
 
  private:
   void Work();
+  // Whether the taking thread may start the next job itself. Holds mutex_.
+  bool MayPackHere() const;
 
   std::vector<PackJob> jobs_;
   std::vector<PackedEntry> results_;
