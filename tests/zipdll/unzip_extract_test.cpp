@@ -199,6 +199,34 @@ TEST_F(UnzipTest, TestOnlyChecksEveryEntryAndWritesNothing) {
   EXPECT_TRUE(driver_.Of(zipdll::kActionCrcError).empty());
 }
 
+// Enough entries that a test reads them ahead on a worker: the damaged ones are still reported,
+// each once and in the archive's order, among the others begun in that order.
+TEST_F(UnzipTest, ATestOfManyEntriesReportsEachDamagedOneInTurn) {
+  TestArchive archive;
+  std::vector<std::string> names;
+  for (int i = 0; i < 40; ++i) {
+    names.push_back("f" + std::to_string(i) + ".txt");
+    TestEntry& entry = archive.Add(names.back(), std::string(100 + i * 37, 'a' + i % 26));
+    if (i % 3 == 0) entry.method = 0;
+    if (i == 5 || i == 21 || i == 39) entry.crc = 0x12345678;
+  }
+  UnzipRequest request = Request(WriteArchive(archive));
+  request.test_only = true;
+  EXPECT_EQ(driver_.Run(request), 37);
+  EXPECT_TRUE(Listing(target_).empty());
+  std::vector<std::string> begun;
+  for (const auto& event : driver_.Of(zipdll::kActionFileBegun)) begun.push_back(event.text);
+  EXPECT_THAT(begun, testing::ElementsAreArray(names));
+  EXPECT_THAT(driver_.SkipReasons(),
+              ElementsAre(zipdll::kSkipBadData, zipdll::kSkipBadData, zipdll::kSkipBadData));
+  const std::string messages = driver_.Messages();
+  const size_t f5 = messages.find("f5.txt"), f21 = messages.find("f21.txt"),
+               f39 = messages.find("f39.txt");
+  ASSERT_NE(f39, std::string::npos) << messages;
+  EXPECT_LT(f5, f21);
+  EXPECT_LT(f21, f39);
+}
+
 TEST_F(UnzipTest, CrcErrorAnswerKeepsOrDropsTheFile) {
   TestArchive archive;
   archive.Add("bad.txt", "damaged data").crc = 0x12345678;
