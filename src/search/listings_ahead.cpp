@@ -62,6 +62,9 @@ void ListingsAhead::Work() {
 void ListingsAhead::Take(size_t index, util::StringList& list, util::StringList* files) {
   std::unique_lock<std::mutex> lock(mutex_);
   Listing& listing = listings_[index];
+  // Every folder before this one is taken or never will be (a path too long to list): the window
+  // listed ahead starts here, however many of those were skipped.
+  taken_ = index;
   // While the worker lists this folder, this thread lists the next ones rather than wait: being
   // woken for each folder would cost more than most folders.
   while (listing.state != State::kListed && MayStart()) List(next_++, lock);

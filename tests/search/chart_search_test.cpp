@@ -223,6 +223,24 @@ TEST_F(SearchTest, FoldersTooLongToListEndTheWalkThere) {
   }
   EXPECT_THAT(*window_->FoundFiles, ::testing::Contains(temp_ / "L\\near.cht"));
 }
+
+// Folders too long to list are skipped by the walk, however many of them come in a row (more
+// than the folders listed ahead at once, 256), and the walk goes on with those after them.
+TEST_F(SearchTest, ARunOfFoldersTooLongToListIsWalkedPast) {
+  const std::string tail(252 - (temp_ / "R\\A\\").size(), 'n');
+  for (const char* parent : {"A", "B"}) {
+    for (int i = 0; i < 300; ++i) {
+      temp_.MakeFolder(std::string("R\\") + parent + "\\" + std::to_string(1000 + i) + tail);
+    }
+    temp_.Write(std::string("R\\") + parent + "\\short\\c.cht");
+  }
+  Search(temp_ / "R", false);
+  ASSERT_TRUE(window_->SearchFolders);
+  EXPECT_EQ(window_->SearchFolders->size(), 2u + 2 * 301 + 1);
+  EXPECT_THAT(*window_->FoundFiles,
+              ::testing::UnorderedElementsAre(temp_ / "R\\A\\short\\c.cht",
+                                              temp_ / "R\\B\\short\\c.cht"));
+}
 #endif
 
 }  // namespace
