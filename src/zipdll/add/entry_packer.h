@@ -59,7 +59,7 @@ class EntryPacker {
   static constexpr std::chrono::milliseconds kWaitReport{100};
   // Jobs up to this size are packed by the taking thread too while the one it waits for is not
   // done, so that one worker keeps two cores busy.
-  static constexpr uint64_t kPackHereUpTo = 256 << 10;
+  static constexpr uint64_t kPackHereUpTo = 1 << 20;
 
   // Waits for job index (taken in order: 0, 1, 2 ...) and hands over its result. While it waits
   // it calls still_waiting every kWaitReport, and gives up, returning false, when that answers
