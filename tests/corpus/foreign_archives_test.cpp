@@ -114,11 +114,16 @@ TEST(ForeignArchives, InfoZipEncryptedWithADescriptorReadsWithItsPassword) {
   EXPECT_TRUE(run.driver.Of(zipdll::kActionPassword).empty());
 
   // Without the password the entry is skipped after the one try the callback gives, and the
-  // component still lists it as encrypted.
+  // component still lists it as encrypted. The cipher's check is one byte of a header the other
+  // tool makes at random each time the corpus is made, so once in 256 the empty password passes
+  // it: the data then fails its CRC and the entry is skipped as damaged instead.
+  sandbox.ClearTarget();
   Extraction locked;
   Extract(&sandbox, archive, {}, &locked);
   EXPECT_EQ(locked.result, 0);
-  EXPECT_THAT(locked.driver.SkipReasons(), testing::ElementsAre(zipdll::kSkipNoPassword));
+  EXPECT_THAT(locked.driver.SkipReasons(),
+              testing::ElementsAre(testing::AnyOf(zipdll::kSkipNoPassword, zipdll::kSkipBadData)));
+  EXPECT_THAT(locked.written, IsEmpty());
   EXPECT_EQ(ReadWithComponent(archive).names, std::vector<std::string>{"note.txt"});
 }
 
