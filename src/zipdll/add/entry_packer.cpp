@@ -135,7 +135,7 @@ EntryPacker::EntryPacker(std::vector<PackJob> jobs, unsigned threads, uint64_t b
   try {
     for (unsigned i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
   } catch (const std::system_error&) {
-    // Fewer threads than asked for still do the work; none at all is handled in Take.
+    // Fewer threads than asked for still do the work; with none at all, Take packs every job.
   }
 }
 
@@ -173,18 +173,14 @@ void EntryPacker::Work() {
 }
 
 bool EntryPacker::MayPackHere() const {
-  return next_ < jobs_.size() && jobs_[next_].expected_size <= kPackHereUpTo &&
+  // Without a worker (none could be started) every job is packed here.
+  return next_ < jobs_.size() &&
+         (jobs_[next_].expected_size <= kPackHereUpTo || workers_.empty()) &&
          (next_ == taken_ || bytes_ahead_ + jobs_[next_].expected_size <= byte_budget_);
 }
 
 bool EntryPacker::Take(size_t index, const std::function<bool()>& still_waiting,
                        PackedEntry* packed) {
-  if (workers_.empty()) {
-    // No thread could be started: pack here.
-    taken_ = index + 1;
-    *packed = PackFile(jobs_[index]);
-    return true;
-  }
   {
     std::unique_lock<std::mutex> lock(mutex_);
     auto asked = std::chrono::steady_clock::now();

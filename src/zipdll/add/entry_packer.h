@@ -61,9 +61,9 @@ class EntryPacker {
   // done, so that one worker keeps two cores busy.
   static constexpr uint64_t kPackHereUpTo = 1 << 20;
 
-  // Waits for job index (taken in order: 0, 1, 2 ...) and hands over its result. While it waits
-  // it calls still_waiting every kWaitReport, and gives up, returning false, when that answers
-  // false.
+  // Waits for job index (taken in order: 0, 1, 2 ...) and hands over its result, packing jobs
+  // nobody has started meanwhile. While it waits it calls still_waiting every kWaitReport, and
+  // gives up, returning false, when that answers false.
   bool Take(size_t index, const std::function<bool()>& still_waiting, PackedEntry* packed);
 
  private:
