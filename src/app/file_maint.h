@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "app/locations/locations.h"
+#include "app/run_report.h"
 #include "base/text.h"
+#include "platform/cause.h"
 #include "ui/toolkit.h"
 
 namespace zip {
@@ -105,6 +107,8 @@ class TFileMaint : public Locations {
     std::vector<util::StringList> names;  // names[i]: the files of folder i, as listed
     std::vector<bool> listed;             // folder i was listed (a path too long is not)
     std::vector<size_t> folder_of_found;  // for each of FoundFiles: its folder, or kNotListed
+    // Folders that could not be listed, with why: their files were never found.
+    std::vector<std::pair<std::string, platform::Cause>> unlisted;
   };
   // With walked_files, the walk also keeps the names of the files it lists: the search of those
   // folders and the look for companions then use them, so that one search reads each folder once.
@@ -117,10 +121,17 @@ class TFileMaint : public Locations {
 
   // --- the Backup command (backup/) ---
   void BackupButClick();
-  void GatherChartFiles(WalkedFiles* walked_files = nullptr);
-  // Writes FoundFiles into target_folder + file_name with the comment; true when written.
-  bool WriteArchive(const std::string& target_folder, const std::string& file_name,
-                    const std::string& comment, const std::string& caption, int options);
+  // Into FoundFiles; matching names that no path can hold go to *unusable.
+  void GatherChartFiles(WalkedFiles* walked_files = nullptr, util::StringList* unusable = nullptr);
+  // Writes FoundFiles into target_folder + file_name with the comment. Files it could not store
+  // are named in the run's report. When nothing could be stored (kind and place say what was
+  // looked for where: "chart files", "below C:\Charts\"), the report says so and kNothing is
+  // the result; a failure is told at once (kFailed). Either way an earlier archive of that name
+  // stays as it was.
+  enum class Written { kYes, kNothing, kFailed };
+  Written WriteArchive(const std::string& target_folder, const std::string& file_name,
+                    const std::string& comment, const std::string& caption, int options,
+                    const std::string& kind, const std::string& place);
   void GatherUserDataFiles();
   void StageForCD(const std::string& target_folder);
 
@@ -149,10 +160,13 @@ class TFileMaint : public Locations {
   // Appends to FoundFiles the files of each of SearchFolders that match the first mask_count
   // chart masks, from the walk's names of the folder when it has them, with the progress bar
   // and the messages running; ends early when the run is stopped.
-  void SearchListedFolders(size_t mask_count, WalkedFiles* walked_files);
+  void SearchListedFolders(size_t mask_count, WalkedFiles* walked_files,
+                           util::StringList* unusable = nullptr);
 
   ui::Toolkit& toolkit_;
   std::unique_ptr<ui::Form> form_;
+  // What the running command left out, told once at its end.
+  RunReport report_;
   bool command_running_ = false;
   bool closed_ = false;
 };

@@ -3,6 +3,7 @@
 // checked entry by entry, and takes the old one's name only then; a failed, cancelled or damaged
 // run leaves the old archive as it was.
 #include <cctype>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <set>
@@ -102,16 +103,22 @@ class RunWatch {
       if (begin_) begin_(sender, name, size, count, bytes);
     };
     // The library explains each skip in a message just before it; any other message says why
-    // the run failed.
-    zip_.OnZEDMessageEvent = [this](zip::TZip& sender, const std::string& text) {
+    // the run failed, and the one that ends a run carries the cause of the failure.
+    zip_.OnZEDMessageEvent = [this](zip::TZip& sender, const std::string& text,
+                                    platform::Cause cause, int64_t needed) {
       if (!pending_message_.empty()) failure_ = pending_message_;
       pending_message_ = text;
-      if (message_) message_(sender, text);
+      if (cause != platform::Cause::kNone || needed > 0) {
+        failure_cause_ = cause;
+        needed_ = needed;
+      }
+      if (message_) message_(sender, text, cause, needed);
     };
-    zip_.OnZEDSkippedEvent = [this](zip::TZip& sender, const std::string& what, int reason) {
-      skips_.push_back({what, pending_message_});
+    zip_.OnZEDSkippedEvent = [this](zip::TZip& sender, const std::string& what, int reason,
+                                    platform::Cause cause) {
+      skips_.push_back({what, pending_message_, reason, cause});
       pending_message_.clear();
-      if (skipped_) skipped_(sender, what, reason);
+      if (skipped_) skipped_(sender, what, reason, cause);
     };
     zip_.OnZEDEndBatchEvent = [this](zip::TZip& sender, int skipped, int count, int bytes) {
       ended_ = true;
@@ -129,10 +136,16 @@ class RunWatch {
 
   struct Skip {
     std::string what;
-    std::string why;
+    std::string why;  // the library's message
+    int reason = 0;
+    platform::Cause cause = platform::Cause::kNone;
   };
 
   bool ended() const { return ended_; }
+  // Why the run failed, as the library's last word on it gave it, and the bytes the archive was
+  // estimated to need when the drive filled.
+  platform::Cause failure_cause() const { return failure_cause_; }
+  int64_t needed() const { return needed_; }
   const std::vector<Skip>& skips() const { return skips_; }
   // The last message that was not the reason for a skip.
   std::string failure() const { return pending_message_.empty() ? failure_ : pending_message_; }
@@ -163,8 +176,29 @@ class RunWatch {
   std::vector<Skip> skips_;
   std::string pending_message_;
   std::string failure_;
+  platform::Cause failure_cause_ = platform::Cause::kNone;
+  int64_t needed_ = 0;
   bool ended_ = false;
 };
+
+// "28.3 MB", "512 KB": sizes as a person reads them.
+std::string Megabytes(uint64_t bytes) {
+  char text[32];
+  if (bytes < (1u << 20)) {
+    std::snprintf(text, sizeof text, "%llu KB",
+                  static_cast<unsigned long long>((bytes + 1023) / 1024));
+  } else {
+    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / (1 << 20));
+  }
+  return text;
+}
+
+// A skip that leaves out a file the user wanted backed up: not one the user chose (an older
+// file in an update, a hidden file left out), nor a mask that matched nothing.
+bool LeavesOut(const RunWatch::Skip& skip) {
+  if (SkipReasonPhrase(skip.reason).empty()) return false;
+  return !(skip.reason == zipdll::kSkipNotFound && skip.cause == platform::Cause::kNone);
+}
 
 // The stored name ("Src\Smith.cht") is the added path ("C:\Src\Smith.cht") or its tail.
 bool NamesFile(const std::string& stored, const std::string& path) {
@@ -271,19 +305,25 @@ Check CheckArchive(zip::TZip& zip, const std::string& path, const std::vector<st
 
 }  // namespace
 
-bool TFileMaint::WriteArchive(const std::string& target_folder, const std::string& file_name,
-                              const std::string& comment, const std::string& caption, int options) {
+TFileMaint::Written TFileMaint::WriteArchive(const std::string& target_folder, const std::string& file_name,
+                              const std::string& comment, const std::string& caption, int options,
+                              const std::string& kind, const std::string& place) {
   util::MakeFolderPath(target_folder);
   RemoveLeftWorkFiles(target_folder);
   const std::string archive = util::AddBackslash(target_folder) + file_name;
   TemporaryArchive temporary(*Zip1, TemporaryName(util::AddBackslash(target_folder), archive));
+  // Every way this ends without a new archive says what was kept, and what could not be read.
   const auto fail = [&](const std::string& what) {
     Zip1->ZipFileName("");
     const bool kept = util::FileExistsChecked(archive);
-    ReportMessage(Renamed(what, temporary.path(), archive) + " " +
-                  (kept ? "An earlier backup there has been left as it was."
-                        : "No backup has been made there."));
-    return false;
+    std::string text = Renamed(what, temporary.path(), archive) + " " +
+                       (kept ? "An earlier backup there has been left as it was."
+                             : "No backup has been made there.");
+    if (report_.missing_count() > 0) {
+      text += "\n\nThese could not be read either:\n" + report_.MissingList();
+    }
+    ReportMessage(text);
+    return Written::kFailed;
   };
   try {
     Zip1->ZipFileName(temporary.path());
@@ -294,6 +334,22 @@ bool TFileMaint::WriteArchive(const std::string& target_folder, const std::strin
   zip::ProgressCaption = caption;
   Zip1->AddOptions = static_cast<uint8_t>(options);
   const size_t specs = FoundFiles ? FoundFiles->size() : 0;
+  // Nothing to store, or nothing of it could be read: a backup of nothing never takes the place
+  // of one that holds something.
+  const auto nothing_stored = [&](bool left_out) {
+    Zip1->ZipFileName("");
+    const bool kept = util::FileExistsChecked(archive);
+    report_.Note((left_out ? "None of the " + kind + " found " + place +
+                                 " could be read, so nothing of them was backed up."
+                           : "No " + kind + " were found " + place + ".") +
+                 " " +
+                 (kept ? "The backup " + file_name + " in " + util::AddBackslash(target_folder) +
+                             " has been left as it was."
+                       : "No " + file_name + " has been made in " +
+                             util::AddBackslash(target_folder) + "."));
+    return Written::kNothing;
+  };
+  if (specs == 0) return nothing_stored(false);
   // A run the component refused before the library saw it leaves its specs behind.
   Zip1->FileSpecs.clear();
   if (FoundFiles) {
@@ -302,7 +358,10 @@ bool TFileMaint::WriteArchive(const std::string& target_folder, const std::strin
   int added = 0;
   std::vector<std::string> added_files;
   std::string failure;
+  platform::Cause failure_cause = platform::Cause::kNone;
+  int64_t needed = 0;
   bool ended = false;
+  const size_t missing_before = report_.missing_count();
   {
     const RunWatch watch(*Zip1);
     Zip1->Cancelled = false;
@@ -310,45 +369,57 @@ bool TFileMaint::WriteArchive(const std::string& target_folder, const std::strin
     added_files = watch.Added();
     ended = watch.ended();
     failure = watch.failure();
-    if (failure.empty() && !watch.skips().empty()) {
-      const RunWatch::Skip& first = watch.skips().front();
-      // The library's reason names the file, or it is said here.
-      failure = "none of the files to back up could be read: " +
-                (first.why.find(first.what) != std::string::npos ? first.why
-                                                                 : first.what + " was not found");
-      while (!failure.empty() && failure.back() == '.') failure.pop_back();
+    failure_cause = watch.failure_cause();
+    needed = watch.needed();
+    for (const RunWatch::Skip& skip : watch.skips()) {
+      if (!LeavesOut(skip)) continue;
+      // A folder the library could not list is named with its backslash.
+      if (!skip.what.empty() && skip.what.back() == '\\') {
+        report_.MissingFolder(skip.what, skip.cause);
+      } else {
+        report_.Missing(skip.what, skip.cause, SkipReasonPhrase(skip.reason));
+      }
     }
   }
-  if (Zip1->Cancelled) return false;
-  // With nothing to add the component says so itself and leaves the empty archive with its
-  // comment, which is a complete backup of nothing. Files to add of which none went in (a source
-  // drive unplugged after the search) are a failed backup, not an empty one.
-  if (specs > 0) {
-    if (added <= 0 || !ended) {
-      return fail("The backup could not be written to " + archive +
-                  (failure.empty() ? std::string() : " (" + failure + ")") + ".");
+  if (Zip1->Cancelled) return Written::kFailed;
+  if (ended && added <= 0) return nothing_stored(report_.missing_count() > missing_before);
+  if (added <= 0 || !ended) {
+    std::string why = platform::CausePhrase(failure_cause);
+    if (failure_cause == platform::Cause::kDiskFull && needed > 0) {
+      uint64_t free_bytes = 0;
+      const uint64_t wanted = static_cast<uint64_t>(needed);
+      if (platform::GetDiskFreeSpaceEx(util::AddBackslash(target_folder), &free_bytes) &&
+          wanted > free_bytes) {
+        why += " (about " + Megabytes(wanted - free_bytes) + " more are needed; " +
+               Megabytes(free_bytes) + " are free)";
+      } else {
+        why += " (the backup needs about " + Megabytes(wanted) + ")";
+      }
     }
-    std::string problem;
-    switch (
-        CheckArchive(*Zip1, temporary.path(), added_files, added, !(options & 0x80), &problem)) {
-      case Check::kSound:
-        break;
-      case Check::kCancelled:
-        return false;
-      case Check::kFaulty:
-        return fail("The backup written to " + archive +
-                    " did not read back correctly: " + problem + ".");
-    }
-  } else if (!util::FileExistsChecked(temporary.path())) {
-    return fail("The backup could not be written to " + archive + ".");
+    if (why.empty() && !failure.empty()) why = failure;
+    return fail("The backup could not be written to " + archive + (why.empty() ? "" : ": " + why) +
+                ".");
+  }
+  std::string problem;
+  switch (CheckArchive(*Zip1, temporary.path(), added_files, added, !(options & 0x80), &problem)) {
+    case Check::kSound:
+      break;
+    case Check::kCancelled:
+      return Written::kFailed;
+    case Check::kFaulty:
+      return fail("The backup written to " + archive + " did not read back correctly: " + problem +
+                  ".");
   }
   Zip1->ZipFileName("");
   if (!platform::MoveFileReplacing(temporary.path(), archive)) {
-    return fail("The backup could not be written to " + archive + ".");
+    const std::string why = platform::CausePhrase(platform::LastCause());
+    return fail("The backup could not be written to " + archive + (why.empty() ? "" : ": " + why) +
+                ".");
   }
   temporary.Commit();
   Zip1->ZipFileName(archive);
-  return true;
+  report_.Count(file_name, static_cast<size_t>(added));
+  return Written::kYes;
 }
 
 }  // namespace app

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/file_maint.h"
+#include "platform/platform.h"
 #include "search/chart_masks.h"
 #include "ui/toolkit.h"
 #include "util/files.h"
@@ -30,6 +31,7 @@ void TFileMaint::BackupButClick() {
     return;
   }
   const ui::BusyCursor busy(toolkit_);
+  report_.Clear();
   SearchFolders = std::make_unique<util::StringList>();
   FoundFiles = std::make_unique<util::StringList>();
   ESource->SetText(util::AddBackslash(ESource->Text()));
@@ -43,13 +45,32 @@ void TFileMaint::BackupButClick() {
   PLabel->SetCaption("Searching for Chart Files");
   toolkit_.ProcessMessages();
   if (RunStopped(*this)) return;
-  GatherChartFiles(&walked_files);
+  util::StringList unusable;
+  GatherChartFiles(&walked_files, &unusable);
   if (RunStopped(*this)) return;
   PLabel->SetCaption("");
   FilterChartFiles(&walked_files);
+  // What the search could not reach is missing from the backup as much as what cannot be read.
+  platform::Cause source_cause = platform::Cause::kNone;
+  for (const auto& [folder, cause] : walked_files.unlisted) {
+    if (folder == source) {
+      source_cause = cause;
+    } else {
+      report_.MissingFolder(folder, cause);
+    }
+  }
+  for (const std::string& path : unusable) {
+    report_.Missing(path, platform::Cause::kNameNotStorable, std::string());
+  }
   walked_files = WalkedFiles();
-  if (!WriteArchive(target, kChartArchiveName, kBackupCommentPrefix + source,
-                    "Zipping up Chart Files.", kChartArchiveOptions)) {
+  const std::string cause_text = platform::CausePhrase(source_cause);
+  const std::string source_named =
+      source + (source_cause == platform::Cause::kNotFound
+                    ? " (the folder does not exist)"
+                    : cause_text.empty() ? std::string() : " (" + cause_text + ")");
+  if (WriteArchive(target, kChartArchiveName, kBackupCommentPrefix + source,
+                   "Zipping up Chart Files.", kChartArchiveOptions, "chart files",
+                   "below " + source_named) == Written::kFailed) {
     return;
   }
   if (RunStopped(*this)) return;
@@ -58,8 +79,13 @@ void TFileMaint::BackupButClick() {
     FoundFiles->clear();
     PLabel->SetCaption("Gathering Halvane Data Files.");
     GatherUserDataFiles();
-    if (!WriteArchive(target, kUserDataArchiveName, kBackupCommentPrefix + SystemDataFolder,
-                      "Zipping up User Data Files.", kUserDataArchiveOptions)) {
+    const std::string user_folder = UserDataFolder.empty() ? SystemDataFolder : UserDataFolder;
+    if (WriteArchive(target, kUserDataArchiveName, kBackupCommentPrefix + SystemDataFolder,
+                     "Zipping up User Data Files.", kUserDataArchiveOptions,
+                     "Halvane user data files",
+                     user_folder.empty() ? "(Halvane was not found on this computer)"
+                                         : "in " + util::AddBackslash(user_folder)) ==
+        Written::kFailed) {
       return;
     }
     if (RunStopped(*this)) return;
@@ -69,10 +95,12 @@ void TFileMaint::BackupButClick() {
     if (StopRequested) return;
   }
   PLabel->SetCaption("Finished.");
+  // One word for the whole run on whatever it had to leave out.
+  if (!report_.complete()) ReportMessage(report_.BackupText());
 }
 
-void TFileMaint::GatherChartFiles(WalkedFiles* walked_files) {
-  SearchListedFolders(search::kChartMaskCount, walked_files);
+void TFileMaint::GatherChartFiles(WalkedFiles* walked_files, util::StringList* unusable) {
+  SearchListedFolders(search::kChartMaskCount, walked_files, unusable);
 }
 
 }  // namespace app

@@ -23,9 +23,12 @@ void TFileMaint::GatherUserDataFiles() {
   if (!FoundFiles) return;  // the window has closed
   FoundFiles->clear();
   // Before the user-files layout the application kept these two beside its system data.
+  // Only those that are there: a file named outright and not found would be a file left out.
   if (!HasUserFilesLayout() && !SystemDataFolder.empty()) {
-    FoundFiles->push_back(util::AddBackslash(SystemDataFolder) + "dynsetup.fil");
-    FoundFiles->push_back(util::AddBackslash(SystemDataFolder) + "COLSCHEM.INI");
+    for (const char* name : {"dynsetup.fil", "COLSCHEM.INI"}) {
+      const std::string path = util::AddBackslash(SystemDataFolder) + name;
+      if (util::FileExistsChecked(path)) FoundFiles->push_back(path);
+    }
   }
   if (!UserDataFolder.empty()) {
     for (const std::string& mask : backup::UserDataMasks) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/unique_handle.h"
+#include "platform/cause.h"
 
 namespace platform {
 

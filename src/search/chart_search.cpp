@@ -42,7 +42,10 @@ void TFileMaint::CollectSubfolders(const std::string& folder, util::StringList& 
   util::StringList start_names;
   const std::string start = util::AddBackslash(folder);
   const bool start_listed = start.size() <= kListablePathLength;
-  if (start_listed) util::AddSubfolderNames(start, list, walked_files ? &start_names : nullptr);
+  platform::Cause start_cause = platform::Cause::kNone;
+  if (start_listed) {
+    start_cause = util::AddSubfolderNames(start, list, walked_files ? &start_names : nullptr);
+  }
   // The list grows while it is walked: breadth first, every folder listed exactly once, most of
   // them by a second thread while this one goes through the names of the folders before.
   search::ListingsAhead ahead(walked_files != nullptr);
@@ -70,12 +73,19 @@ void TFileMaint::CollectSubfolders(const std::string& folder, util::StringList& 
       walked_files->listed.push_back(listable);
     }
     if (!listable) continue;
-    ahead.Take(i, list, walked_files ? &walked_files->names[i] : nullptr);
+    const platform::Cause cause =
+        ahead.Take(i, list, walked_files ? &walked_files->names[i] : nullptr);
+    if (walked_files && cause != platform::Cause::kNone) {
+      walked_files->unlisted.emplace_back(list[i], cause);
+    }
     add_new_folders();
   }
   if (walked_files) {
     walked_files->names.push_back(std::move(start_names));
     walked_files->listed.push_back(start_listed);
+    if (start_cause != platform::Cause::kNone) {
+      walked_files->unlisted.emplace_back(start, start_cause);
+    }
   }
 }
 
@@ -106,7 +116,8 @@ void TFileMaint::SearchChartFiles() {
   FilterChartFiles(&walked_files);
 }
 
-void TFileMaint::SearchListedFolders(size_t mask_count, WalkedFiles* walked_files) {
+void TFileMaint::SearchListedFolders(size_t mask_count, WalkedFiles* walked_files,
+                                     util::StringList* unusable) {
   if (!SearchFolders || !FoundFiles) return;
   const size_t count = SearchFolders->size();
   for (size_t i = 0; i < count; ++i) {
@@ -122,9 +133,10 @@ void TFileMaint::SearchListedFolders(size_t mask_count, WalkedFiles* walked_file
     const bool walked = walked_files && i < walked_files->listed.size() && walked_files->listed[i];
     if (walked) {
       search::AppendMatchingNames(folder, walked_files->names[i], search::SearchChartMasks,
-                                  mask_count, *FoundFiles);
+                                  mask_count, *FoundFiles, unusable);
     } else {
-      search::AppendMatchingFiles(folder, search::SearchChartMasks, mask_count, *FoundFiles);
+      search::AppendMatchingFiles(folder, search::SearchChartMasks, mask_count, *FoundFiles,
+                                  unusable);
     }
     if (walked_files) {
       walked_files->folder_of_found.resize(before, WalkedFiles::kNotListed);

@@ -9,14 +9,14 @@
 namespace search {
 
 void AppendMatchingFiles(const std::string& folder, const util::StringList& masks,
-                         size_t mask_count, util::StringList& found) {
+                         size_t mask_count, util::StringList& found, util::StringList* unusable) {
   AppendMatchingNames(folder, util::ListFiles(util::AddBackslash(folder) + "*.*"), masks,
-                      mask_count, found);
+                      mask_count, found, unusable);
 }
 
 void AppendMatchingNames(const std::string& folder, const util::StringList& names,
-                         const util::StringList& masks, size_t mask_count,
-                         util::StringList& found) {
+                         const util::StringList& masks, size_t mask_count, util::StringList& found,
+                         util::StringList* unusable) {
   if (names.empty()) return;
   const std::string base = util::AddBackslash(folder);
   mask_count = std::min(mask_count, masks.size());
@@ -26,7 +26,12 @@ void AppendMatchingNames(const std::string& folder, const util::StringList& name
   for (size_t m = 0; m < mask_count; ++m) {
     const std::string mask = util::FoldCase(masks[m]);
     for (size_t i = 0; i < names.size(); ++i) {
-      if (util::MatchesFoldedMask(folded[i], mask)) found.push_back(base + names[i]);
+      if (!util::MatchesFoldedMask(folded[i], mask)) continue;
+      if (names[i].find_first_of("\\:") == std::string::npos) {
+        found.push_back(base + names[i]);
+      } else if (unusable) {
+        unusable->push_back(base + names[i]);
+      }
     }
   }
 }

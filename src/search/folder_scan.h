@@ -13,12 +13,16 @@ namespace search {
 // listing per mask would give them. The folder is listed once and the masks are matched in
 // memory, so a search with many masks costs one listing per folder, not one per mask. A folder
 // that cannot be listed adds nothing.
+// A matching name that no Windows path can hold (a Linux name with "\" or ":") would name another
+// file, or none: it goes to *unusable instead, when given, and is left out either way.
 void AppendMatchingFiles(const std::string& folder, const util::StringList& masks,
-                         size_t mask_count, util::StringList& found);
+                         size_t mask_count, util::StringList& found,
+                         util::StringList* unusable = nullptr);
 
 // The same for names already listed from folder, in the order it lists them.
 void AppendMatchingNames(const std::string& folder, const util::StringList& names,
-                         const util::StringList& masks, size_t mask_count, util::StringList& found);
+                         const util::StringList& masks, size_t mask_count, util::StringList& found,
+                         util::StringList* unusable = nullptr);
 
 // The progress bar's position after the (index + 1)-th of count folders: the percentage rounded
 // to the nearest whole number, a half going to the even neighbour.

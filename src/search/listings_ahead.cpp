@@ -36,9 +36,10 @@ void ListingsAhead::List(size_t index, std::unique_lock<std::mutex>& lock) {
   listing.state = State::kListing;
   if (listing.listed) {
     lock.unlock();
-    util::AddSubfolderNames(listing.folder, listing.subfolders,
-                            with_files_ ? &listing.files : nullptr);
+    const platform::Cause cause = util::AddSubfolderNames(listing.folder, listing.subfolders,
+                                                          with_files_ ? &listing.files : nullptr);
     lock.lock();
+    listing.cause = cause;
   }
   listing.state = State::kListed;
   if (awaited_ == index) listed_.notify_one();
@@ -59,7 +60,8 @@ void ListingsAhead::Work() {
   }
 }
 
-void ListingsAhead::Take(size_t index, util::StringList& list, util::StringList* files) {
+platform::Cause ListingsAhead::Take(size_t index, util::StringList& list,
+                                   util::StringList* files) {
   std::unique_lock<std::mutex> lock(mutex_);
   Listing& listing = listings_[index];
   // Every folder before this one is taken or never will be (a path too long to list): the window
@@ -74,18 +76,21 @@ void ListingsAhead::Take(size_t index, util::StringList& list, util::StringList*
   taken_ = index + 1;
   util::StringList subfolders = std::move(listing.subfolders);
   util::StringList names = std::move(listing.files);
+  const platform::Cause cause = listing.cause;
   listing.folder = std::string();
   if (worker_idle_) added_.notify_one();  // the window of folders listed ahead has moved
   lock.unlock();
   list.insert(list.end(), std::make_move_iterator(subfolders.begin()),
               std::make_move_iterator(subfolders.end()));
-  if (!files) return;
-  if (files->empty()) {
-    *files = std::move(names);
-  } else {
-    files->insert(files->end(), std::make_move_iterator(names.begin()),
-                  std::make_move_iterator(names.end()));
+  if (files) {
+    if (files->empty()) {
+      *files = std::move(names);
+    } else {
+      files->insert(files->end(), std::make_move_iterator(names.begin()),
+                    std::make_move_iterator(names.end()));
+    }
   }
+  return cause;
 }
 
 }  // namespace search

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "base/text.h"
+#include "platform/cause.h"
 
 namespace search {
 
@@ -33,7 +34,8 @@ class ListingsAhead {
   // Appends the subfolders of the index-th folder added to list, and its files to *files, as
   // util::AddSubfolderNames(folder, list, files) does. Folders are taken in the order they were
   // added, each once; one the worker has not started is listed here.
-  void Take(size_t index, util::StringList& list, util::StringList* files);
+  // Returns why the folder could not be listed, or kNone.
+  platform::Cause Take(size_t index, util::StringList& list, util::StringList* files);
 
  private:
   enum class State { kWaiting, kListing, kListed };
@@ -43,6 +45,7 @@ class ListingsAhead {
     State state = State::kWaiting;
     util::StringList subfolders;
     util::StringList files;
+    platform::Cause cause = platform::Cause::kNone;
   };
   void Work();
   // Whether a folder may be started: one is waiting, not too far ahead. Holds mutex_.

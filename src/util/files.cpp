@@ -69,10 +69,12 @@ void MakeFolderPath(const std::string& path) {
   }
 }
 
-void AddSubfolderNames(const std::string& folder, StringList& list, StringList* files) {
+platform::Cause AddSubfolderNames(const std::string& folder, StringList& list, StringList* files) {
   const std::string base = AddBackslash(folder.substr(0, kShortTextLength));
   std::vector<platform::FindEntry> entries;
-  if (!platform::FindFiles(base + "*.*", &entries, platform::FindDetail::kNamesAndKinds)) return;
+  if (!platform::FindFiles(base + "*.*", &entries, platform::FindDetail::kNamesAndKinds)) {
+    return platform::LastCause();
+  }
   for (platform::FindEntry& entry : entries) {
     if (!(entry.attributes & platform::kAttrDirectory)) {
       if (files) files->push_back(std::move(entry.name));
@@ -81,6 +83,7 @@ void AddSubfolderNames(const std::string& folder, StringList& list, StringList* 
     if (entry.name == "." || entry.name == "..") continue;
     list.push_back(base + entry.name + "\\");
   }
+  return platform::Cause::kNone;
 }
 
 StringList ListFiles(const std::string& mask) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/text.h"
+#include "platform/cause.h"
 
 namespace util {
 
@@ -34,7 +35,9 @@ void MakeFolderPath(const std::string& path);
 // order the platform lists them. The list is not emptied first.
 // With files, *files also gets the names of the folder's files (as ListFiles gives them for
 // folder + "*.*"), from the one listing.
-void AddSubfolderNames(const std::string& folder, StringList& list, StringList* files = nullptr);
+// Returns why the folder could not be listed, or kNone when it was (an empty folder too).
+platform::Cause AddSubfolderNames(const std::string& folder, StringList& list,
+                                  StringList* files = nullptr);
 
 // Names, without folder, of the files that match a mask such as "C:\Charts\*.cht", hidden and
 // read-only ones included, folders excluded.

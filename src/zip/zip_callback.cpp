@@ -72,7 +72,10 @@ void TZip::OnCallbackAction(CallbackRecord& record) {
       if (progress_form_ && ShowProgressDialog) progress_form_->Hide();
       break;
     case zipdll::kActionMessage:
-      if (OnZEDMessageEvent) OnZEDMessageEvent(*this, RecordText(record));
+      if (OnZEDMessageEvent) {
+        OnZEDMessageEvent(*this, RecordText(record), platform::CauseFromCode(record.flag),
+                          static_cast<int64_t>(record.value));
+      }
       if (trace_file_ && record.text[0] != '\0') {
         const std::string line = RecordText(record) + "\r\n";
         trace_file_->Write(line.data(), line.size());
@@ -105,7 +108,8 @@ void TZip::OnCallbackAction(CallbackRecord& record) {
     case zipdll::kActionSkipped:
       ++SkippedCount;
       if (OnZEDSkippedEvent) {
-        OnZEDSkippedEvent(*this, RecordText(record), static_cast<int>(record.value));
+        OnZEDSkippedEvent(*this, RecordText(record), static_cast<int>(record.value),
+                          platform::CauseFromCode(record.flag));
       }
       break;
     default:

@@ -54,7 +54,13 @@ enum SkipReason : Slot {
   kSkipHiddenOrSystem = 7,  // hidden or system file without the switch that includes them
   kSkipNotStorable = 8,     // a device, pipe or socket, or a name the archive format cannot hold
   kSkipNoRoom = 9,          // the target drive has too little free space for the entry
+  kSkipNotWritten = 10,     // the entry's file could not be made or written on the target
 };
+
+// With kActionSkipped, and with a kActionMessage that ends a run, the record's flag carries why
+// the system call behind it failed: a platform::Cause value (0 when no system call failed). A
+// message that ends an adding run on a full drive carries in its value the bytes the new archive
+// was estimated to need in all.
 
 inline constexpr std::size_t kCallbackTextSize = 512;
 

@@ -10,6 +10,7 @@ namespace app {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
 constexpr char kPrefix[] = "Vardek Backup of ";
@@ -69,25 +70,37 @@ TEST_F(BackupTest, ALaterRunReplacesTheArchiveWhole) {
   EXPECT_THAT(FilesIn(temp_ / "Dest"), ElementsAre("ChartBackup.zip"));
 }
 
-TEST_F(BackupTest, NoChartAnywhereLeavesAnEmptyArchiveWithItsComment) {
+// A source typed wrong, or on a stick not plugged in, finds nothing: that never costs the backup
+// made before, and the user hears what was looked for where.
+TEST_F(BackupTest, NoChartAnywhereKeepsTheLastBackupAndSaysWhereItLooked) {
+  temp_.Write("Good\\kept.cht", "a chart backed up before");
+  RunBackup(temp_ / "Good", temp_ / "Dest", false);
+  const std::string archive = temp_ / "Dest\\ChartBackup.zip";
+  const std::string good = Bytes(archive);
+  ASSERT_THAT(Entries(archive), ElementsAre(EntryName(temp_ / "Good\\kept.cht")));
+
   for (const char* folder : {"A", "B", "C"}) temp_.MakeFolder(std::string("Src\\") + folder);
   temp_.Write("Src\\B\\letter.txt");
+  Bar().history.clear();
   RunBackup(temp_ / "Src", temp_ / "Dest", false);
-  EXPECT_THAT(Messages(), ElementsAre("No files have been selected."));
-  const std::string archive = temp_ / "Dest\\ChartBackup.zip";
-  EXPECT_THAT(Entries(archive), ElementsAre());
-  EXPECT_EQ(Comment(archive), kPrefix + (temp_ / "Src\\"));
+  EXPECT_THAT(Messages(), ElementsAre("No chart files were found below " + (temp_ / "Src\\") +
+                                     ". The backup ChartBackup.zip in " + (temp_ / "Dest\\") +
+                                     " has been left as it was."));
+  EXPECT_TRUE(Bytes(archive) == good) << "the last good backup was changed";
   EXPECT_THAT(Bar().history, ElementsAre(25, 50, 75, 100));
   EXPECT_EQ(Label("PLabel").caption, "Finished.");
 
-  // Eight folders, and a source that does not exist at all: still an empty archive.
+  // Eight folders, and a source that does not exist at all.
   Bar().history.clear();
   for (int i = 0; i < 4; ++i) temp_.MakeFolder("Src\\D" + std::to_string(i));
   RunBackup(temp_ / "Src", temp_ / "Dest", false);
   EXPECT_THAT(Bar().history, ElementsAre(12, 25, 38, 50, 62, 75, 88, 100));
-  RunBackup(temp_ / "Nowhere", temp_ / "Dest", false);
-  EXPECT_EQ(Comment(archive), kPrefix + (temp_ / "Nowhere\\"));
-  EXPECT_EQ(Messages().size(), 3u);
+  RunBackup(temp_ / "Nowhere", temp_ / "Elsewhere", false);
+  EXPECT_THAT(Messages().back(),
+              HasSubstr("below " + (temp_ / "Nowhere\\") + " (the folder does not exist). No " +
+                        "ChartBackup.zip has been made in " + (temp_ / "Elsewhere\\") + "."));
+  EXPECT_TRUE(Bytes(archive) == good) << "the last good backup was changed";
+  EXPECT_THAT(FilesIn(temp_ / "Elsewhere"), ElementsAre());
 }
 
 TEST_F(BackupTest, EmptySourceOrDestinationTouchesNothing) {

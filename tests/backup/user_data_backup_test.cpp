@@ -83,8 +83,8 @@ TEST_F(BackupTest, OlderLayoutAddsTheTwoSystemFilesAndKeepsTheFolderAsStored) {
                                      EntryName(temp_ / "User5\\aspects.asp"),
                                      EntryName(temp_ / "Interp5\\mars.int")}));
   EXPECT_THAT(entries, Not(Contains(EntryName(system_data + "\\other.ini"))));
-  // The empty chart archive still says so, once.
-  EXPECT_THAT(Messages(), ElementsAre("No files have been selected."));
+  // No chart archive is made of nothing, and the run says so, once.
+  EXPECT_THAT(Messages(), ElementsAre(::testing::StartsWith("No chart files were found below")));
 }
 
 // A folder of the user's that holds nothing yet is restored as the empty folder it was.
@@ -106,14 +106,15 @@ TEST_F(BackupTest, EmptyUserDataFoldersAreKept) {
   EXPECT_THAT(entries, Not(Contains(EntryName(user + "\\Notes\\"))));
 }
 
-TEST_F(BackupTest, NoApplicationGivesAnEmptyUserArchiveWithThePrefixAlone) {
+TEST_F(BackupTest, NoApplicationMakesNoUserArchiveAndSaysWhy) {
   temp_.Write("Charts\\c.cht");
   RunBackup(temp_ / "Charts", temp_ / "Dest", true);
   EXPECT_TRUE(window_->FoundFiles->empty());
-  const std::string archive = temp_ / "Dest\\RUDadoze.zev";
-  EXPECT_EQ(Comment(archive), kPrefix);
-  EXPECT_THAT(Entries(archive), ElementsAre());
-  EXPECT_THAT(Messages(), ElementsAre("No files have been selected."));
+  EXPECT_THAT(FilesIn(temp_ / "Dest"), ElementsAre("ChartBackup.zip"));
+  EXPECT_THAT(Messages(),
+              ElementsAre("No Halvane user data files were found (Halvane was not found on this "
+                          "computer). No RUDadoze.zev has been made in " +
+                          (temp_ / "Dest\\") + "."));
   EXPECT_EQ(Label("PLabel").caption, "Finished.");
 }
 

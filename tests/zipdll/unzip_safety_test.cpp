@@ -191,7 +191,7 @@ TEST_F(UnzipSmallDriveTest, DriveFullInMidEntryKeepsTheOldFileAndGoesOn) {
     return 0;
   };
   EXPECT_EQ(driver_.Run(Request(path)), 1);
-  EXPECT_EQ(driver_.SkipReasons(), std::vector<zipdll::Slot>{zipdll::kSkipBadData});
+  EXPECT_EQ(driver_.SkipReasons(), std::vector<zipdll::Slot>{zipdll::kSkipNotWritten});
   EXPECT_THAT(driver_.Messages(), HasSubstr("Skipped \"chart.cht\": writing"));
   EXPECT_EQ(Read("chart.cht"), "the user's chart");
   EXPECT_EQ(Read("next.txt"), "next");
@@ -251,7 +251,7 @@ TEST_F(UnzipTest, AWriteThatFailsKeepsTheExistingFileAndLeavesNoWorkFile) {
   }
 
   EXPECT_EQ(result, 1);
-  EXPECT_EQ(driver_.SkipReasons(), std::vector<zipdll::Slot>(2, zipdll::kSkipBadData));
+  EXPECT_EQ(driver_.SkipReasons(), std::vector<zipdll::Slot>(2, zipdll::kSkipNotWritten));
   EXPECT_EQ(folder_.Read("out\\large.bin"), "precious");
   EXPECT_EQ(folder_.Read("out\\small.txt"), "fits");
   EXPECT_THAT(Listing(target_), ElementsAre("large.bin", "small.txt"));

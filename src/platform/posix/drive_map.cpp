@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <list>
 #include <mutex>
@@ -515,7 +516,10 @@ bool Resolve(const std::string& windows_path, bool as_written, std::string* host
   for (char& c : path) {
     if (c == '/') c = '\\';
   }
-  if (path.rfind("\\\\", 0) == 0) return false;  // UNC and device paths have no drive here
+  if (path.rfind("\\\\", 0) == 0) {  // UNC and device paths have no drive here
+    errno = ENOMEDIUM;
+    return false;
+  }
 
   std::string rest;
   char letter = 0;
@@ -538,7 +542,10 @@ bool Resolve(const std::string& windows_path, bool as_written, std::string* host
 
   auto map = CurrentDriveMap();
   auto drive = map->drives.find(letter);
-  if (drive == map->drives.end()) return false;
+  if (drive == map->drives.end()) {
+    errno = ENOMEDIUM;  // as Windows says of a letter no drive has
+    return false;
+  }
   const std::vector<std::string> elements = Elements(rest);
 
   // Most paths are written as they exist, or name a new file in a folder that does: one or two

@@ -19,6 +19,7 @@
 
 #include "base/unique_handle.h"
 #include "base/wildcard.h"
+#include "platform/cause.h"
 #include "platform/platform.h"
 #include "platform/posix/drive_map.h"
 #include "platform/posix/handles.h"
@@ -31,6 +32,12 @@ using posix::Descriptor;
 using posix::Directory;
 using posix::ToHostPath;
 using posix::ToWindowsPath;
+
+// Fails a call with errno set to error, for the layer's own refusals.
+bool Refuse(int error) {
+  errno = error;
+  return false;
+}
 
 std::string LastElement(const std::string& host) {
   size_t slash = host.rfind('/');
@@ -143,6 +150,9 @@ Descriptor OpenRegularFile(const std::string& host, int flags, struct stat* st) 
   const int status_flags = fcntl(fd.get(), F_GETFL);
   if (fstat(fd.get(), st) != 0 || !S_ISREG(st->st_mode) || status_flags < 0 ||
       fcntl(fd.get(), F_SETFL, status_flags & ~O_NONBLOCK) != 0) {
+    const int error = errno;
+    fd.Reset();
+    errno = S_ISREG(st->st_mode) ? error : EACCES;  // Windows denies a device as a file
     return Descriptor();
   }
   return fd;
@@ -169,9 +179,10 @@ bool CommitTemp(Descriptor fd, const std::string& temp, const std::string& targe
     posix::NoteRename(temp, target);
     return true;
   }
+  const int error = errno;
   unlink(temp.c_str());
   posix::NoteFolderChange(temp, false);
-  return false;
+  return Refuse(error);
 }
 
 // An existing destination that Windows would refuse to overwrite: a folder or a read-only file.
@@ -224,7 +235,63 @@ char32_t NextUtf8(const std::string& text, size_t* i) {
 
 std::atomic<unsigned> error_mode{0};
 
+// errno values above any the system uses carry the layer's own causes (SetLastCause), so that
+// errno stays the one place a failure's cause is kept, as GetLastError is on Windows.
+constexpr int kOwnCauseBase = 1 << 20;
+
 }  // namespace
+
+Cause LastCause() {
+  const int error = errno;
+  if (error >= kOwnCauseBase) return CauseFromCode(error - kOwnCauseBase);
+  switch (error) {
+    case 0:
+      return Cause::kNone;
+    case EACCES:
+    case EPERM:
+      return Cause::kAccessDenied;
+    case EBUSY:
+    case ETXTBSY:
+    case EWOULDBLOCK:
+      return Cause::kInUse;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:  // the file-size limit, or a file system's largest file
+      return Cause::kDiskFull;
+    case ENOENT:
+    case ENOTDIR:
+    case ESTALE:
+      return Cause::kNotFound;
+    case EILSEQ:
+      return Cause::kBadName;
+    case ENAMETOOLONG:
+    case ELOOP:
+      return Cause::kPathTooLong;
+    case EROFS:
+      return Cause::kReadOnlyDrive;
+    case ENODEV:
+    case ENXIO:
+    case ENOMEDIUM:
+    case EHOSTDOWN:
+    case EHOSTUNREACH:
+    case ENOTCONN:
+      return Cause::kNotReady;
+    case EIO:
+    case EREMOTEIO:
+      return Cause::kDeviceError;
+    case EMFILE:
+    case ENFILE:
+      return Cause::kTooManyOpen;
+    case ENOMEM:
+      return Cause::kNoMemory;
+    default:
+      return Cause::kOther;
+  }
+}
+
+void SetLastCause(Cause cause) {
+  errno = cause == Cause::kNone ? 0 : kOwnCauseBase + static_cast<int>(cause);
+}
 
 unsigned GetDriveType(const std::string& root) {
   if (root.size() < 2 || root[1] != ':') return kDriveNoRootDir;
@@ -338,7 +405,14 @@ bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries, Find
     struct stat st;
     // Named as it is, mostly: one look, where looking the path up first would be two.
     const bool as_written = posix::ToExactHostPath(pattern, &host) && StatHost(host, &st);
-    if (!as_written && (!ToHostPath(pattern, &host) || !StatHost(host, &st))) return false;
+    if (!as_written && (!ToHostPath(pattern, &host) || !StatHost(host, &st))) {
+      // No such file in a folder that is there is nothing matched, which is no failure.
+      if (errno == ENOENT && posix::ToHostPath(folder.empty() ? "." : folder, &host) &&
+          IsHostFolder(host)) {
+        errno = 0;
+      }
+      return false;
+    }
     entries->push_back(described(LastElement(host), st));
     return true;
   }
@@ -378,6 +452,8 @@ bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries, Find
     if (!StatHost(prefix + "/" + name, &st)) continue;
     entries->push_back(described(name, st));
   }
+  // Nothing matched in a folder that was listed whole: no failure, so no cause.
+  if (entries->empty()) errno = 0;
   return !entries->empty();
 }
 
@@ -432,7 +508,7 @@ bool DeleteFile(const std::string& path) {
   std::string host;
   struct stat st;
   if (!ToHostPath(path, &host) || lstat(host.c_str(), &st) != 0) return false;
-  if (S_ISDIR(st.st_mode) || IsReadOnly(st)) return false;  // as Windows refuses both
+  if (S_ISDIR(st.st_mode) || IsReadOnly(st)) return Refuse(EACCES);  // as Windows refuses both
   const posix::FolderChangeLock change(host);
   if (unlink(host.c_str()) != 0) return false;
   posix::NoteFolderChange(host, false);
@@ -458,8 +534,11 @@ bool CopyFile(const std::string& source, const std::string& destination, bool fa
   std::string from, to;
   if (!ToHostPath(source, &from) || !ToHostPath(destination, &to)) return false;
   struct stat st;
-  if (stat(from.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
-  if (access(to.c_str(), F_OK) == 0 && (fail_if_exists || RefusesReplacement(to))) return false;
+  if (stat(from.c_str(), &st) != 0) return false;
+  if (S_ISDIR(st.st_mode)) return Refuse(EACCES);
+  if (access(to.c_str(), F_OK) == 0 && (fail_if_exists || RefusesReplacement(to))) {
+    return Refuse(fail_if_exists ? EEXIST : EACCES);
+  }
 
   // Only a regular file is copied: a FIFO would wait for a writer and a device never end.
   Descriptor in = OpenRegularFile(from, O_RDONLY | O_CLOEXEC, &st);
@@ -487,10 +566,11 @@ bool CopyFile(const std::string& source, const std::string& destination, bool fa
   struct timespec times[2] = {st.st_atim, st.st_mtim};
   ok = ok && fchmod(out.get(), st.st_mode & 07777) == 0 && futimens(out.get(), times) == 0;
   if (!ok) {
+    const int error = errno;
     out.Reset();
     unlink(temp.c_str());
     posix::NoteFolderChange(temp, false);
-    return false;
+    return Refuse(error);
   }
   return CommitTemp(std::move(out), temp, to);
 }
@@ -498,7 +578,7 @@ bool CopyFile(const std::string& source, const std::string& destination, bool fa
 bool MoveFileReplacing(const std::string& source, const std::string& destination) {
   std::string from, to;
   if (!ToHostPath(source, &from) || !ToHostPath(destination, &to)) return false;
-  if (RefusesReplacement(to)) return false;
+  if (RefusesReplacement(to)) return Refuse(EACCES);
   const posix::FolderChangeLock change(from, to);
   if (rename(from.c_str(), to.c_str()) != 0) return false;
   posix::NoteRename(from, to);
@@ -507,7 +587,8 @@ bool MoveFileReplacing(const std::string& source, const std::string& destination
 
 bool ReadWholeFile(const std::string& path, std::string* contents) {
   std::string host;
-  if (!ToHostPath(path, &host) || IsHostFolder(host)) return false;
+  if (!ToHostPath(path, &host)) return false;
+  if (IsHostFolder(host)) return Refuse(EACCES);
   // Through File, as every other read of the program, so that it fails in the same ways.
   std::unique_ptr<File> file = File::Open(path, File::Mode::kRead);
   if (!file) return false;
@@ -525,7 +606,8 @@ bool ReadWholeFile(const std::string& path, std::string* contents) {
 
 bool WriteWholeFileSafely(const std::string& path, const std::string& contents) {
   std::string host;
-  if (!ToHostPath(path, &host) || RefusesReplacement(host)) return false;
+  if (!ToHostPath(path, &host)) return false;
+  if (RefusesReplacement(host)) return Refuse(EACCES);
   std::string temp;
   Descriptor fd = CreateTempBeside(host, &temp);
   if (!fd) return false;
@@ -539,10 +621,11 @@ bool WriteWholeFileSafely(const std::string& path, const std::string& contents) 
     mode &= ~mask;
   }
   if (!WriteAll(fd.get(), contents.data(), contents.size()) || fchmod(fd.get(), mode) != 0) {
+    const int error = errno;
     fd.Reset();
     unlink(temp.c_str());
     posix::NoteFolderChange(temp, false);
-    return false;
+    return Refuse(error);
   }
   return CommitTemp(std::move(fd), temp, host);
 }
@@ -698,6 +781,7 @@ std::unique_ptr<File> File::Open(const std::string& path, Mode mode) {
   struct stat st;
   if (mode != Mode::kRead && mode != Mode::kCreateNew && stat(host.c_str(), &st) == 0 &&
       IsReadOnly(st)) {
+    errno = EACCES;
     return nullptr;
   }
   const bool creates = mode == Mode::kCreate || mode == Mode::kCreateNew;
@@ -734,6 +818,7 @@ bool File::Write(const void* data, size_t size) {
   while (size > 0) {
     ssize_t n = pwrite(static_cast<int>(handle_), at, size, static_cast<off_t>(position_));
     if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = ENOSPC;
     if (n <= 0) return false;
     at += n;
     size -= static_cast<size_t>(n);

@@ -6,6 +6,7 @@
 #include "platform/win32/windows_api.h"
 // The interface after windows.h, so that its names are not taken for the A/W macros.
 #include "base/unique_handle.h"
+#include "platform/cause.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -62,7 +63,78 @@ std::string Recode(const std::string& text, UINT from, UINT to) {
 // page instead, which the UTF-8 manifest turns into UTF-8 as well, so the page is named here.
 constexpr UINT kOemCodePage = 437;
 
+// Last-error values above any Windows uses carry the layer's own causes (SetLastCause); bit 29 is
+// the one Windows leaves to applications.
+constexpr DWORD kOwnCauseBase = 0x20000000;
+
 }  // namespace
+
+Cause LastCause() {
+  const DWORD error = ::GetLastError();
+  if (error >= kOwnCauseBase) return CauseFromCode(static_cast<int64_t>(error - kOwnCauseBase));
+  switch (error) {
+    case ERROR_SUCCESS:
+    case ERROR_NO_MORE_FILES:
+      return Cause::kNone;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_PRIVILEGE_NOT_HELD:
+    case ERROR_CANNOT_MAKE:
+    case ERROR_DIRECTORY_NOT_SUPPORTED:
+      return Cause::kAccessDenied;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE:
+    case ERROR_BUSY:
+      return Cause::kInUse;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+    case ERROR_DISK_QUOTA_EXCEEDED:
+    case ERROR_FILE_TOO_LARGE:
+      return Cause::kDiskFull;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_DIRECTORY:
+    case ERROR_BAD_NETPATH:
+    case ERROR_DELETE_PENDING:
+      return Cause::kNotFound;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_INVALID_DRIVE:
+      return Cause::kBadName;
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_BUFFER_OVERFLOW:
+      return Cause::kPathTooLong;
+    case ERROR_WRITE_PROTECT:
+      return Cause::kReadOnlyDrive;
+    case ERROR_NOT_READY:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_NO_MEDIA_IN_DRIVE:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_NETNAME_DELETED:
+    case ERROR_UNRECOGNIZED_VOLUME:
+      return Cause::kNotReady;
+    case ERROR_CRC:
+    case ERROR_SECTOR_NOT_FOUND:
+    case ERROR_READ_FAULT:
+    case ERROR_WRITE_FAULT:
+    case ERROR_GEN_FAILURE:
+    case ERROR_IO_DEVICE:
+    case ERROR_SEEK:
+      return Cause::kDeviceError;
+    case ERROR_TOO_MANY_OPEN_FILES:
+      return Cause::kTooManyOpen;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+      return Cause::kNoMemory;
+    default:
+      return Cause::kOther;
+  }
+}
+
+void SetLastCause(Cause cause) {
+  ::SetLastError(cause == Cause::kNone ? ERROR_SUCCESS
+                                       : kOwnCauseBase + static_cast<DWORD>(cause));
+}
 
 unsigned GetDriveType(const std::string& root) { return ::GetDriveTypeA(root.c_str()); }
 
@@ -115,7 +187,11 @@ bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries, Find
                                    nullptr, FIND_FIRST_EX_LARGE_FETCH);
   if (find == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_INVALID_PARAMETER)
     find = ::FindFirstFileA(pattern.c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return false;
+  if (find == INVALID_HANDLE_VALUE) {
+    // Nothing matched in a folder that is there is no failure.
+    if (::GetLastError() == ERROR_FILE_NOT_FOUND) ::SetLastError(ERROR_SUCCESS);
+    return false;
+  }
   const FindHandle closes_find(find);
   do {
     const std::string_view name = data.cFileName;
@@ -127,6 +203,7 @@ bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries, Find
     entry.dos_time = ToDosTime(data.ftLastWriteTime);
     entries->push_back(std::move(entry));
   } while (::FindNextFileA(find, &data));
+  if (entries->empty()) ::SetLastError(ERROR_SUCCESS);
   return !entries->empty();
 }
 
@@ -313,12 +390,18 @@ std::unique_ptr<File> File::Open(const std::string& path, Mode mode) {
   const DWORD attributes = ::GetFileAttributesA(path.c_str());
   if (mode != Mode::kRead && attributes != INVALID_FILE_ATTRIBUTES &&
       (attributes & FILE_ATTRIBUTE_READONLY)) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
     return nullptr;
   }
   FileHandle handle(::CreateFileA(path.c_str(), access, share, nullptr, disposition,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
   // A name such as "CON" or a pipe opens a device, whose reading waits for input or never ends.
-  if (!handle.valid() || ::GetFileType(handle.get()) != FILE_TYPE_DISK) return nullptr;
+  if (!handle.valid()) return nullptr;
+  if (::GetFileType(handle.get()) != FILE_TYPE_DISK) {
+    handle.Reset();
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
   return std::unique_ptr<File>(new File(reinterpret_cast<intptr_t>(handle.Release())));
 }
 
@@ -351,8 +434,11 @@ bool File::Write(const void* data, size_t size) {
   while (size > 0) {
     DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
     DWORD written = 0;
-    if (!::WriteFile(reinterpret_cast<HANDLE>(handle_), at, chunk, &written, nullptr) ||
-        written == 0) {
+    if (!::WriteFile(reinterpret_cast<HANDLE>(handle_), at, chunk, &written, nullptr)) {
+      return false;
+    }
+    if (written == 0) {
+      ::SetLastError(ERROR_DISK_FULL);
       return false;
     }
     at += written;

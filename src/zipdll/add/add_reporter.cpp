@@ -2,23 +2,28 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace zipdll::add {
 
-void Reporter::Report(Action action, int64_t value, const std::string& text) {
+void Reporter::Report(Action action, int64_t value, const std::string& text, Slot flag) {
   if (!callback_) return;
   CallbackRecord record = {};
   record.caller = caller_;
   record.action = action;
-  record.value = static_cast<Slot>(value);
+  record.flag = flag;
+  record.value = static_cast<Slot>(
+      std::clamp<int64_t>(value, std::numeric_limits<Slot>::min(), std::numeric_limits<Slot>::max()));
   const size_t length = std::min(text.size(), kCallbackTextSize - 1);
   std::memcpy(record.text, text.data(), length);
   if (callback_(&record) == -1) throw RunCancelled();
 }
 
-void Reporter::Skipped(SkipReason reason, const std::string& what, const std::string& why) {
-  Message(why);
-  Report(kActionSkipped, reason, what);
+void Reporter::Skipped(SkipReason reason, const std::string& what, const std::string& why,
+                       platform::Cause cause) {
+  const std::string phrase = platform::CausePhrase(cause);
+  Message(phrase.empty() || why.find(phrase) != std::string::npos ? why : why + ": " + phrase);
+  Report(kActionSkipped, reason, what, static_cast<Slot>(cause));
 }
 
 }  // namespace zipdll::add

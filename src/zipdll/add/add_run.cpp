@@ -121,10 +121,20 @@ class AddRun {
                   std::string* error);
   // The block's deflate level, 0 (store) to 9.
   int Level() const { return static_cast<int>(std::clamp<Slot>(block_.level, 0, 9)); }
-  int32_t Fail(const std::string& message) {
-    reporter_.Message(message);
+  int32_t Fail(const std::string& message,
+               platform::Cause cause = platform::Cause::kNone, int64_t needed = 0) {
+    reporter_.Failure(message, cause, needed);
     return 0;
   }
+  // Notes a write into the new archive that failed, with its cause, for the run's message.
+  bool WriteFailed(std::string* error) {
+    write_cause_ = platform::LastCause();
+    *error = "Cannot write the new archive";
+    return false;
+  }
+  // What the new archive was likely to need in all when a write failed: what it had reached,
+  // and the rest of the batch at the ratio so far.
+  int64_t NeededEstimate(uint64_t written) const;
 
   const ZipCommandBlock& block_;
   Reporter& reporter_;
@@ -134,7 +144,17 @@ class AddRun {
   std::vector<SkippedItem> skipped_;
   std::vector<bool> replaced_;  // per existing entry
   int32_t added_ = 0;
+  uint64_t batch_bytes_ = 0;     // of the files to add
+  uint64_t consumed_bytes_ = 0;  // of those, gone through so far
+  platform::Cause write_cause_ = platform::Cause::kNone;
 };
+
+int64_t AddRun::NeededEstimate(uint64_t written) const {
+  const uint64_t left = batch_bytes_ > consumed_bytes_ ? batch_bytes_ - consumed_bytes_ : 0;
+  const double ratio =
+      consumed_bytes_ > 0 ? std::min(1.5, static_cast<double>(written) / consumed_bytes_) : 1.0;
+  return static_cast<int64_t>(static_cast<double>(written) + static_cast<double>(left) * ratio);
+}
 
 void AddRun::Plan() {
   SpecOptions options;
@@ -261,10 +281,7 @@ bool AddRun::Begin(ZipWriter& writer, const CentralRecord& record, const std::st
                    bool* refused, std::string* error) {
   *refused = false;
   if (writer.BeginEntry(record)) return true;
-  if (!writer.refused()) {
-    *error = "Cannot write the new archive";
-    return false;
-  }
+  if (!writer.refused()) return WriteFailed(error);
   *refused = true;
   reporter_.Skipped(kSkipNotStorable, path, NotStorable(record, path));
   return true;
@@ -276,7 +293,8 @@ bool AddRun::StreamFile(ZipWriter& writer, const Planned& planned, const Central
   std::unique_ptr<platform::File> file = platform::File::Open(path, platform::File::Mode::kRead);
   uint64_t size = 0;
   if (!file || !file->Size(&size)) {
-    reporter_.Skipped(kSkipNotFound, path, "Skipped " + path + ": cannot open it");
+    reporter_.Skipped(kSkipNotFound, path, "Skipped " + path + ": cannot open it",
+                      platform::LastCause());
     return true;
   }
   reporter_.Report(kActionFileBegun, static_cast<int64_t>(size), path);
@@ -289,11 +307,16 @@ bool AddRun::StreamFile(ZipWriter& writer, const Planned& planned, const Central
                       progress, &stored)) {
     case StreamResult::kAdded:
       ++added_;
+      consumed_bytes_ += planned.source.size;
       if (IsOn(block_.trace)) reporter_.Message("Added " + planned.source.name);
       return true;
-    case StreamResult::kUnreadable:
-      reporter_.Skipped(kSkipNotFound, path, "Skipped " + path + ": it could not be read whole");
+    case StreamResult::kUnreadable: {
+      const platform::Cause cause = platform::LastCause();
+      consumed_bytes_ += planned.source.size;
+      reporter_.Skipped(kSkipNotFound, path, "Skipped " + path + ": it could not be read whole",
+                        cause == platform::Cause::kNone ? platform::Cause::kChanged : cause);
       return true;
+    }
     case StreamResult::kRefused:
       reporter_.Skipped(kSkipNotStorable, path, NotStorable(record, path));
       return true;
@@ -303,8 +326,7 @@ bool AddRun::StreamFile(ZipWriter& writer, const Planned& planned, const Central
       // Progress above never answers false: the reporter throws instead.
       throw RunCancelled();
   }
-  *error = "Cannot write the new archive";
-  return false;
+  return WriteFailed(error);
 }
 
 bool AddRun::AddFiles(ZipWriter& writer, std::string* error) {
@@ -349,8 +371,10 @@ bool AddRun::AddFiles(ZipWriter& writer, std::string* error) {
       return true;
     };
     packer.Take(job_of[i], still_waiting, &packed);
+    consumed_bytes_ += source.size;
     if (!packed.ok) {
-      reporter_.Skipped(kSkipNotFound, source.path, "Skipped " + source.path + ": " + packed.error);
+      reporter_.Skipped(kSkipNotFound, source.path, "Skipped " + source.path + ": " + packed.error,
+                        packed.cause);
       continue;
     }
     reporter_.Report(kActionFileBegun, static_cast<int64_t>(packed.size), source.path);
@@ -361,10 +385,7 @@ bool AddRun::AddFiles(ZipWriter& writer, std::string* error) {
     record.uncompressed_size = packed.size;
     if (!Begin(writer, record, source.path, &refused, error)) return false;
     if (refused) continue;
-    if (!WriteData(writer, packed, reporter_)) {
-      *error = "Cannot write the new archive";
-      return false;
-    }
+    if (!WriteData(writer, packed, reporter_)) return WriteFailed(error);
     ++added_;
     if (trace) {
       const std::string how = packed.method == zipformat::kMethodDeflated
@@ -396,7 +417,10 @@ int32_t AddRun::Run() {
   }
   reporter_.Report(kActionBatchFiles, batch_files);
   reporter_.Report(kActionBatchBytes, static_cast<int64_t>(batch_bytes));
-  for (const SkippedItem& item : skipped_) reporter_.Skipped(item.reason, item.what, item.message);
+  batch_bytes_ = batch_bytes;
+  for (const SkippedItem& item : skipped_) {
+    reporter_.Skipped(item.reason, item.what, item.message, item.cause);
+  }
   const std::string old_comment = existing_.directory.comment;
   const std::string comment = block_.comment ? Text(block_.comment) : old_comment;
   const bool unchanged = planned_.empty() && existing_.file && comment == old_comment;
@@ -414,21 +438,28 @@ int32_t AddRun::Run() {
   });
   std::unique_ptr<platform::File> out;
   if (!temp.empty()) out = platform::File::Open(temp, platform::File::Mode::kCreate);
-  if (!out) return Fail("Cannot create a temporary file beside " + archive_);
+  if (!out) {
+    return Fail("Cannot create a temporary file beside " + archive_, platform::LastCause());
+  }
   bool written = false;
+  uint64_t reached = 0;
   {
     ZipWriter writer(out.get());
     written = CopyKept(writer, &error) && AddFiles(writer, &error);
-    if (written && !writer.Finish(comment)) error = "Cannot write the new archive";
-    written = written && error.empty() && out->Flush();
+    if (written && !writer.Finish(comment)) WriteFailed(&error);
+    if (written && error.empty() && !out->Flush()) WriteFailed(&error);
+    written = written && error.empty();
+    reached = writer.Position();
   }
   out.reset();
   if (!written) {
-    return Fail(error.empty() ? "Cannot write the new archive" : error);
+    const bool full = write_cause_ == platform::Cause::kDiskFull;
+    return Fail(error.empty() ? "Cannot write the new archive" : error, write_cause_,
+                full ? NeededEstimate(reached) : 0);
   }
   existing_.file.reset();
   if (!platform::MoveFileReplacing(temp, archive_)) {
-    return Fail("Cannot replace " + archive_ + " by the new archive");
+    return Fail("Cannot replace " + archive_ + " by the new archive", platform::LastCause());
   }
   remove_temp.Release();
   // Only now is the archive complete in its place; a caller that stops here has its archive, and

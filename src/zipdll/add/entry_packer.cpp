@@ -57,11 +57,13 @@ PackedEntry PackFile(const PackJob& job, const std::atomic<bool>* stop) {
     std::unique_ptr<platform::File> file =
         platform::File::Open(job.path, platform::File::Mode::kRead);
     if (!file) {
+      packed.cause = platform::LastCause();
       packed.error = "cannot open " + job.path;
       return packed;
     }
     uint64_t size = 0;
     if (!file->Size(&size)) {
+      packed.cause = platform::LastCause();
       packed.error = "cannot read " + job.path;
       return packed;
     }
@@ -77,6 +79,7 @@ PackedEntry PackFile(const PackJob& job, const std::atomic<bool>* stop) {
       size_t got = 0;
       const size_t piece = std::min(contents.size() - filled, kPiece);
       if (!file->Read(contents.data() + filled, piece, &got)) {
+        packed.cause = platform::LastCause();
         packed.error = "cannot read " + job.path;
         return packed;
       }
@@ -87,6 +90,7 @@ PackedEntry PackFile(const PackJob& job, const std::atomic<bool>* stop) {
       char more = 0;
       size_t got = 0;
       if (!file->Read(&more, 1, &got) || got != 0) {
+        packed.cause = got != 0 ? platform::Cause::kChanged : platform::LastCause();
         packed.error = "it grew while it was read, so it could not be read whole";
         return packed;
       }
@@ -118,9 +122,11 @@ PackedEntry PackFile(const PackJob& job, const std::atomic<bool>* stop) {
   } catch (const std::bad_alloc&) {
     packed = PackedEntry();
     packed.error = "not enough memory for " + job.path;
+    packed.cause = platform::Cause::kNoMemory;
   } catch (const std::exception& e) {
     packed = PackedEntry();
     packed.error = job.path + ": " + e.what();
+    packed.cause = platform::Cause::kOther;
   }
   return packed;
 }

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/cause.h"
+
 namespace zipdll {
 class TraditionalCipher;
 }  // namespace zipdll
@@ -29,6 +31,7 @@ struct PackJob {
 struct PackedEntry {
   bool ok = false;
   std::string error;  // when not ok
+  platform::Cause cause = platform::Cause::kNone;  // of a failed system call, when not ok
   uint32_t crc = 0;
   uint64_t size = 0;  // bytes read
   uint16_t method = 0;

@@ -29,7 +29,11 @@ bool ReadPieces(platform::File& file, uint64_t length,
       left -= got;
     } else {
       // At the size the file had: anything more means it grew while it was read.
-      if (!file.Read(buffer.data(), 1, &got) || got != 0) return false;
+      if (!file.Read(buffer.data(), 1, &got)) return false;
+      if (got != 0) {
+        platform::SetLastCause(platform::Cause::kChanged);
+        return false;
+      }
     }
     if (!use(buffer.data(), got)) return false;
     if (got == 0) return true;
@@ -132,7 +136,10 @@ StreamResult StreamEntry(ZipWriter& writer, platform::File& file, CentralRecord 
   uint16_t method = level > 0 ? zipformat::kMethodDeflated : zipformat::kMethodStored;
   if (!pass(level > 0, true)) return give_up();
   // Changed between two readings: the password check byte would be wrong.
-  if (password && pass_crc != crc) return abandon(StreamResult::kUnreadable);
+  if (password && pass_crc != crc) {
+    platform::SetLastCause(platform::Cause::kChanged);
+    return abandon(StreamResult::kUnreadable);
+  }
   crc = pass_crc;
   const uint64_t first_total = total;
   const uint64_t header_size = password ? zipformat::kEncryptionHeaderSize : 0;
@@ -142,7 +149,10 @@ StreamResult StreamEntry(ZipWriter& writer, platform::File& file, CentralRecord 
     method = zipformat::kMethodStored;
     if (!writer.RewindTo(data_start)) return StreamResult::kWriteFailed;
     if (!pass(false, false)) return give_up();
-    if (pass_crc != crc || total != first_total) return abandon(StreamResult::kUnreadable);
+    if (pass_crc != crc || total != first_total) {
+      platform::SetLastCause(platform::Cause::kChanged);
+      return abandon(StreamResult::kUnreadable);
+    }
   }
   if (!writer.EndStreamedEntry(method, crc, writer.Position() - data_start, total)) {
     return StreamResult::kWriteFailed;

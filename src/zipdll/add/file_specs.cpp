@@ -71,8 +71,17 @@ class Walker {
       return false;
     }
     std::vector<FindEntry> entries;
-    // A folder that cannot be listed is not known to hold nothing.
+    // A folder that cannot be listed is not known to hold nothing; what it holds is missing.
     bool empty = platform::FindFiles(folder + "*", &entries);
+    if (!empty) {
+      // A folder that is not there holds nothing to miss.
+      const platform::Cause cause = platform::LastCause();
+      if (cause != platform::Cause::kNone && cause != platform::Cause::kNotFound) {
+        skipped_->push_back(
+            {folder, kSkipNotFound, "Cannot list the folder " + folder + ": its files are missing",
+             cause});
+      }
+    }
     std::sort(entries.begin(), entries.end(),
               [](const FindEntry& a, const FindEntry& b) { return a.name < b.name; });
     std::vector<const FindEntry*> subfolders;
@@ -220,8 +229,16 @@ void ExpandFileSpec(const std::string& file_spec, const std::string& root,
     }
   }
   if (files->size() == before) {
-    if (skipped->size() == skipped_before)
-      skipped->push_back({file_spec, kSkipNotFound, "Nothing matches: " + file_spec});
+    if (skipped->size() == skipped_before) {
+      // A name without wildcards that is not there is gone; a mask may match nothing, no fault
+      // (a folder it could not list has been named already).
+      platform::Cause cause = platform::Cause::kNone;
+      if (!HasWildcard(last)) {
+        cause = platform::LastCause();
+        if (cause == platform::Cause::kNone) cause = platform::Cause::kNotFound;
+      }
+      skipped->push_back({file_spec, kSkipNotFound, "Nothing matches: " + file_spec, cause});
+    }
   }
 }
 
@@ -286,7 +303,8 @@ void FinishNames(const SpecOptions& options, std::vector<SourceFile>* files,
       if (!util::EqualNoCase(it->second, file.path) && !file.is_folder) {
         skipped->push_back({file.path, kSkipNotFound,
                             "Skipped " + file.path + ": the archive already gets a file named " +
-                                file.name + " from " + it->second});
+                                file.name + " from " + it->second,
+                            platform::Cause::kDuplicateName});
       }
       continue;
     }

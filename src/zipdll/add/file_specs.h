@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/cause.h"
 #include "zipdll/call_interface.h"
 
 namespace zipdll::add {
@@ -33,6 +34,7 @@ struct SkippedItem {
   std::string what;  // the file_spec or the file
   SkipReason reason;
   std::string message;
+  platform::Cause cause = platform::Cause::kNone;  // of the system call that failed, if one did
 };
 
 // Expands one file file_spec. A relative file file_spec is taken below root when root is not empty

@@ -24,9 +24,11 @@ const CallbackRecord& Reporter::Call(Action action, const std::string& text, int
   return record_;
 }
 
-void Reporter::Skipped(const std::string& name, SkipReason reason, const std::string& why) {
-  Message("Skipped \"" + name + "\": " + why + ".");
-  Call(kActionSkipped, name, reason);
+void Reporter::Skipped(const std::string& name, SkipReason reason, const std::string& why,
+                       platform::Cause cause) {
+  const std::string phrase = platform::CausePhrase(cause);
+  Message("Skipped \"" + name + "\": " + why + (phrase.empty() ? "" : " (" + phrase + ")") + ".");
+  Call(kActionSkipped, name, reason, static_cast<Slot>(cause));
 }
 
 }  // namespace zipdll::extract

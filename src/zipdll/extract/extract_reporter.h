@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/cause.h"
 #include "zipdll/call_interface.h"
 #include "zipdll/common/run_cancelled.h"
 
@@ -19,7 +20,9 @@ class Reporter {
   const CallbackRecord& Call(Action action, const std::string& text, int64_t value, Slot flag = 0);
 
   void Message(const std::string& text) { Call(kActionMessage, text, 0); }
-  void Skipped(const std::string& name, SkipReason reason, const std::string& why);
+  // A message saying why, then the skip with the cause of a failed system call as its flag.
+  void Skipped(const std::string& name, SkipReason reason, const std::string& why,
+               platform::Cause cause = platform::Cause::kNone);
 
  private:
   Callback callback_;

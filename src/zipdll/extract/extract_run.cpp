@@ -113,6 +113,12 @@ class OverlappedWriter {
   OverlappedWriter(const OverlappedWriter&) = delete;
   OverlappedWriter& operator=(const OverlappedWriter&) = delete;
 
+  // Why the write that failed did, once one has.
+  platform::Cause cause() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return cause_;
+  }
+
   // Takes a copy of the bytes; false once a write failed.
   bool Write(const uint8_t* data, size_t size) {
     filling_.append(reinterpret_cast<const char*>(data), size);
@@ -138,7 +144,11 @@ class OverlappedWriter {
   bool Hand() {
     if (filling_.empty()) return !failed_;
     if (!thread_.joinable()) {
-      failed_ = failed_ || !file_->Write(filling_.data(), filling_.size());
+      if (!failed_ && !file_->Write(filling_.data(), filling_.size())) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        cause_ = platform::LastCause();
+        failed_ = true;
+      }
       filling_.clear();
       return !failed_;
     }
@@ -170,8 +180,10 @@ class OverlappedWriter {
         queue_.pop_front();
       }
       const bool written = file_->Write(batch.data(), batch.size());
+      const platform::Cause cause = written ? platform::Cause::kNone : platform::LastCause();
       {
         std::lock_guard<std::mutex> lock(mutex_);
+        if (!written && !failed_) cause_ = cause;
         failed_ = failed_ || !written;
         spare_.push_back(std::move(batch));
       }
@@ -188,6 +200,7 @@ class OverlappedWriter {
   std::vector<std::string> spare_;
   bool ending_ = false;
   std::atomic<bool> failed_{false};
+  platform::Cause cause_ = platform::Cause::kNone;
   std::thread thread_;
 };
 
@@ -223,9 +236,12 @@ void ExtractRun::Run() {
   // A drive root keeps its backslash ("C:\"); any other folder is asked for without it.
   std::string folder = options_.target_folder;
   if (folder.size() > 3) folder.pop_back();
+  // A target that is not there writes nothing; each file chosen is then named as not written.
+  std::optional<platform::Cause> target_missing;
   if (!options_.test_only && (folder.empty() || !platform::FolderExists(folder))) {
+    const platform::Cause cause = folder.empty() ? platform::Cause::kNotFound : platform::LastCause();
     reporter_->Message("The target folder \"" + options_.target_folder + "\" does not exist.");
-    return;
+    target_missing = cause == platform::Cause::kNone ? platform::Cause::kNotFound : cause;
   }
 
   std::vector<bool> spec_used(options_.specs.size(), false);
@@ -275,6 +291,16 @@ void ExtractRun::Run() {
     if (!spec_used[i]) {
       reporter_->Skipped(options_.specs[i], kSkipNotFound, "no entry of the archive matches it");
     }
+  }
+  if (target_missing) {
+    for (const EntryInfo* entry : chosen) {
+      if (!entry->IsFolder()) {
+        reporter_->Skipped(entry->name, kSkipNotWritten,
+                           "the folder \"" + options_.target_folder + "\" is not there",
+                           *target_missing);
+      }
+    }
+    return;
   }
   // The new files of plain entries are written ahead on workers; every other entry, and every
   // one a worker could not write whole, is gone through here in turn. Either way they are
@@ -491,7 +517,8 @@ bool ExtractRun::MayWrite(const EntryInfo& entry, const std::string& target, boo
   const bool exists = attributes != platform::kInvalidAttributes;
   *replacing = exists;
   if (exists && (attributes & platform::kAttrDirectory)) {
-    reporter_->Skipped(entry.name, kSkipBadData, "a folder of that name is in the way");
+    reporter_->Skipped(entry.name, kSkipNotWritten, "a folder of that name is in the way",
+                       platform::Cause::kFolderInTheWay);
     return false;
   }
   const bool by_age = options_.update || options_.freshen;
@@ -573,7 +600,8 @@ void ExtractRun::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
   const std::string folder = util::FolderOf(target);
   const std::string relative_folder = folder.substr(options_.target_folder.size());
   if (!relative_folder.empty() && !CreateFolders(relative_folder)) {
-    reporter_->Skipped(entry.name, kSkipBadData, "its folder cannot be created");
+    reporter_->Skipped(entry.name, kSkipNotWritten, "its folder cannot be created",
+                       platform::LastCause());
     return;
   }
   // Declared sizes are checked against the drive before a byte is written, so that an archive of
@@ -585,7 +613,8 @@ void ExtractRun::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
     reporter_->Skipped(entry.name, kSkipNoRoom,
                        "it needs " + std::to_string(entry.uncompressed_size) +
                            " bytes and the drive of \"" + folder + "\" has " +
-                           std::to_string(available) + " free");
+                           std::to_string(available) + " free",
+                       platform::Cause::kDiskFull);
     return;
   }
   // A new file is written under its own name, made and opened in one step: until it is whole
@@ -597,7 +626,8 @@ void ExtractRun::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
   const bool in_place = work != nullptr;
   if (!in_place) work = CreateWorkFile(folder, &next_work_name_, &work_path);
   if (!work) {
-    reporter_->Skipped(entry.name, kSkipBadData, "no file can be written in \"" + folder + "\"");
+    reporter_->Skipped(entry.name, kSkipNotWritten, "no file can be written in \"" + folder + "\"",
+                       platform::LastCause());
     return;
   }
   // Closed, then deleted, unless it was moved into place; the writer below goes first.
@@ -611,10 +641,12 @@ void ExtractRun::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
   std::optional<OverlappedWriter> overlapped;
   if (entry.uncompressed_size >= kOverlapFrom) overlapped.emplace(work.get());
   std::string detail;
+  platform::Cause write_cause = platform::Cause::kNone;
   EntryDataResult result = ReadEntryData(
       *archive_, data_offset, entry, password,
       [&](const uint8_t* data, size_t size) {
         if (!(overlapped ? overlapped->Write(data, size) : work->Write(data, size))) {
+          write_cause = overlapped ? overlapped->cause() : platform::LastCause();
           return false;
         }
         ReportProgress(size);
@@ -624,6 +656,7 @@ void ExtractRun::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
   if (overlapped && !overlapped->Finish() &&
       (result == EntryDataResult::kOk || result == EntryDataResult::kCrcMismatch)) {
     result = EntryDataResult::kSinkFailed;
+    write_cause = overlapped->cause();
   }
   switch (result) {
     case EntryDataResult::kOk:
@@ -636,7 +669,8 @@ void ExtractRun::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
       reporter_->Message("\"" + entry.name + "\" was kept although its CRC does not match.");
       break;
     case EntryDataResult::kSinkFailed:
-      reporter_->Skipped(entry.name, kSkipBadData, "writing \"" + work_path + "\" failed");
+      reporter_->Skipped(entry.name, kSkipNotWritten, "writing \"" + work_path + "\" failed",
+                         write_cause);
       return;
     default:
       reporter_->Skipped(entry.name, kSkipBadData, detail);
@@ -645,9 +679,12 @@ void ExtractRun::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
   // The data reaches the disk before it replaces a file, so that a crash right after the rename
   // cannot leave an empty file where the old one was. A new file needs no such care.
   const bool written = work->SetAge(entry.DosDateTime()) && (!replacing || work->Flush());
+  platform::Cause cause = written ? platform::Cause::kNone : platform::LastCause();
   work.reset();
   if (!written || (!in_place && !platform::MoveFileReplacing(work_path, target))) {
-    reporter_->Skipped(entry.name, kSkipBadData, "\"" + target + "\" cannot be replaced");
+    if (written) cause = platform::LastCause();
+    reporter_->Skipped(entry.name, kSkipNotWritten, "\"" + target + "\" cannot be replaced",
+                       cause);
     return;
   }
   remove_work.Release();
@@ -686,9 +723,12 @@ bool ExtractRun::MakeKnownFolder(const std::string& folder) {
     if (known_folders_.count(key)) return true;
   }
   // Two workers may make the same folder at once: the one that comes second finds it made.
-  if (!platform::FolderExists(folder) && !platform::CreateDirectory(folder) &&
-      !platform::FolderExists(folder)) {
-    return false;
+  if (!platform::FolderExists(folder) && !platform::CreateDirectory(folder)) {
+    const platform::Cause cause = platform::LastCause();
+    if (!platform::FolderExists(folder)) {
+      platform::SetLastCause(cause);  // why it could not be made, not that it is not there
+      return false;
+    }
   }
   std::lock_guard<std::mutex> lock(known_folders_mutex_);
   known_folders_.insert(std::move(key));

@@ -1,0 +1,58 @@
+// What a command left out, told to the user once, at the end of the whole command: how much of
+// each archive went through, and each file that did not, with why.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "platform/cause.h"
+
+namespace app {
+
+class RunReport {
+ public:
+  // How many files of one archive (or one pass of it) went through: done, of done and the files
+  // named Missing since the last count.
+  void Count(const std::string& archive, size_t done);
+  // A file that did not go through, by its full path, and why: the cause of the system call that
+  // failed, or, when none did, the reason given (a phrase such as "the archive's copy is damaged").
+  void Missing(const std::string& path, platform::Cause cause, const std::string& reason);
+  // A folder that could not be listed: its files were never found.
+  void MissingFolder(const std::string& folder, platform::Cause cause);
+  // A sentence or two on a part of the run that could not be done ("No chart files were found
+  // below ..."), told before the list.
+  void Note(const std::string& text) { notes_.push_back(text); }
+
+  bool complete() const { return missing_.empty() && notes_.empty(); }
+  size_t missing_count() const { return missing_.size(); }
+  void Clear() { *this = RunReport(); }
+
+  // The list of what went missing, the first kListed of it and a count of the rest; empty when
+  // nothing did.
+  std::string MissingList() const;
+  // The box a backup ends with when it left anything out.
+  std::string BackupText() const;
+  // The box a restore ends with when it did not write everything it was to write.
+  std::string RestoreText() const;
+
+  static constexpr size_t kListed = 20;
+
+ private:
+  struct Tally {
+    std::string archive;
+    size_t done = 0;
+    size_t of = 0;
+  };
+  std::vector<Tally> tallies_;
+  std::vector<std::string> notes_;
+  std::vector<std::string> missing_;  // "path: why"
+  size_t uncounted_ = 0;              // files named missing since the last Count
+};
+
+// Why the library skipped something, in words, for a skip that no failed system call explains;
+// empty for the skips that are what the user asked for (an existing file that is not older, a
+// hidden file left out, an answer of "keep").
+std::string SkipReasonPhrase(int reason);
+
+}  // namespace app
