@@ -144,6 +144,10 @@ class TFileMaint : public Locations {
   // Extracts the members of the open archive that match one of patterns into the component's
   // ExtrBaseDir. FoundFiles holds the patterns afterwards, as long as the window still has them.
   void ExtractMatching(const util::StringList& patterns);
+  // Extracts the component's FileSpecs (all when empty) into its ExtrBaseDir, without the stored
+  // folders when flat, and names in the run's report each file that was not written, but for
+  // those kept on purpose (the file there is as new or newer).
+  void ExtractReported(bool flat);
   // The user-data step after a chart archive: restores "RUDadoze.zev" from the source folder by
   // category, or onto the drive its comment names. False when there is no such archive (the user
   // has been told, and the command ends).

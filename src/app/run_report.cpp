@@ -71,7 +71,7 @@ std::string RunReport::RestoreText() const {
             Files(tally.of) + " restored.\n";
   }
   text += "\nNot restored:\n" + MissingList();
-  text += "\nEverything else was restored. The backup itself is unchanged.";
+  text += "\nEverything else was restored.";
   return text;
 }
 

@@ -1,9 +1,13 @@
 // The Restore command: a chart archive in the source folder is extracted into the application's
 // chart folder (and its user-data archive by category); without one, the chart files found below
 // the source are copied into the application's user-data folder.
+#include <map>
 #include <memory>
+#include <set>
 
 #include "app/file_maint.h"
+#include "app/run_watch.h"
+#include "base/wildcard.h"
 #include "platform/platform.h"
 #include "restore/restore_masks.h"
 #include "util/files.h"
@@ -19,7 +23,91 @@ void TFileMaint::ExtractMatching(const util::StringList& patterns) {
     *FoundFiles = patterns;
   }
   Zip1->FileSpecs = patterns;
-  Zip1->Extract();
+  ExtractReported(/*flat=*/true);
+}
+
+namespace {
+
+std::string WithBackslashes(std::string name) {
+  for (char& c : name) {
+    if (c == '/') c = '\\';
+  }
+  return name;
+}
+
+// Whether the library takes this entry for one of the specs: a spec with a backslash is matched
+// against the whole stored path, any other against the file name alone; no specs take everything.
+bool Chosen(const std::string& entry, const util::StringList& specs) {
+  if (specs.empty()) return true;
+  for (const std::string& spec : specs) {
+    const std::string mask = WithBackslashes(spec);
+    if (util::MatchesMask(mask.find('\\') != std::string::npos ? entry : util::NameOf(entry), mask))
+      return true;
+  }
+  return false;
+}
+
+// In a restore that drops the stored folders, entries of one file name from several folders all
+// land on one file, and only one of them can come back: the newest, as the update keeps it (the
+// first of equals). Each other one, with the entry that takes its place.
+std::vector<std::pair<std::string, std::string>> Displaced(const std::vector<zip::TFileInfo>& contents,
+                                                           const util::StringList& specs) {
+  std::map<std::string, std::vector<const zip::TFileInfo*>> by_name;
+  for (const zip::TFileInfo& info : contents) {
+    if (info.FileName.empty() || info.FileName.back() == '\\') continue;
+    if (!Chosen(info.FileName, specs)) continue;
+    by_name[util::FoldCase(util::NameOf(info.FileName))].push_back(&info);
+  }
+  std::vector<std::pair<std::string, std::string>> displaced;
+  for (const auto& [name, entries] : by_name) {
+    if (entries.size() < 2) continue;
+    const zip::TFileInfo* kept = entries.front();
+    for (const zip::TFileInfo* entry : entries) {
+      if (static_cast<uint32_t>(entry->DosDateTime()) > static_cast<uint32_t>(kept->DosDateTime()))
+        kept = entry;
+    }
+    for (const zip::TFileInfo* entry : entries) {
+      if (entry != kept) displaced.emplace_back(entry->FileName, kept->FileName);
+    }
+  }
+  return displaced;
+}
+
+}  // namespace
+
+void TFileMaint::ExtractReported(bool flat) {
+  zip::TZip& zip = *Zip1;
+  const std::string archive = util::NameOf(zip.ZipFileName());
+  const std::string folder = util::AddBackslash(zip.ExtrBaseDir);
+  // Where an entry was to be written, as the user will look for it, and where it came from.
+  const auto target_of = [&](const std::string& entry) {
+    const std::string name = WithBackslashes(entry);
+    const std::string file = flat ? util::NameOf(name) : name;
+    return folder + file + (file == name ? std::string() : " (" + name + " in the backup)");
+  };
+  const std::vector<std::pair<std::string, std::string>> displaced =
+      flat ? Displaced(zip.Contents, zip.FileSpecs) : std::vector<std::pair<std::string, std::string>>();
+  int extracted = 0;
+  std::set<std::string> written, named;
+  {
+    const RunWatch watch(zip);
+    extracted = zip.Extract();
+    for (const std::string& name : watch.Added()) written.insert(WithBackslashes(name));
+    for (const RunWatch::Skip& skip : watch.skips()) {
+      if (!LeavesOut(skip)) continue;
+      report_.Missing(target_of(skip.what), skip.cause, SkipReasonPhrase(skip.reason));
+      named.insert(WithBackslashes(skip.what));
+    }
+  }
+  size_t lost = 0;
+  for (const auto& [entry, kept] : displaced) {
+    if (named.count(entry)) continue;
+    report_.Missing(target_of(entry), platform::Cause::kNone,
+                    "another file of that name, " + kept + " in the backup, took its place");
+    if (written.count(entry)) ++lost;
+  }
+  const size_t done = extracted > 0 ? static_cast<size_t>(extracted) : 0;
+  report_.Count(archive, done > lost ? done - lost : 0);
 }
 
 namespace {
@@ -57,7 +145,7 @@ void TFileMaint::RestoreFromArchive(const std::string& archive) {
       } else {
         // Whole archive: a list left over from a refused earlier run must not narrow it.
         zip.FileSpecs.clear();
-        zip.Extract();
+        ExtractReported(/*flat=*/true);
       }
     }
   }
@@ -66,6 +154,7 @@ void TFileMaint::RestoreFromArchive(const std::string& archive) {
   if (HVBackupCB->Checked() && !RestoreUserData()) return;
   PLabel->SetCaption("Finished.");
   AdvProgress1->SetPosition(100);
+  if (!report_.complete()) ReportMessage(report_.RestoreText());
 }
 
 // Only older files are replaced.
@@ -88,6 +177,15 @@ void TFileMaint::RestoreLooseFiles() {
     } else {
       PLabel->SetCaption("Restoring files.");
       util::MakeFolderPath(UserDataFolder);
+      // Files of one name from several folders land on one file: the newest comes back.
+      std::map<std::string, std::string> newest;  // folded name -> its newest found file
+      for (const std::string& found : *FoundFiles) {
+        const auto [it, first] = newest.try_emplace(util::FoldCase(util::WordWithDot(found)), found);
+        if (!first && platform::GetFileAge(found) > platform::GetFileAge(it->second)) {
+          it->second = found;
+        }
+      }
+      size_t copied = 0;
       const size_t count = FoundFiles->size();
       for (size_t i = 0; i < count; ++i) {
         toolkit_.ProcessMessages();
@@ -97,10 +195,22 @@ void TFileMaint::RestoreLooseFiles() {
             util::RoundedPercent(static_cast<double>(i + 1), static_cast<double>(found.size())));
         const std::string& source = found[i];
         const std::string target = util::AddBackslash(destination) + util::WordWithDot(source);
-        if (source != target && platform::GetFileAge(source) > platform::GetFileAge(target)) {
-          util::CopyFileSetAttr(source, target, 0);
+        if (source == target) continue;
+        const std::string& kept = newest[util::FoldCase(util::WordWithDot(source))];
+        if (kept != source && kept != target) {
+          report_.Missing(source, platform::Cause::kNone,
+                          "only one file of that name can be restored, and " + kept + " is newer");
+          continue;
+        }
+        if (platform::GetFileAge(source) > platform::GetFileAge(target)) {
+          if (util::CopyFileSetAttr(source, target, 0)) {
+            ++copied;
+          } else {
+            report_.Missing(source, platform::LastCause(), "it could not be copied");
+          }
         }
       }
+      report_.Count("the chart files found below " + ESource->Text(), copied);
     }
   }
   if (copied_nothing) {
@@ -111,6 +221,7 @@ void TFileMaint::RestoreLooseFiles() {
   }
   PLabel->SetCaption("Finished.");
   AdvProgress1->SetPosition(100);
+  if (!report_.complete()) ReportMessage(report_.RestoreText());
 }
 
 void TFileMaint::RestoreButtClick() {
@@ -121,6 +232,7 @@ void TFileMaint::RestoreButtClick() {
     return;
   }
   PLabel->SetCaption("Working.");
+  report_.Clear();
   const std::string archive = util::AddBackslash(ESource->Text()) + kChartArchiveName;
   if (util::FileExistsChecked(archive)) {
     RestoreFromArchive(archive);

@@ -117,7 +117,7 @@ void TFileMaint::RestoreOntoCommentDrive() {
     zip.ExtrOptions = restore::kUpdateWithFoldersOptions;
     // Each member by its whole stored path; an empty list would take the whole archive.
     zip.FileSpecs = members;
-    zip.Extract();
+    ExtractReported(/*flat=*/false);
   }
   if (refused > 0) {
     ReportMessage(std::to_string(refused) + (refused == 1 ? " file" : " files") +

@@ -96,11 +96,14 @@ StringList ListFiles(const std::string& mask) {
   return names;
 }
 
-void CopyFileSetAttr(const std::string& source, const std::string& destination,
+bool CopyFileSetAttr(const std::string& source, const std::string& destination,
                      uint32_t attributes) {
-  platform::CopyFile(source, destination, false);
+  const bool copied = platform::CopyFile(source, destination, false);
+  const platform::Cause cause = platform::LastCause();
   uint32_t current = platform::GetFileAttributes(destination);
   if ((current & 0xFF) != attributes) platform::SetFileAttributes(destination, attributes);
+  if (!copied) platform::SetLastCause(cause);
+  return copied;
 }
 
 }  // namespace util

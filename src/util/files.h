@@ -46,7 +46,8 @@ StringList ListFiles(const std::string& mask);
 // Copies source over destination, then gives the destination exactly these attributes (low 8
 // bits) when it has others. A read-only destination refuses the copy, but loses its read-only
 // attribute here, so a second call replaces it.
-void CopyFileSetAttr(const std::string& source, const std::string& destination,
+// False when the copy failed, with platform::LastCause saying why.
+bool CopyFileSetAttr(const std::string& source, const std::string& destination,
                      uint32_t attributes);
 
 }  // namespace util
