@@ -36,6 +36,17 @@ void RunReport::MissingFolder(const std::string& folder, platform::Cause cause) 
   if (why.empty()) why = "it could not be listed";
   missing_.push_back(folder + " (a folder that could not be searched, so its files are missing): " +
                      why);
+  ++folders_;
+}
+
+std::string RunReport::Counted() const {
+  const size_t files = missing_.size() - folders_;
+  std::string text = files > 0 || folders_ == 0 ? Files(files) : std::string();
+  if (folders_ > 0) {
+    text += (text.empty() ? "" : " and ") + std::to_string(folders_) +
+            (folders_ == 1 ? " folder" : " folders");
+  }
+  return text + (missing_.size() == 1 ? " was" : " were");
 }
 
 std::string RunReport::MissingList() const {
@@ -50,8 +61,7 @@ std::string RunReport::BackupText() const {
   for (const std::string& note : notes_) text += (text.empty() ? "" : "\n\n") + note;
   if (missing_.empty()) return text;
   if (!text.empty()) text += "\n\n";
-  text += "The backup is not complete: " + Files(missing_.size()) +
-          (missing_.size() == 1 ? " was" : " were") + " left out.\n\n";
+  text += "The backup is not complete: " + Counted() + " left out.\n\n";
   for (const Tally& tally : tallies_) {
     text += tally.archive + " holds " + std::to_string(tally.done) + " of " + Files(tally.of) +
             ".\n";
@@ -64,8 +74,7 @@ std::string RunReport::BackupText() const {
 }
 
 std::string RunReport::RestoreText() const {
-  std::string text = "The restore is not complete: " + Files(missing_.size()) +
-                     (missing_.size() == 1 ? " was" : " were") + " not restored.\n\n";
+  std::string text = "The restore is not complete: " + Counted() + " not restored.\n\n";
   for (const Tally& tally : tallies_) {
     text += "From " + tally.archive + ": " + std::to_string(tally.done) + " of " +
             Files(tally.of) + " restored.\n";

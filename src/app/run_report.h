@@ -48,6 +48,9 @@ class RunReport {
   std::vector<std::string> notes_;
   std::vector<std::string> missing_;  // "path: why"
   size_t uncounted_ = 0;              // files named missing since the last Count
+  size_t folders_ = 0;                // of missing_, folders that could not be searched
+  // "3 files were", "2 files and 1 folder were".
+  std::string Counted() const;
 };
 
 // Why the library skipped something, in words, for a skip that no failed system call explains;

@@ -156,6 +156,39 @@ TEST_F(BackupSafetyTest, PipesDevicesAndSocketsAreSkippedAndTheRestBackedUp) {
                                               temp_ / "Src\\socket.cht"));
 }
 
+// As an ordinary user, so that permissions bind: a chart and a user-data file that cannot be
+// read, a folder that cannot be searched and a name no Windows path can hold are each named with
+// why, once, at the end; the archives of everything else are kept, and the run finishes.
+TEST_F(BackupSafetyTest, WhatCannotBeReadIsNamedWithWhyAndTheRestIsKept) {
+  if (!test_support::RunUnprivileged()) return;
+  MakeGoodBackup();
+  const std::string user = DocumentsFolder() + "Halvane User Files\\";
+  temp_.Write("Src\\locked.cht", "private");
+  temp_.Write("Src\\Closed\\inside.cht", "never found");
+  temp_.Write("Src\\odd:name.cht", "a name only Linux allows");
+  ASSERT_TRUE(platform::WriteWholeFileSafely(user + "secret.plc", "private places"));
+  const test_support::AccessMode locked(temp_ / "Src\\locked.cht", 0);
+  const test_support::AccessMode closed(temp_ / "Src\\Closed", 0);
+  const test_support::AccessMode secret(user + "secret.plc", 0);
+  ASSERT_TRUE(locked.made() && closed.made() && secret.made());
+  RunBackup(temp_ / "Src", temp_ / "Dest", /*user_data=*/true);
+
+  EXPECT_EQ(Label("PLabel").caption, "Finished.");
+  EXPECT_EQ(Entries(chart_archive()).size(), 4u);
+  EXPECT_THAT(Entries(user_archive()), Contains(HasSubstr("places.plc")));
+  EXPECT_THAT(Messages(),
+              ElementsAre(AllOf(
+                  StartsWith("The backup is not complete: 3 files and 1 folder were left out."),
+                  HasSubstr("ChartBackup.zip holds 4 of 6 files."),
+                  HasSubstr("RUDadoze.zev holds 3 of 4 files."),
+                  HasSubstr(temp_ / "Src\\locked.cht: access is denied\n"),
+                  HasSubstr(temp_ / "Src\\Closed\\ (a folder that could not be searched, so its "
+                                   "files are missing): access is denied\n"),
+                  HasSubstr(temp_ / "Src\\odd:name.cht: its name holds a \\ or a :"),
+                  HasSubstr(user + "secret.plc: access is denied\n"),
+                  HasSubstr("it has been kept"))));
+}
+
 // Two folder links, each pointing at the folder it is in, in the user data.
 TEST_F(BackupSafetyTest, FolderLinksThatLoopAreWalkedOnce) {
   const std::string user = temp_ / "User5";
@@ -186,7 +219,9 @@ TEST_F(BackupSafetyTest, FullDiskKeepsThePreviousArchivesAndSaysSo) {
 
   ExpectGoodBackupKept();
   EXPECT_THAT(Messages(),
-              ElementsAre(StartsWith("The backup could not be written to " + chart_archive())));
+              ElementsAre(AllOf(StartsWith("The backup could not be written to " + chart_archive() +
+                                           ": the drive is full (the backup needs about "),
+                                EndsWith("An earlier backup there has been left as it was."))));
 }
 
 TEST_F(BackupSafetyTest, TargetThatCannotBeWrittenKeepsThePreviousArchives) {

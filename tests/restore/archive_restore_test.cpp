@@ -1,10 +1,14 @@
 // The archive restore and its user-data step, through the window with the real engine.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <map>
 
 #include "platform/platform.h"
 #include "restore_fixture.h"
+#if !defined(_WIN32)
+#include "support/host_process.h"
+#endif
 #include "zip/progress_form.h"
 #include "zip/tzip.h"
 
@@ -116,6 +120,56 @@ TEST_F(ChartArchiveTest, OnlyOlderFilesAreReplaced) {
   EXPECT_EQ(platform::GetFileAge(target + "Wed.HVcht"), kNew);
   EXPECT_TRUE(Messages().empty());
 }
+
+// Dropping the folders puts two charts of one name on one file: the one that does not come back
+// is named, with the one that took its place.
+TEST_F(ChartArchiveTest, AChartWhosePlaceAnotherOfItsNameTookIsNamed) {
+  InstallUserFilesVersion(9, "C:\\Halvane\\System", UserFiles() + "Charts\\");
+  Put("twins\\a\\Twin.cht", "the older twin", kOld);
+  Put("twins\\b\\Twin.cht", "the newer twin", kNew);
+  MakeArchive(temp_ / "tb\\ChartBackup.zip", {temp_ / "twins\\*.*"}, kChartOptions,
+              kBackupCommentPrefix + (temp_ / "twins\\"));
+  const std::string target = temp_ / "target\\";
+  Open();
+  RestoreFrom(temp_ / "tb\\", target);
+  EXPECT_EQ(Contents(target + "Twin.cht"), "the newer twin");
+  EXPECT_EQ(Label("PLabel").caption, "Finished.");
+  EXPECT_THAT(Messages(),
+              testing::ElementsAre(testing::AllOf(
+                  testing::StartsWith("The restore is not complete: 1 file was not restored."),
+                  testing::HasSubstr("From ChartBackup.zip: 1 of 2 files restored."),
+                  testing::HasSubstr(target + "Twin.cht ("),
+                  testing::HasSubstr("a\\Twin.cht in the backup): another file of that name, "),
+                  testing::HasSubstr("b\\Twin.cht in the backup, took its place\n"))));
+}
+
+#if !defined(_WIN32)
+// As an ordinary user, so that permissions bind: into a folder that cannot be written nothing is
+// restored, each chart is named with why, and the file that was there stays whole, beside no
+// half-written one.
+TEST_F(ChartArchiveTest, WhatCannotBeWrittenIsNamedWithWhy) {
+  if (!test_support::RunUnprivileged()) return;
+  InstallUserFilesVersion(9, "C:\\Halvane\\System", UserFiles() + "Charts\\");
+  const std::string target = temp_ / "target\\";
+  Put("target\\Smith.cht", "older than the backup", kOld);
+  const test_support::AccessMode read_only(temp_ / "target", 0555);
+  ASSERT_TRUE(read_only.made());
+  Open();
+  RestoreFrom(Source(), target);
+  EXPECT_EQ(Label("PLabel").caption, "Finished.");
+  std::vector<testing::Matcher<std::string>> told = {
+      testing::StartsWith("The restore is not complete: 5 files were not restored."),
+      testing::HasSubstr("From ChartBackup.zip: 0 of 5 files restored.")};
+  for (const std::string& name : kChartMembers) {
+    told.push_back(testing::HasSubstr(target + name + " ("));
+  }
+  told.push_back(testing::Not(testing::HasSubstr("notes.txt")));
+  EXPECT_THAT(Messages(), testing::ElementsAre(testing::AllOfArray(told)));
+  EXPECT_THAT(Messages()[0], testing::HasSubstr("in the backup): access is denied\n"));
+  EXPECT_EQ(FilesIn(target), Names{"Smith.cht"});
+  EXPECT_EQ(Contents(target + "Smith.cht"), "older than the backup");
+}
+#endif
 
 TEST_F(ChartArchiveTest, MissingUserDataArchiveEndsAfterTheCharts) {
   InstallUserFilesVersion(9, "C:\\Halvane\\System", UserFiles() + "Charts\\");

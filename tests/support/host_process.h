@@ -60,7 +60,28 @@ class ReadOnlyFolder {
   std::string host_;
 };
 
+// The file or folder at a Windows path with these permission bits while this lives (0 takes every
+// access from all but root), then as a file or folder of the owner's again.
+class AccessMode {
+ public:
+  AccessMode(const std::string& path, unsigned mode);
+  ~AccessMode();
+  AccessMode(const AccessMode&) = delete;
+  AccessMode& operator=(const AccessMode&) = delete;
+  bool made() const { return !host_.empty(); }
+
+ private:
+  std::string host_;
+};
+
 // Permissions do not bind the super-user.
 bool RunningAsRoot();
+
+// Permissions do not bind the super-user, and CI runs as root: a test of them calls this first.
+// Run by root, it runs the same test again in a child, the test program started for that one test
+// as the user "nobody", checks that the child ran it and passed, and returns false: the caller
+// returns. In that child, or in a process that is not root's, it returns true: the caller goes
+// on with the test's body, where permissions bind.
+bool RunUnprivileged();
 
 }  // namespace test_support

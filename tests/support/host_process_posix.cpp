@@ -1,8 +1,15 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <limits.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <fstream>
+#include <sstream>
 
 #include "platform/posix/drive_map.h"
 #include "support/host_process.h"
@@ -69,6 +76,58 @@ ReadOnlyFolder::~ReadOnlyFolder() {
   if (!host_.empty()) chmod(host_.c_str(), 0755);
 }
 
+AccessMode::AccessMode(const std::string& path, unsigned mode) {
+  std::string host;
+  if (platform::posix::ToHostPath(path, &host) && chmod(host.c_str(), mode) == 0) host_ = host;
+}
+
+AccessMode::~AccessMode() {
+  struct stat st;
+  if (!host_.empty() && stat(host_.c_str(), &st) == 0)
+    chmod(host_.c_str(), S_ISDIR(st.st_mode) ? 0755 : 0644);
+}
+
 bool RunningAsRoot() { return geteuid() == 0; }
+
+bool RunUnprivileged() {
+  constexpr char kChildMark[] = "RD_UNPRIVILEGED_CHILD";
+  if (getenv(kChildMark) || geteuid() != 0) return true;
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::string filter =
+      std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
+  char exe[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", exe, sizeof exe - 1);
+  char output[] = "/tmp/rd-unprivileged-XXXXXX";
+  const int out = mkstemp(output);
+  if (length <= 0 || out < 0) {
+    ADD_FAILURE() << "cannot start the unprivileged child";
+    return false;
+  }
+  exe[length] = '\0';
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out, 1);
+    dup2(out, 2);
+    setenv(kChildMark, "1", 1);
+    // nobody and nogroup, with no other groups: no access but what any user has.
+    execlp("setpriv", "setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", exe,
+           filter.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(out);
+  int status = -1;
+  if (pid > 0) waitpid(pid, &status, 0);
+  std::ifstream file(output);
+  std::stringstream text;
+  text << file.rdbuf();
+  unlink(output);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << "the test, run as an unprivileged user, failed:\n"
+      << text.str();
+  EXPECT_NE(text.str().find("[  PASSED  ] 1 test."), std::string::npos)
+      << "the unprivileged child did not run the test:\n"
+      << text.str();
+  return false;
+}
 
 }  // namespace test_support

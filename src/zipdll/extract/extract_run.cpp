@@ -84,7 +84,11 @@ std::unique_ptr<platform::File> CreateWorkFile(const std::string& folder, unsign
         platform::File::Open(*path, platform::File::Mode::kCreateNew);
     if (file) return file;
     // Taken by another file; anything else will not be mended by another name.
-    if (platform::GetFileAttributes(*path) == platform::kInvalidAttributes) return nullptr;
+    const platform::Cause cause = platform::LastCause();
+    if (platform::GetFileAttributes(*path) == platform::kInvalidAttributes) {
+      platform::SetLastCause(cause);
+      return nullptr;
+    }
   }
   return nullptr;
 }
