@@ -74,7 +74,11 @@ std::string RunReport::BackupText() const {
 }
 
 std::string RunReport::RestoreText() const {
-  std::string text = "The restore is not complete: " + Counted() + " not restored.\n\n";
+  std::string text;
+  for (const std::string& note : notes_) text += (text.empty() ? "" : "\n\n") + note;
+  if (missing_.empty()) return text;
+  if (!text.empty()) text += "\n\n";
+  text += "The restore is not complete: " + Counted() + " not restored.\n\n";
   for (const Tally& tally : tallies_) {
     text += "From " + tally.archive + ": " + std::to_string(tally.done) + " of " +
             Files(tally.of) + " restored.\n";

@@ -227,7 +227,10 @@ TFileMaint::Written TFileMaint::WriteArchive(const std::string& target_folder, c
   try {
     Zip1->ZipFileName(temporary.path());
   } catch (const zip::ZipException& error) {
-    throw zip::ZipException(Renamed(error.what(), temporary.path(), archive));
+    // The folder cannot be written, or the drive is gone: why, as the system said.
+    const std::string why = platform::CausePhrase(platform::LastCause());
+    if (why.empty()) throw zip::ZipException(Renamed(error.what(), temporary.path(), archive));
+    return fail("The backup could not be written to " + archive + ": " + why + ".");
   }
   Zip1->ZipComment(comment);
   zip::ProgressCaption = caption;

@@ -104,7 +104,7 @@ void TFileMaint::RestoreOntoCommentDrive() {
   const std::string root = DriveRootOf(origin);
   if (root.empty()) return;
   if (HalvaneVersion == 0) {
-    ReportMessage(
+    report_.Note(
         "The user data were not restored: Halvane was not found on this computer, so there are no "
         "Halvane folders to restore them into. The chart files have been restored.");
     return;
@@ -120,7 +120,7 @@ void TFileMaint::RestoreOntoCommentDrive() {
     ExtractReported(/*flat=*/false);
   }
   if (refused > 0) {
-    ReportMessage(std::to_string(refused) + (refused == 1 ? " file" : " files") +
+    report_.Note(std::to_string(refused) + (refused == 1 ? " file" : " files") +
                   " of the user data backup " + (refused == 1 ? "was" : "were") +
                   " not restored: only Halvane's own kinds of file are restored, and only into "
                   "the Halvane folders of this computer.");

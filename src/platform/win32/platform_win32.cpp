@@ -79,7 +79,6 @@ Cause LastCause() {
     case ERROR_ACCESS_DENIED:
     case ERROR_PRIVILEGE_NOT_HELD:
     case ERROR_CANNOT_MAKE:
-    case ERROR_DIRECTORY_NOT_SUPPORTED:
       return Cause::kAccessDenied;
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
@@ -88,7 +87,6 @@ Cause LastCause() {
       return Cause::kInUse;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-    case ERROR_DISK_QUOTA_EXCEEDED:
     case ERROR_FILE_TOO_LARGE:
       return Cause::kDiskFull;
     case ERROR_FILE_NOT_FOUND:
