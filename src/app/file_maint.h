@@ -130,8 +130,8 @@ class TFileMaint : public Locations {
   // stays as it was.
   enum class Written { kYes, kNothing, kFailed };
   Written WriteArchive(const std::string& target_folder, const std::string& file_name,
-                    const std::string& comment, const std::string& caption, int options,
-                    const std::string& kind, const std::string& place);
+                       const std::string& comment, const std::string& caption, int options,
+                       const std::string& kind, const std::string& place);
   void GatherUserDataFiles();
   void StageForCD(const std::string& target_folder);
 

@@ -5,7 +5,9 @@
 namespace app {
 namespace {
 
-std::string Files(size_t count) { return std::to_string(count) + (count == 1 ? " file" : " files"); }
+std::string Files(size_t count) {
+  return std::to_string(count) + (count == 1 ? " file" : " files");
+}
 
 }  // namespace
 
@@ -23,8 +25,7 @@ void RunReport::Count(const std::string& archive, size_t done) {
   tallies_.push_back({archive, done, of});
 }
 
-void RunReport::Missing(const std::string& path, platform::Cause cause,
-                        const std::string& reason) {
+void RunReport::Missing(const std::string& path, platform::Cause cause, const std::string& reason) {
   std::string why = platform::CausePhrase(cause);
   if (why.empty()) why = reason.empty() ? "it could not be read" : reason;
   missing_.push_back(path + ": " + why);
@@ -34,8 +35,8 @@ void RunReport::Missing(const std::string& path, platform::Cause cause,
 void RunReport::MissingFolder(const std::string& folder, platform::Cause cause) {
   std::string why = platform::CausePhrase(cause);
   if (why.empty()) why = "it could not be listed";
-  missing_.push_back(folder + " (a folder that could not be searched, so its files are missing): " +
-                     why);
+  missing_.push_back(folder +
+                     " (a folder that could not be searched, so its files are missing): " + why);
   ++folders_;
 }
 
@@ -52,7 +53,8 @@ std::string RunReport::Counted() const {
 std::string RunReport::MissingList() const {
   std::string text;
   for (size_t i = 0; i < missing_.size() && i < kListed; ++i) text += missing_[i] + "\n";
-  if (missing_.size() > kListed) text += "and " + std::to_string(missing_.size() - kListed) + " more\n";
+  if (missing_.size() > kListed)
+    text += "and " + std::to_string(missing_.size() - kListed) + " more\n";
   return text;
 }
 
@@ -63,8 +65,8 @@ std::string RunReport::BackupText() const {
   if (!text.empty()) text += "\n\n";
   text += "The backup is not complete: " + Counted() + " left out.\n\n";
   for (const Tally& tally : tallies_) {
-    text += tally.archive + " holds " + std::to_string(tally.done) + " of " + Files(tally.of) +
-            ".\n";
+    text +=
+        tally.archive + " holds " + std::to_string(tally.done) + " of " + Files(tally.of) + ".\n";
   }
   text += "\nLeft out:\n" + MissingList();
   text +=
@@ -80,8 +82,8 @@ std::string RunReport::RestoreText() const {
   if (!text.empty()) text += "\n\n";
   text += "The restore is not complete: " + Counted() + " not restored.\n\n";
   for (const Tally& tally : tallies_) {
-    text += "From " + tally.archive + ": " + std::to_string(tally.done) + " of " +
-            Files(tally.of) + " restored.\n";
+    text += "From " + tally.archive + ": " + std::to_string(tally.done) + " of " + Files(tally.of) +
+            " restored.\n";
   }
   text += "\nNot restored:\n" + MissingList();
   text += "\nEverything else was restored.";

@@ -204,9 +204,11 @@ Check CheckArchive(zip::TZip& zip, const std::string& path, const std::vector<st
 
 }  // namespace
 
-TFileMaint::Written TFileMaint::WriteArchive(const std::string& target_folder, const std::string& file_name,
-                              const std::string& comment, const std::string& caption, int options,
-                              const std::string& kind, const std::string& place) {
+TFileMaint::Written TFileMaint::WriteArchive(const std::string& target_folder,
+                                             const std::string& file_name,
+                                             const std::string& comment, const std::string& caption,
+                                             int options, const std::string& kind,
+                                             const std::string& place) {
   util::MakeFolderPath(target_folder);
   RemoveLeftWorkFiles(target_folder);
   const std::string archive = util::AddBackslash(target_folder) + file_name;

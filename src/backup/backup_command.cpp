@@ -65,9 +65,9 @@ void TFileMaint::BackupButClick() {
   walked_files = WalkedFiles();
   const std::string cause_text = platform::CausePhrase(source_cause);
   const std::string source_named =
-      source + (source_cause == platform::Cause::kNotFound
-                    ? " (the folder does not exist)"
-                    : cause_text.empty() ? std::string() : " (" + cause_text + ")");
+      source + (source_cause == platform::Cause::kNotFound ? " (the folder does not exist)"
+                : cause_text.empty()                       ? std::string()
+                                                           : " (" + cause_text + ")");
   if (WriteArchive(target, kChartArchiveName, kBackupCommentPrefix + source,
                    "Zipping up Chart Files.", kChartArchiveOptions, "chart files",
                    "below " + source_named) == Written::kFailed) {
@@ -80,12 +80,11 @@ void TFileMaint::BackupButClick() {
     PLabel->SetCaption("Gathering Halvane Data Files.");
     GatherUserDataFiles();
     const std::string user_folder = UserDataFolder.empty() ? SystemDataFolder : UserDataFolder;
-    if (WriteArchive(target, kUserDataArchiveName, kBackupCommentPrefix + SystemDataFolder,
-                     "Zipping up User Data Files.", kUserDataArchiveOptions,
-                     "Halvane user data files",
-                     user_folder.empty() ? "(Halvane was not found on this computer)"
-                                         : "in " + util::AddBackslash(user_folder)) ==
-        Written::kFailed) {
+    if (WriteArchive(
+            target, kUserDataArchiveName, kBackupCommentPrefix + SystemDataFolder,
+            "Zipping up User Data Files.", kUserDataArchiveOptions, "Halvane user data files",
+            user_folder.empty() ? "(Halvane was not found on this computer)"
+                                : "in " + util::AddBackslash(user_folder)) == Written::kFailed) {
       return;
     }
     if (RunStopped(*this)) return;

@@ -11,23 +11,23 @@ namespace platform {
 // The values travel between the program and its two libraries (in the callback record), so they
 // are fixed: new causes are added at the end.
 enum class Cause : int32_t {
-  kNone = 0,         // nothing failed, or nothing the system could name
+  kNone = 0,  // nothing failed, or nothing the system could name
   kAccessDenied = 1,
-  kInUse = 2,        // another program holds the file without sharing it
+  kInUse = 2,  // another program holds the file without sharing it
   kDiskFull = 3,
-  kNotFound = 4,     // the file or the folder is gone
-  kBadName = 5,      // the drive refuses the name
+  kNotFound = 4,  // the file or the folder is gone
+  kBadName = 5,   // the drive refuses the name
   kPathTooLong = 6,
   kReadOnlyDrive = 7,
-  kNotReady = 8,     // no medium, a drive unplugged, a network drive gone
-  kDeviceError = 9,  // the drive could not read or write (failing media)
-  kChanged = 10,     // the file changed size while it was read
+  kNotReady = 8,          // no medium, a drive unplugged, a network drive gone
+  kDeviceError = 9,       // the drive could not read or write (failing media)
+  kChanged = 10,          // the file changed size while it was read
   kNameNotStorable = 11,  // a name that no Windows path can hold (a "\" or ":" in a Linux name)
   kTooManyOpen = 12,
   kNoMemory = 13,
-  kDuplicateName = 14,  // another file goes into the archive under the same name
+  kDuplicateName = 14,   // another file goes into the archive under the same name
   kFolderInTheWay = 15,  // a file is to be written where a folder of its name is
-  kOther = 16,       // the system refused for a reason the program has no words for
+  kOther = 16,           // the system refused for a reason the program has no words for
 };
 
 // The cause of the last failed call of this thread into platform/, as GetLastError or errno

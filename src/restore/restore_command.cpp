@@ -50,8 +50,8 @@ bool Chosen(const std::string& entry, const util::StringList& specs) {
 // In a restore that drops the stored folders, entries of one file name from several folders all
 // land on one file, and only one of them can come back: the newest, as the update keeps it (the
 // first of equals). Each other one, with the entry that takes its place.
-std::vector<std::pair<std::string, std::string>> Displaced(const std::vector<zip::TFileInfo>& contents,
-                                                           const util::StringList& specs) {
+std::vector<std::pair<std::string, std::string>> Displaced(
+    const std::vector<zip::TFileInfo>& contents, const util::StringList& specs) {
   std::map<std::string, std::vector<const zip::TFileInfo*>> by_name;
   for (const zip::TFileInfo& info : contents) {
     if (info.FileName.empty() || info.FileName.back() == '\\') continue;
@@ -86,7 +86,23 @@ void TFileMaint::ExtractReported(bool flat) {
     return folder + file + (file == name ? std::string() : " (" + name + " in the backup)");
   };
   const std::vector<std::pair<std::string, std::string>> displaced =
-      flat ? Displaced(zip.Contents, zip.FileSpecs) : std::vector<std::pair<std::string, std::string>>();
+      flat ? Displaced(zip.Contents, zip.FileSpecs)
+           : std::vector<std::pair<std::string, std::string>>();
+  // A target folder that could not be made (the command tried) takes none of the files: each is
+  // named with why the folder could not be made, in the one box at the end, rather than a box of
+  // the component's for each pass saying only that the folder is not there.
+  platform::Cause folder_cause = platform::Cause::kNone;
+  if (!platform::FolderExists(folder) && !platform::CreateDirectory(folder)) {
+    folder_cause = platform::LastCause();
+    if (folder_cause == platform::Cause::kNone) folder_cause = platform::Cause::kNotFound;
+    for (const zip::TFileInfo& info : zip.Contents) {
+      if (info.FileName.empty() || info.FileName.back() == '\\') continue;
+      if (Chosen(info.FileName, zip.FileSpecs))
+        report_.Missing(target_of(info.FileName), folder_cause, "");
+    }
+    report_.Count(archive, 0);
+    return;
+  }
   int extracted = 0;
   std::set<std::string> written, named;
   {
@@ -180,7 +196,8 @@ void TFileMaint::RestoreLooseFiles() {
       // Files of one name from several folders land on one file: the newest comes back.
       std::map<std::string, std::string> newest;  // folded name -> its newest found file
       for (const std::string& found : *FoundFiles) {
-        const auto [it, first] = newest.try_emplace(util::FoldCase(util::WordWithDot(found)), found);
+        const auto [it, first] =
+            newest.try_emplace(util::FoldCase(util::WordWithDot(found)), found);
         if (!first && platform::GetFileAge(found) > platform::GetFileAge(it->second)) {
           it->second = found;
         }

@@ -45,9 +45,7 @@ void ListingsAhead::List(size_t index, std::unique_lock<std::mutex>& lock) {
   if (awaited_ == index) listed_.notify_one();
 }
 
-bool ListingsAhead::MayStart() const {
-  return next_ < listings_.size() && next_ < taken_ + kAhead;
-}
+bool ListingsAhead::MayStart() const { return next_ < listings_.size() && next_ < taken_ + kAhead; }
 
 void ListingsAhead::Work() {
   std::unique_lock<std::mutex> lock(mutex_);
@@ -60,8 +58,7 @@ void ListingsAhead::Work() {
   }
 }
 
-platform::Cause ListingsAhead::Take(size_t index, util::StringList& list,
-                                   util::StringList* files) {
+platform::Cause ListingsAhead::Take(size_t index, util::StringList& list, util::StringList* files) {
   std::unique_lock<std::mutex> lock(mutex_);
   Listing& listing = listings_[index];
   // Every folder before this one is taken or never will be (a path too long to list): the window

@@ -94,8 +94,8 @@ using TZEDEndBatchEvent =
     std::function<void(TZip& sender, int skipped_count, int batch_count, int total_bytes_in_batch)>;
 // What the library skipped (a file, an entry or a file spec, as the library names it; may be
 // empty), its reason code, and the cause of the system call that made it skip, if one did.
-using TZEDSkippedEvent = std::function<void(TZip& sender, const std::string& what, int reason,
-                                            platform::Cause cause)>;
+using TZEDSkippedEvent =
+    std::function<void(TZip& sender, const std::string& what, int reason, platform::Cause cause)>;
 // A message of the library: why a file was skipped, or why the run failed. A message that ends a
 // run names the cause of the system call that failed, and, when the drive filled while an archive
 // was written, needed is the bytes the archive was estimated to need in all (else 0).

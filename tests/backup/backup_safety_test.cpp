@@ -178,17 +178,17 @@ TEST_F(BackupSafetyTest, WhatCannotBeReadIsNamedWithWhyAndTheRestIsKept) {
   EXPECT_EQ(Label("PLabel").caption, "Finished.");
   EXPECT_EQ(Entries(chart_archive()).size(), 4u);
   EXPECT_THAT(Entries(user_archive()), Contains(HasSubstr("places.plc")));
-  EXPECT_THAT(Messages(),
-              ElementsAre(AllOf(
-                  StartsWith("The backup is not complete: 3 files and 1 folder were left out."),
-                  HasSubstr("ChartBackup.zip holds 4 of 6 files."),
-                  HasSubstr("RUDadoze.zev holds 3 of 4 files."),
-                  HasSubstr(temp_ / "Src\\locked.cht: access is denied\n"),
-                  HasSubstr(temp_ / "Src\\Closed\\ (a folder that could not be searched, so its "
-                                   "files are missing): access is denied\n"),
-                  HasSubstr(temp_ / "Src\\odd:name.cht: its name holds a \\ or a :"),
-                  HasSubstr(user + "secret.plc: access is denied\n"),
-                  HasSubstr("it has been kept"))));
+  EXPECT_THAT(
+      Messages(),
+      ElementsAre(AllOf(
+          StartsWith("The backup is not complete: 3 files and 1 folder were left out."),
+          HasSubstr("ChartBackup.zip holds 4 of 6 files."),
+          HasSubstr("RUDadoze.zev holds 3 of 4 files."),
+          HasSubstr(temp_ / "Src\\locked.cht: access is denied\n"),
+          HasSubstr(temp_ / "Src\\Closed\\ (a folder that could not be searched, so its "
+                            "files are missing): access is denied\n"),
+          HasSubstr(temp_ / "Src\\odd:name.cht: its name holds a \\ or a :"),
+          HasSubstr(user + "secret.plc: access is denied\n"), HasSubstr("it has been kept"))));
 }
 
 // Two folder links, each pointing at the folder it is in, in the user data.
@@ -251,9 +251,10 @@ TEST_F(BackupSafetyTest, AChartHeldOpenWithoutSharingIsNamedAsInUse) {
   RunBackup(temp_ / "Src", temp_ / "Dest", /*user_data=*/false);
   EXPECT_EQ(Label("PLabel").caption, "Finished.");
   EXPECT_EQ(Entries(chart_archive()).size(), 3u);
-  EXPECT_THAT(Messages(),
-              ElementsAre(AllOf(HasSubstr("ChartBackup.zip holds 3 of 4 files."),
-                                HasSubstr(temp_ / "Src\\big1.cht: another program is using the file\n"))));
+  EXPECT_THAT(
+      Messages(),
+      ElementsAre(AllOf(HasSubstr("ChartBackup.zip holds 3 of 4 files."),
+                        HasSubstr(temp_ / "Src\\big1.cht: another program is using the file\n"))));
 }
 #endif
 
@@ -293,9 +294,10 @@ TEST_F(BackupSafetyTest, SourceFilesGoneAfterTheSearchKeepThePreviousArchives) {
   EXPECT_THAT(Entries(user_archive()), Contains(HasSubstr("places.plc")));
   EXPECT_EQ(Label("PLabel").caption, "Finished.");
   std::vector<::testing::Matcher<std::string>> told = {
-      StartsWith("None of the chart files found below " + (temp_ / "Src\\") +
-                 " could be read, so nothing of them was backed up. The backup ChartBackup.zip in " +
-                 (temp_ / "Dest\\") + " has been left as it was."),
+      StartsWith(
+          "None of the chart files found below " + (temp_ / "Src\\") +
+          " could be read, so nothing of them was backed up. The backup ChartBackup.zip in " +
+          (temp_ / "Dest\\") + " has been left as it was."),
       HasSubstr("The backup is not complete: 4 files were left out.")};
   for (const char* name : {"old.cht", "big0.cht", "big1.cht", "big2.cht"}) {
     told.push_back(HasSubstr(temp_ / (std::string("Src\\") + name) +

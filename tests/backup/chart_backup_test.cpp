@@ -84,8 +84,8 @@ TEST_F(BackupTest, NoChartAnywhereKeepsTheLastBackupAndSaysWhereItLooked) {
   Bar().history.clear();
   RunBackup(temp_ / "Src", temp_ / "Dest", false);
   EXPECT_THAT(Messages(), ElementsAre("No chart files were found below " + (temp_ / "Src\\") +
-                                     ". The backup ChartBackup.zip in " + (temp_ / "Dest\\") +
-                                     " has been left as it was."));
+                                      ". The backup ChartBackup.zip in " + (temp_ / "Dest\\") +
+                                      " has been left as it was."));
   EXPECT_TRUE(Bytes(archive) == good) << "the last good backup was changed";
   EXPECT_THAT(Bar().history, ElementsAre(25, 50, 75, 100));
   EXPECT_EQ(Label("PLabel").caption, "Finished.");

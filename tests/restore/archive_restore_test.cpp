@@ -168,6 +168,13 @@ TEST_F(ChartArchiveTest, WhatCannotBeWrittenIsNamedWithWhy) {
   EXPECT_THAT(Messages()[0], testing::HasSubstr("in the backup): access is denied\n"));
   EXPECT_EQ(FilesIn(target), Names{"Smith.cht"});
   EXPECT_EQ(Contents(target + "Smith.cht"), "older than the backup");
+
+  // A folder that cannot be made in it: why it cannot, not that it is not there.
+  RestoreFrom(Source(), target + "New\\");
+  ASSERT_EQ(Messages().size(), 2u);
+  EXPECT_THAT(Messages()[1], testing::HasSubstr(target + "New\\Wed.HVcht ("));
+  EXPECT_THAT(Messages()[1], testing::Not(testing::HasSubstr("no longer exists")));
+  EXPECT_THAT(Messages()[1], testing::HasSubstr("in the backup): access is denied\n"));
 }
 #endif
 

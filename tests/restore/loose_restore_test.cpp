@@ -54,13 +54,14 @@ TEST_F(LooseRestoreTest, CopiesTheNewestOfEachNameIntoTheUserFilesRoot) {
   EXPECT_FALSE(toolkit_.busy);
   // The older twin is a file the user does not get back: it is named, the one kept on purpose
   // (older than the file in place) is not.
-  EXPECT_THAT(Messages(),
-              testing::ElementsAre(testing::AllOf(
-                  testing::HasSubstr("2 of 3 files restored"),
-                  testing::HasSubstr(temp_ / "loose\\a\\Twin.cht: only one file of that name can be "
-                                             "restored, and " +
-                                     (temp_ / "loose\\b\\Twin.cht") + " is newer"),
-                  testing::Not(testing::HasSubstr("Kept.cht")))));
+  EXPECT_THAT(
+      Messages(),
+      testing::ElementsAre(testing::AllOf(
+          testing::HasSubstr("2 of 3 files restored"),
+          testing::HasSubstr(temp_ / "loose\\a\\Twin.cht: only one file of that name can be "
+                                     "restored, and " +
+                             (temp_ / "loose\\b\\Twin.cht") + " is newer"),
+          testing::Not(testing::HasSubstr("Kept.cht")))));
 }
 
 TEST_F(LooseRestoreTest, AFileInTheDestinationItselfIsLeftAlone) {

@@ -130,8 +130,7 @@ Cause LastCause() {
 }
 
 void SetLastCause(Cause cause) {
-  ::SetLastError(cause == Cause::kNone ? ERROR_SUCCESS
-                                       : kOwnCauseBase + static_cast<DWORD>(cause));
+  ::SetLastError(cause == Cause::kNone ? ERROR_SUCCESS : kOwnCauseBase + static_cast<DWORD>(cause));
 }
 
 unsigned GetDriveType(const std::string& root) { return ::GetDriveTypeA(root.c_str()); }

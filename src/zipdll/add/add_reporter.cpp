@@ -12,8 +12,8 @@ void Reporter::Report(Action action, int64_t value, const std::string& text, Slo
   record.caller = caller_;
   record.action = action;
   record.flag = flag;
-  record.value = static_cast<Slot>(
-      std::clamp<int64_t>(value, std::numeric_limits<Slot>::min(), std::numeric_limits<Slot>::max()));
+  record.value = static_cast<Slot>(std::clamp<int64_t>(value, std::numeric_limits<Slot>::min(),
+                                                       std::numeric_limits<Slot>::max()));
   const size_t length = std::min(text.size(), kCallbackTextSize - 1);
   std::memcpy(record.text, text.data(), length);
   if (callback_(&record) == -1) throw RunCancelled();

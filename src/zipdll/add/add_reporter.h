@@ -16,8 +16,7 @@ class Reporter {
   Reporter(Callback callback, void* caller) : callback_(callback), caller_(caller) {}
   // Each throws RunCancelled when the caller answers -1.
   // flag carries a platform::Cause with a skip or a failure's message.
-  void Report(Action action, int64_t value, const std::string& text = std::string(),
-              Slot flag = 0);
+  void Report(Action action, int64_t value, const std::string& text = std::string(), Slot flag = 0);
   void Message(const std::string& text) { Report(kActionMessage, 0, text); }
   // A message saying why the run failed, with the cause of the system call that failed as the
   // record's flag, and the bytes the new archive was estimated to need as its value (0: unknown).

@@ -121,8 +121,8 @@ class AddRun {
                   std::string* error);
   // The block's deflate level, 0 (store) to 9.
   int Level() const { return static_cast<int>(std::clamp<Slot>(block_.level, 0, 9)); }
-  int32_t Fail(const std::string& message,
-               platform::Cause cause = platform::Cause::kNone, int64_t needed = 0) {
+  int32_t Fail(const std::string& message, platform::Cause cause = platform::Cause::kNone,
+               int64_t needed = 0) {
     reporter_.Failure(message, cause, needed);
     return 0;
   }

@@ -30,7 +30,7 @@ struct PackJob {
 
 struct PackedEntry {
   bool ok = false;
-  std::string error;  // when not ok
+  std::string error;                               // when not ok
   platform::Cause cause = platform::Cause::kNone;  // of a failed system call, when not ok
   uint32_t crc = 0;
   uint64_t size = 0;  // bytes read

@@ -77,9 +77,9 @@ class Walker {
       // A folder that is not there holds nothing to miss.
       const platform::Cause cause = platform::LastCause();
       if (cause != platform::Cause::kNone && cause != platform::Cause::kNotFound) {
-        skipped_->push_back(
-            {folder, kSkipNotFound, "Cannot list the folder " + folder + ": its files are missing",
-             cause});
+        skipped_->push_back({folder, kSkipNotFound,
+                             "Cannot list the folder " + folder + ": its files are missing",
+                             cause});
       }
     }
     std::sort(entries.begin(), entries.end(),

@@ -243,7 +243,8 @@ void ExtractRun::Run() {
   // A target that is not there writes nothing; each file chosen is then named as not written.
   std::optional<platform::Cause> target_missing;
   if (!options_.test_only && (folder.empty() || !platform::FolderExists(folder))) {
-    const platform::Cause cause = folder.empty() ? platform::Cause::kNotFound : platform::LastCause();
+    const platform::Cause cause =
+        folder.empty() ? platform::Cause::kNotFound : platform::LastCause();
     reporter_->Message("The target folder \"" + options_.target_folder + "\" does not exist.");
     target_missing = cause == platform::Cause::kNone ? platform::Cause::kNotFound : cause;
   }
@@ -341,8 +342,8 @@ void ExtractRun::Run() {
 // folder, and no folder of its path is another entry's file. Otherwise the order of the archive
 // decides (which of two files of one name is asked about, whether a file or a folder comes
 // first), and that order is kept by going through such entries here, in turn.
-std::vector<ExtractRun::AheadJob> ExtractRun::PlanAhead(
-    const std::vector<const EntryInfo*>& chosen, std::vector<size_t>* job_of) const {
+std::vector<ExtractRun::AheadJob> ExtractRun::PlanAhead(const std::vector<const EntryInfo*>& chosen,
+                                                        std::vector<size_t>* job_of) const {
   job_of->assign(chosen.size(), kNoJob);
   std::vector<AheadJob> jobs;
   const auto plain = [](const EntryInfo& entry) {
@@ -687,8 +688,7 @@ void ExtractRun::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
   work.reset();
   if (!written || (!in_place && !platform::MoveFileReplacing(work_path, target))) {
     if (written) cause = platform::LastCause();
-    reporter_->Skipped(entry.name, kSkipNotWritten, "\"" + target + "\" cannot be replaced",
-                       cause);
+    reporter_->Skipped(entry.name, kSkipNotWritten, "\"" + target + "\" cannot be replaced", cause);
     return;
   }
   remove_work.Release();
