@@ -2,7 +2,6 @@
 // backup. The new archive is made under a temporary name beside the old one, read back and
 // checked entry by entry, and takes the old one's name only then; a failed, cancelled or damaged
 // run leaves the old archive as it was.
-#include <cctype>
 #include <functional>
 #include <map>
 #include <set>
@@ -11,6 +10,7 @@
 #include "base/scope_exit.h"
 #include "base/wildcard.h"
 #include "platform/platform.h"
+#include "platform/work_files.h"
 #include "util/files.h"
 #include "zip/progress_form.h"
 #include "zip/tzip.h"
@@ -18,34 +18,12 @@
 namespace app {
 namespace {
 
-// The work files a run makes in the backup folder, by GetTempFileName: the new archive until it
-// is checked, and the adding library's own copy while it writes.
-constexpr const char* kWorkFilePrefixes[] = {"rdb", "zip"};
-
-// "rdb1A2F.TMP": a prefix above, one to four hex digits, ".TMP", as GetTempFileName names them.
-bool IsWorkFileName(const std::string& name) {
-  if (name.size() < 8 || name.size() > 11) return false;
-  if (!util::EqualNoCase(name.substr(name.size() - 4), ".TMP")) return false;
-  bool ours = false;
-  for (const char* prefix : kWorkFilePrefixes)
-    ours = ours || util::EqualNoCase(name.substr(0, 3), prefix);
-  if (!ours) return false;
-  for (size_t i = 3; i < name.size() - 4; ++i) {
-    if (!std::isxdigit(static_cast<unsigned char>(name[i]))) return false;
-  }
-  return true;
-}
-
 // A run that was killed or crashed leaves its work files behind, as large as the archive; on a
-// stick repeated runs would fill it. Those that no process has open are removed.
+// stick repeated runs would fill it. Those that no process has open are removed from the backup
+// folder and from the temporary folder, where the component keeps its copy of an archive.
 void RemoveLeftWorkFiles(const std::string& folder) {
-  std::vector<platform::FindEntry> entries;
-  if (!platform::FindFiles(util::AddBackslash(folder) + "*.TMP", &entries)) return;
-  for (const platform::FindEntry& entry : entries) {
-    if (entry.attributes & platform::kAttrDirectory) continue;
-    if (IsWorkFileName(entry.name))
-      platform::DeleteUnusedFile(util::AddBackslash(folder) + entry.name);
-  }
+  platform::RemoveLeftWorkFiles(util::AddBackslash(folder));
+  platform::RemoveLeftWorkFiles(platform::GetTempPath());
 }
 
 // Until committed, closes the component and deletes the temporary archive: on a failure, a
@@ -67,11 +45,13 @@ class TemporaryArchive {
 };
 
 // A fresh name in folder for the new archive, not yet existing (the component creates the file).
-std::string TemporaryName(const std::string& folder, const std::string& archive) {
-  std::string name = platform::GetTempFileName(folder, kWorkFilePrefixes[0]);
-  // No unique name to be had (a folder that cannot be written): this one fails in the same way,
+std::string TemporaryName(const std::string& folder) {
+  std::string name;
+  // No new file to be had (a folder that cannot be written): a work name fails in the same way,
   // with the component's own message.
-  if (name.empty()) name = archive + ".tmp";
+  if (!platform::CreateWorkFile(folder, "backup", &name)) {
+    return folder + platform::WorkFileName("backup");
+  }
   platform::DeleteFile(name);
   return name;
 }
@@ -276,7 +256,7 @@ bool TFileMaint::WriteArchive(const std::string& target_folder, const std::strin
   util::MakeFolderPath(target_folder);
   RemoveLeftWorkFiles(target_folder);
   const std::string archive = util::AddBackslash(target_folder) + file_name;
-  TemporaryArchive temporary(*Zip1, TemporaryName(util::AddBackslash(target_folder), archive));
+  TemporaryArchive temporary(*Zip1, TemporaryName(util::AddBackslash(target_folder)));
   const auto fail = [&](const std::string& what) {
     Zip1->ZipFileName("");
     const bool kept = util::FileExistsChecked(archive);

@@ -10,6 +10,7 @@
 
 #include "backup_fixture.h"
 #include "platform/platform.h"
+#include "platform/work_files.h"
 #include "zip/tzip.h"
 
 #if !defined(_WIN32)
@@ -259,8 +260,8 @@ class DamagedWriteTest : public BackupFaultTest, public ::testing::WithParamInte
 TEST_P(DamagedWriteTest, IsCaughtBeforeItReplacesAnything) {
   MakeGoodBackup();
   {
-    const test_support::ArmedFault flip("RD_FAULT_FLIP",
-                                        "/Dest/zip@" + std::to_string(GetParam().offset));
+    const test_support::ArmedFault flip(
+        "RD_FAULT_FLIP", "/Dest/~ridideduvure-add-@" + std::to_string(GetParam().offset));
     RunBackup(temp_ / "Src", temp_ / "Dest", true);
   }
   ExpectGoodBackupKept();
@@ -297,13 +298,13 @@ TEST_P(RefusedRenameTest, KeepsThePreviousArchivesAndSaysSo) {
 // The adding library's own rename of its work file over the new archive, and the last step of
 // the command, the new archive over the old one.
 INSTANTIATE_TEST_SUITE_P(EitherRename, RefusedRenameTest,
-                         ::testing::Values("/Dest/rdb", "/Dest/ChartBackup.zip"));
+                         ::testing::Values("/Dest/~ridideduvure-backup-", "/Dest/ChartBackup.zip"));
 
 // Work files in the backup folder: the names that start with a prefix of the program's own.
 std::vector<std::string> WorkFilesIn(const std::vector<std::string>& names) {
   std::vector<std::string> work;
   for (const std::string& name : names) {
-    if (name.size() > 4 && name.substr(name.size() - 4) == ".TMP") work.push_back(name);
+    if (name.rfind(platform::kWorkFilePrefix, 0) == 0) work.push_back(name);
   }
   return work;
 }
@@ -357,12 +358,18 @@ INSTANTIATE_TEST_SUITE_P(AtSeveralPoints, KilledRunTest,
                                            KillPoint{"Verifying the backup.", 3, false},
                                            KillPoint{"Zipping up User Data Files.", 3, true}));
 
+// Only the program's own work files are removed, and only those no process has open; the user's
+// files that look like the work files of other programs, or of this one before, stay.
 TEST_F(BackupSafetyTest, WorkFilesInUseAndFilesNotOursAreLeftAlone) {
   MakeGoodBackup();
-  const std::string in_use = temp_.Write("Dest\\rdb1F.TMP", "another run's new archive");
-  temp_.Write("Dest\\zip2A.TMP", "what a killed run left");
-  temp_.Write("Dest\\zipcodes.TMP", "the user's");
-  temp_.Write("Dest\\rdb2.txt", "the user's");
+  const std::string prefix = platform::kWorkFilePrefix;
+  const std::string in_use = temp_.Write("Dest\\" + prefix + "backup-1F.tmp", "another run's");
+  temp_.Write("Dest\\" + prefix + "add-2A.tmp", "what a killed run left");
+  const std::vector<std::string> users = {"zipfeed.tmp", "RDB1.TMP", "zipABC.tmp", "zip2A.TMP"};
+  for (const std::string& name : users) temp_.Write("Dest\\" + name, "the user's");
+  // The component's copy of an archive is kept in the temporary folder.
+  const std::string left_in_temp = platform::GetTempPath() + platform::WorkFileName("copy");
+  ASSERT_TRUE(platform::WriteWholeFileSafely(left_in_temp, "a killed run's copy"));
   ChildProcess holder;
   ASSERT_TRUE(holder.Start([&](ChildProcess& self) {
     const auto file = platform::File::Open(in_use, platform::File::Mode::kRead);
@@ -370,14 +377,16 @@ TEST_F(BackupSafetyTest, WorkFilesInUseAndFilesNotOursAreLeftAlone) {
   }));
   RunBackup(temp_ / "Src", temp_ / "Dest", false);
   EXPECT_EQ(Label("PLabel").caption, "Finished.");
-  EXPECT_THAT(FilesIn(temp_ / "Dest"),
-              ::testing::UnorderedElementsAre("ChartBackup.zip", "RUDadoze.zev", "rdb1F.TMP",
-                                              "zipcodes.TMP", "rdb2.txt"));
+  std::vector<std::string> kept = {"ChartBackup.zip", "RUDadoze.zev"};
+  kept.insert(kept.end(), users.begin(), users.end());
+  kept.push_back(prefix + "backup-1F.tmp");
+  EXPECT_THAT(FilesIn(temp_ / "Dest"), ::testing::UnorderedElementsAreArray(kept));
+  EXPECT_EQ(platform::GetFileAttributes(left_in_temp), platform::kInvalidAttributes);
   holder.Kill();
   RunBackup(temp_ / "Src", temp_ / "Dest", false);
-  EXPECT_THAT(FilesIn(temp_ / "Dest"),
-              ::testing::UnorderedElementsAre("ChartBackup.zip", "RUDadoze.zev", "zipcodes.TMP",
-                                              "rdb2.txt"));
+  kept.pop_back();
+  EXPECT_THAT(FilesIn(temp_ / "Dest"), ::testing::UnorderedElementsAreArray(kept));
+  for (const std::string& name : users) EXPECT_EQ(temp_.Read("Dest\\" + name), "the user's");
 }
 #endif
 

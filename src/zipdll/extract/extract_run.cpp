@@ -19,6 +19,7 @@
 #include "base/text.h"
 #include "base/wildcard.h"
 #include "platform/path_limits.h"
+#include "platform/work_files.h"
 #include "zipdll/extract/entry_data.h"
 #include "zipdll/extract/files_ahead.h"
 #include "zipdll/extract/name_tree.h"
@@ -78,9 +79,9 @@ std::unique_ptr<platform::File> CreateWorkFile(const std::string& folder, unsign
   constexpr unsigned kNameTries = 64;
   for (unsigned n = 0; n < kNameTries; ++n) {
     const unsigned unique = (*next_name)++ & 0xFFFF;
-    char name[16];
-    std::snprintf(name, sizeof name, "unz%X.TMP", unique ? unique : 1);
-    *path = folder + name;
+    char name[32];
+    std::snprintf(name, sizeof name, "unzip-%X.tmp", unique ? unique : 1);
+    *path = folder + platform::kWorkFilePrefix + name;
     std::unique_ptr<platform::File> file =
         platform::File::Open(*path, platform::File::Mode::kCreateNew);
     if (file) return file;
