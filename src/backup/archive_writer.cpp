@@ -7,6 +7,7 @@
 #include <set>
 
 #include "app/file_maint.h"
+#include "backup/archive_check.h"
 #include "base/scope_exit.h"
 #include "base/wildcard.h"
 #include "platform/platform.h"
@@ -154,9 +155,10 @@ bool NamesFile(const std::string& stored, const std::string& path) {
   return util::EqualNoCase(std::string_view(path).substr(path.size() - stored.size()), stored);
 }
 
-// The first added file that no entry of the archive names, or empty when each is named once.
+// The first added file that no entry of the archive names, or empty when each is named once;
+// *files then tells the file of each stored name.
 std::string Unmatched(const std::vector<std::string>& stored_files,
-                      const std::vector<std::string>& added) {
+                      const std::vector<std::string>& added, AddedFiles* files) {
   // Entries by their last element, folded as EqualNoCase compares, so each added path is held
   // against a few candidates.
   std::multimap<std::string, const std::string*> by_name;
@@ -168,6 +170,7 @@ std::string Unmatched(const std::vector<std::string>& stored_files,
     auto match = first;
     while (match != last && !NamesFile(*match->second, path)) ++match;
     if (match == last) return path;
+    (*files)[*match->second] = path;
     by_name.erase(match);
   }
   return std::string();
@@ -193,8 +196,9 @@ enum class Check { kSound, kCancelled, kFaulty };
 // Reads the new archive back with the extracting library in test mode: every entry's data must
 // match its CRC, and its files must be those the adding library said it added, as many as its
 // result. *problem says what is wrong, for the user.
-Check CheckArchive(zip::TZip& zip, const std::string& path, const std::vector<std::string>& added,
-                   int count, bool compare_names, std::string* problem) {
+Check CheckArchive(zip::TZip& zip, const std::string& path, const std::string& comment,
+                   const std::vector<std::string>& added, int count, bool compare_names,
+                   std::string* problem) {
   try {
     zip.ZipFileName(path);
   } catch (const zip::ZipException& error) {
@@ -212,13 +216,16 @@ Check CheckArchive(zip::TZip& zip, const std::string& path, const std::vector<st
                std::to_string(count) + " were added";
     return Check::kFaulty;
   }
+  AddedFiles files;
   if (compare_names) {
-    const std::string missing = Unmatched(stored_files, added);
+    const std::string missing = Unmatched(stored_files, added, &files);
     if (!missing.empty()) {
       *problem = "no entry holds " + missing;
       return Check::kFaulty;
     }
   }
+  *problem = DirectoryProblem(path, comment, files);
+  if (!problem->empty()) return Check::kFaulty;
   if (count == 0) return Check::kSound;
 
   // The check borrows the component's extraction settings; they are put back however it ends.
@@ -309,8 +316,8 @@ bool TFileMaint::WriteArchive(const std::string& target_folder, const std::strin
                   (failure.empty() ? std::string() : " (" + failure + ")") + ".");
     }
     std::string problem;
-    switch (
-        CheckArchive(*Zip1, temporary.path(), added_files, added, !(options & 0x80), &problem)) {
+    switch (CheckArchive(*Zip1, temporary.path(), comment, added_files, added, !(options & 0x80),
+                         &problem)) {
       case Check::kSound:
         break;
       case Check::kCancelled:
