@@ -10,6 +10,7 @@
 #include "backup/archive_check.h"
 #include "base/scope_exit.h"
 #include "base/wildcard.h"
+#include "platform/name_encoding.h"
 #include "platform/platform.h"
 #include "platform/work_files.h"
 #include "util/files.h"
@@ -166,9 +167,12 @@ std::string Unmatched(const std::vector<std::string>& stored_files,
     by_name.emplace(util::FoldCase(stored.substr(stored.find_last_of('\\') + 1)), &stored);
   }
   for (const std::string& path : added) {
-    const auto [first, last] = by_name.equal_range(util::FoldCase(util::NameOf(path)));
+    // A name in the system's older code page is stored in UTF-8.
+    std::string as_stored, why;
+    if (!platform::NameAsUtf8(path, &as_stored, &why)) as_stored = path;
+    const auto [first, last] = by_name.equal_range(util::FoldCase(util::NameOf(as_stored)));
     auto match = first;
-    while (match != last && !NamesFile(*match->second, path)) ++match;
+    while (match != last && !NamesFile(*match->second, as_stored)) ++match;
     if (match == last) return path;
     (*files)[*match->second] = path;
     by_name.erase(match);
