@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 
+#include "platform/name_encoding.h"
 #include "zipdll/common/zip_crypto.h"
 #include "zipformat/byte_order.h"
 #include "zipformat/end_records.h"
@@ -91,30 +92,6 @@ bool Fail(std::string* error, const std::string& message) {
   return false;
 }
 
-bool IsValidUtf8(const std::string& text) {
-  for (size_t i = 0; i < text.size();) {
-    const uint8_t c = static_cast<uint8_t>(text[i]);
-    size_t extra;
-    if (c < 0x80) {
-      extra = 0;
-    } else if (c >= 0xC2 && c < 0xE0) {
-      extra = 1;
-    } else if (c >= 0xE0 && c < 0xF0) {
-      extra = 2;
-    } else if (c >= 0xF0 && c < 0xF5) {
-      extra = 3;
-    } else {
-      return false;
-    }
-    if (text.size() - i <= extra) return false;
-    for (size_t k = 1; k <= extra; ++k) {
-      if ((static_cast<uint8_t>(text[i + k]) & 0xC0) != 0x80) return false;
-    }
-    i += extra + 1;
-  }
-  return true;
-}
-
 // The zip64 extra field carries, in this order, each of these values whose 32-bit field is
 // saturated. The first zip64 block that holds all of them counts.
 bool ApplyZip64Extra(EntryInfo* entry, bool size_marked, bool compressed_marked,
@@ -148,10 +125,10 @@ std::string DecodeText(const std::string& raw, const EntryInfo& entry, bool use_
       }
       unicode.assign(path->name.begin(), path->name.end());
     });
-    if (!unicode.empty() && IsValidUtf8(unicode)) return unicode;
+    if (!unicode.empty() && platform::IsUtf8(unicode)) return unicode;
   }
   const int host = entry.version_made_by >> 8;
-  if ((host == kHostUnix || host == kHostMacOsX) && IsValidUtf8(raw)) return raw;
+  if ((host == kHostUnix || host == kHostMacOsX) && platform::IsUtf8(raw)) return raw;
   return platform::OemToAnsi(raw);
 }
 
