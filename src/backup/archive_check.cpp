@@ -67,6 +67,14 @@ bool WellFormed(const std::string& extra) {
   return covered == extra.size();
 }
 
+bool OnlyZip64(const std::string& extra) {
+  bool only = true;
+  zipformat::ForEachExtraBlock(zipformat::AsBytes(extra), [&](const zipformat::ExtraBlock& block) {
+    only = only && block.id == zipformat::Zip64Extra::kId;
+  });
+  return only;
+}
+
 std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
 class DirectoryCheck {
@@ -179,6 +187,12 @@ class DirectoryCheck {
       return "the directory's header of " + shown + " is damaged";
     }
     if (sizes.offset != *next_local) return "the directory misplaces " + shown;
+    // One writer made every entry: a header that names another system (whose names are read in
+    // another code page) was damaged.
+    if (!made_by_) made_by_ = central->version_made_by;
+    if (central->version_made_by != *made_by_) {
+      return "the directory's header of " + shown + " names another system";
+    }
 
     uint8_t local_bytes[LocalHeader::kSize];
     if (!ReadAt(file_, sizes.offset, local_bytes, sizeof local_bytes)) {
@@ -217,7 +231,7 @@ class DirectoryCheck {
     }
     *next_local = data_end;
 
-    return CompareWithFile(name, *central, sizes, shown);
+    return CompareWithFile(name, extra, local_extra, *central, sizes, shown);
   }
 
   // The length of a data descriptor that repeats the header's values, or 0 (which makes the
@@ -240,7 +254,8 @@ class DirectoryCheck {
 
   // The date, attributes and size of the file an entry was made from, as the library was given
   // them.
-  std::string CompareWithFile(const std::string& name, const CentralHeader& central,
+  std::string CompareWithFile(const std::string& name, const std::string& extra,
+                              const std::string& local_extra, const CentralHeader& central,
                               const Sizes& sizes, const std::string& shown) {
     std::string key = name;
     for (char& c : key) {
@@ -249,6 +264,10 @@ class DirectoryCheck {
     const auto found = added_.find(key);
     if (found == added_.end()) return std::string();
     ++matched_;
+    // Nothing but the sizes the format needs was handed over for a new file.
+    if (!OnlyZip64(extra) || !OnlyZip64(local_extra)) {
+      return "the extra fields of " + shown + " are damaged";
+    }
     const std::string& path = found->second;
     const uint32_t date_time = (static_cast<uint32_t>(central.dos_date) << 16) | central.dos_time;
     if (static_cast<int32_t>(date_time) != platform::GetFileAge(path)) {
@@ -272,6 +291,7 @@ class DirectoryCheck {
   const AddedFiles& added_;
   uint64_t entries_ = 0, directory_offset_ = 0, directory_end_ = 0;
   size_t matched_ = 0;
+  std::optional<uint16_t> made_by_;
 };
 
 }  // namespace

@@ -260,11 +260,12 @@ struct Damage {
   size_t (*where)(const std::string& archive);
 };
 
-// The position of a record's field, found as the first byte that changes with the field.
+// The position of a record's field, found as the first byte that changes with the field's bits
+// of mask.
 template <typename Record, typename Field>
-size_t FieldAt(const Record& record, Field Record::*field) {
+size_t FieldAt(const Record& record, Field Record::*field, Field mask = static_cast<Field>(~0)) {
   Record changed = record;
-  changed.*field = static_cast<Field>(~(record.*field));
+  changed.*field = static_cast<Field>(record.*field ^ mask);
   zipformat::Bytes before, after;
   record.Append(&before);
   changed.Append(&after);
@@ -307,6 +308,13 @@ const Damage kDamages[] = {
        size_t at = 0;
        const auto central = FirstCentral(archive, &at);
        return at + FieldAt(central, &zipformat::CentralHeader::external_attributes);
+     }},
+    {"InTheFirstHostSystem",
+     [](const std::string& archive) {
+       size_t at = 0;
+       const auto central = FirstCentral(archive, &at);
+       // The system, which decides the code page its names are read in.
+       return at + FieldAt(central, &zipformat::CentralHeader::version_made_by, uint16_t{0xFF00});
      }},
     {"InTheEndRecordsCount",
      [](const std::string& archive) {
