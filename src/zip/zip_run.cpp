@@ -53,6 +53,9 @@ class ArchiveCopy {
           if (!path_.empty()) platform::DeleteFile(path_);
         }) {
     copied_ = !path_.empty() && !archive.empty() && platform::CopyFile(archive, path_, false);
+    // Kept open while the add runs, so that another run's clean-up of work files left behind
+    // leaves it alone.
+    if (copied_) held_ = platform::File::Open(path_, platform::File::Mode::kRead);
   }
 
   // Only a copy that was made whole may replace the archive.
@@ -63,7 +66,8 @@ class ArchiveCopy {
  private:
   std::string path_;
   bool copied_ = false;
-  util::ScopeExit<std::function<void()>> remove_;  // last, so that it runs first
+  util::ScopeExit<std::function<void()>> remove_;  // after path_, so that it runs first
+  std::unique_ptr<platform::File> held_;           // closed before the copy is removed
 };
 
 }  // namespace
