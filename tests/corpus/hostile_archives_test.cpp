@@ -52,6 +52,9 @@ struct Case {
   std::string (*make)();
   std::vector<std::string> user_files;  // in the target before the run, holding kUsers
   Outcome outcome;
+  // Tested rather than extracted: every entry read, nothing written (an archive of very many
+  // files, which would take minutes to write under Wine).
+  bool test_only = false;
 };
 
 // Data deflate cannot shrink much, so that sizes stay large.
@@ -200,11 +203,6 @@ std::string WrappedCount() {
   TestArchive archive;
   for (int i = 0; i < kManyEntries; ++i) archive.Add(Numbered(i), "").method = 0;
   return archive.Bytes();
-}
-std::map<std::string, std::string> ManyFiles() {
-  std::map<std::string, std::string> files;
-  for (int i = 0; i < kManyEntries; ++i) files[Numbered(i)] = "";
-  return files;
 }
 std::vector<std::string> ManyNames() {
   std::vector<std::string> names;
@@ -371,7 +369,8 @@ const Case kCases[] = {
      "70,000 entries, the end record counting 70,000 modulo 65,536",
      WrappedCount,
      {},
-     {.extracted = kManyEntries, .target = ManyFiles(), .listed = ManyNames()}},
+     {.extracted = kManyEntries, .listed = ManyNames()},
+     /*test_only=*/true},
     {"count-short-of-the-headers.zip",
      "three central headers, the end record counting two",
      CountShortOfTheHeaders,
@@ -412,6 +411,7 @@ TEST_P(HostileArchive, IsHandledAsItsEntrySays) {
     Extraction run;
     unzip_test::UnzipRequest request;
     request.recreate_folders = folders;
+    request.test_only = c.test_only;
     Extract(&sandbox, archive, request, &run);
     const std::string messages = run.driver.Messages();
     const int extracted =
