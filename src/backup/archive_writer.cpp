@@ -2,7 +2,6 @@
 // backup. The new archive is made under a temporary name beside the old one, read back and
 // checked entry by entry, and takes the old one's name only then; a failed, cancelled or damaged
 // run leaves the old archive as it was.
-#include <cctype>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -10,9 +9,12 @@
 
 #include "app/file_maint.h"
 #include "app/run_watch.h"
+#include "backup/archive_check.h"
 #include "base/scope_exit.h"
 #include "base/wildcard.h"
+#include "platform/name_encoding.h"
 #include "platform/platform.h"
+#include "platform/work_files.h"
 #include "util/files.h"
 #include "zip/progress_form.h"
 #include "zip/tzip.h"
@@ -20,34 +22,12 @@
 namespace app {
 namespace {
 
-// The work files a run makes in the backup folder, by GetTempFileName: the new archive until it
-// is checked, and the adding library's own copy while it writes.
-constexpr const char* kWorkFilePrefixes[] = {"rdb", "zip"};
-
-// "rdb1A2F.TMP": a prefix above, one to four hex digits, ".TMP", as GetTempFileName names them.
-bool IsWorkFileName(const std::string& name) {
-  if (name.size() < 8 || name.size() > 11) return false;
-  if (!util::EqualNoCase(name.substr(name.size() - 4), ".TMP")) return false;
-  bool ours = false;
-  for (const char* prefix : kWorkFilePrefixes)
-    ours = ours || util::EqualNoCase(name.substr(0, 3), prefix);
-  if (!ours) return false;
-  for (size_t i = 3; i < name.size() - 4; ++i) {
-    if (!std::isxdigit(static_cast<unsigned char>(name[i]))) return false;
-  }
-  return true;
-}
-
 // A run that was killed or crashed leaves its work files behind, as large as the archive; on a
-// stick repeated runs would fill it. Those that no process has open are removed.
+// stick repeated runs would fill it. Those that no process has open are removed from the backup
+// folder and from the temporary folder, where the component keeps its copy of an archive.
 void RemoveLeftWorkFiles(const std::string& folder) {
-  std::vector<platform::FindEntry> entries;
-  if (!platform::FindFiles(util::AddBackslash(folder) + "*.TMP", &entries)) return;
-  for (const platform::FindEntry& entry : entries) {
-    if (entry.attributes & platform::kAttrDirectory) continue;
-    if (IsWorkFileName(entry.name))
-      platform::DeleteUnusedFile(util::AddBackslash(folder) + entry.name);
-  }
+  platform::RemoveLeftWorkFiles(util::AddBackslash(folder));
+  platform::RemoveLeftWorkFiles(platform::GetTempPath());
 }
 
 // Until committed, closes the component and deletes the temporary archive: on a failure, a
@@ -69,11 +49,13 @@ class TemporaryArchive {
 };
 
 // A fresh name in folder for the new archive, not yet existing (the component creates the file).
-std::string TemporaryName(const std::string& folder, const std::string& archive) {
-  std::string name = platform::GetTempFileName(folder, kWorkFilePrefixes[0]);
-  // No unique name to be had (a folder that cannot be written): this one fails in the same way,
+std::string TemporaryName(const std::string& folder) {
+  std::string name;
+  // No new file to be had (a folder that cannot be written): a work name fails in the same way,
   // with the component's own message.
-  if (name.empty()) name = archive + ".tmp";
+  if (!platform::CreateWorkFile(folder, "backup", &name)) {
+    return folder + platform::WorkFileName("backup");
+  }
   platform::DeleteFile(name);
   return name;
 }
@@ -107,9 +89,10 @@ bool NamesFile(const std::string& stored, const std::string& path) {
   return util::EqualNoCase(std::string_view(path).substr(path.size() - stored.size()), stored);
 }
 
-// The first added file that no entry of the archive names, or empty when each is named once.
+// The first added file that no entry of the archive names, or empty when each is named once;
+// *files then tells the file of each stored name.
 std::string Unmatched(const std::vector<std::string>& stored_files,
-                      const std::vector<std::string>& added) {
+                      const std::vector<std::string>& added, AddedFiles* files) {
   // Entries by their last element, folded as EqualNoCase compares, so each added path is held
   // against a few candidates.
   std::multimap<std::string, const std::string*> by_name;
@@ -117,10 +100,14 @@ std::string Unmatched(const std::vector<std::string>& stored_files,
     by_name.emplace(util::FoldCase(stored.substr(stored.find_last_of('\\') + 1)), &stored);
   }
   for (const std::string& path : added) {
-    const auto [first, last] = by_name.equal_range(util::FoldCase(util::NameOf(path)));
+    // A name in the system's older code page is stored in UTF-8.
+    std::string as_stored, why;
+    if (!platform::NameAsUtf8(path, &as_stored, &why)) as_stored = path;
+    const auto [first, last] = by_name.equal_range(util::FoldCase(util::NameOf(as_stored)));
     auto match = first;
-    while (match != last && !NamesFile(*match->second, path)) ++match;
+    while (match != last && !NamesFile(*match->second, as_stored)) ++match;
     if (match == last) return path;
+    (*files)[*match->second] = path;
     by_name.erase(match);
   }
   return std::string();
@@ -146,8 +133,9 @@ enum class Check { kSound, kCancelled, kFaulty };
 // Reads the new archive back with the extracting library in test mode: every entry's data must
 // match its CRC, and its files must be those the adding library said it added, as many as its
 // result. *problem says what is wrong, for the user.
-Check CheckArchive(zip::TZip& zip, const std::string& path, const std::vector<std::string>& added,
-                   int count, bool compare_names, std::string* problem) {
+Check CheckArchive(zip::TZip& zip, const std::string& path, const std::string& comment,
+                   const std::vector<std::string>& added, int count, bool compare_names,
+                   std::string* problem) {
   try {
     zip.ZipFileName(path);
   } catch (const zip::ZipException& error) {
@@ -165,13 +153,16 @@ Check CheckArchive(zip::TZip& zip, const std::string& path, const std::vector<st
                std::to_string(count) + " were added";
     return Check::kFaulty;
   }
+  AddedFiles files;
   if (compare_names) {
-    const std::string missing = Unmatched(stored_files, added);
+    const std::string missing = Unmatched(stored_files, added, &files);
     if (!missing.empty()) {
       *problem = "no entry holds " + missing;
       return Check::kFaulty;
     }
   }
+  *problem = DirectoryProblem(path, comment, files);
+  if (!problem->empty()) return Check::kFaulty;
   if (count == 0) return Check::kSound;
 
   // The check borrows the component's extraction settings; they are put back however it ends.
@@ -212,7 +203,7 @@ TFileMaint::Written TFileMaint::WriteArchive(const std::string& target_folder,
   util::MakeFolderPath(target_folder);
   RemoveLeftWorkFiles(target_folder);
   const std::string archive = util::AddBackslash(target_folder) + file_name;
-  TemporaryArchive temporary(*Zip1, TemporaryName(util::AddBackslash(target_folder), archive));
+  TemporaryArchive temporary(*Zip1, TemporaryName(util::AddBackslash(target_folder)));
   // Every way this ends without a new archive says what was kept, and what could not be read.
   const auto fail = [&](const std::string& what) {
     Zip1->ZipFileName("");
@@ -305,7 +296,8 @@ TFileMaint::Written TFileMaint::WriteArchive(const std::string& target_folder,
                 ".");
   }
   std::string problem;
-  switch (CheckArchive(*Zip1, temporary.path(), added_files, added, !(options & 0x80), &problem)) {
+  switch (CheckArchive(*Zip1, temporary.path(), comment, added_files, added, !(options & 0x80),
+                       &problem)) {
     case Check::kSound:
       break;
     case Check::kCancelled:

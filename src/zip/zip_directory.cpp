@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "ui/toolkit.h"
 #include "zip/tzip.h"
+#include "zipformat/byte_order.h"
 #include "zipformat/end_records.h"
 #include "zipformat/zip_records.h"
 
@@ -153,7 +154,8 @@ void TZip::ReadDirectory() {
   directory_end_ = position;
   ReadZip64EndRecord(*file);
 
-  if (total_entries_ != 0) {
+  // A directory of exactly 65536 entries counts 0 in the 16-bit record, and is there all the same.
+  if (total_entries_ != 0 || (!MultipleDisk() && directory_size_ != 0)) {
     const bool here = end_record_.CentralDirDisk() == end_record_.ThisDisk();
     if (here || AwaitDisk(zip_file_name_, end_record_.CentralDirDisk() + 1)) {
       if (!here) file = OpenForReading(zip_file_name_);
@@ -203,9 +205,24 @@ bool TZip::ReadCentralHeaders(std::unique_ptr<platform::File>& file) {
   }
   if (!file->Seek(start)) return false;
   BufferedReader reader(*file);
-  for (uint64_t index = 0; index < total_entries_; ++index) {
+  // Writers of the 16-bit end record alone store the count of a larger directory modulo 65536:
+  // the headers go on past the count, and are read on to the end of the directory, as other tools
+  // do. A directory that cannot be so reconciled with its count is refused, never cut short.
+  const bool may_read_on = !multiple && directory_end_ == end_record_.position;
+  const auto left = [&] { return static_cast<uint64_t>(directory_end_) - reader.Position(); };
+  uint64_t index = 0;
+  for (; index < total_entries_ || (may_read_on && left() > 0); ++index) {
     TFileInfo info;
-    while (!reader.ReadExact(info.header.data(), info.header.size())) {
+    if (index >= total_entries_) {
+      uint8_t signature[4];
+      if (left() < info.header.size() || !reader.ReadExact(signature, sizeof signature)) break;
+      std::copy_n(signature, sizeof signature, info.header.data());
+      if (zipformat::Get32(signature) != CentralHeader::kSignature ||
+          !reader.ReadExact(info.header.data() + 4, info.header.size() - 4)) {
+        break;
+      }
+    }
+    while (index < total_entries_ && !reader.ReadExact(info.header.data(), info.header.size())) {
       if (!multiple) return false;
       const int disk = DiskLabelNumber(zip_file_name_);
       if (disk == 0 || disk > end_record_.ThisDisk()) return false;
@@ -238,6 +255,12 @@ bool TZip::ReadCentralHeaders(std::unique_ptr<platform::File>& file) {
     if (!multiple && reader.Position() > static_cast<uint64_t>(directory_end_)) return false;
     info.Encrypted = (fields->flags & zipformat::kFlagEncrypted) != 0;
     Contents.push_back(std::move(info));
+  }
+  if (index != total_entries_ && (index % 0x10000 != total_entries_ || left() > 0)) {
+    Contents.clear();
+    throw ZipException("\"" + zip_file_name_ + "\"\nis damaged: its central directory holds " +
+                       std::to_string(index) + " entries where its end record counts " +
+                       std::to_string(total_entries_) + ".");
   }
   return true;
 }

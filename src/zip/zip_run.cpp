@@ -4,6 +4,7 @@
 
 #include "base/scope_exit.h"
 #include "platform/platform.h"
+#include "platform/work_files.h"
 #include "ui/toolkit.h"
 #include "zip/progress_form.h"
 #include "zip/tzip.h"
@@ -36,15 +37,25 @@ void MakeCurrent(const std::string& folder) {
   }
 }
 
+// An empty work file in folder, closed; empty when none can be made.
+std::string NewWorkFile(const std::string& folder) {
+  std::string path;
+  const std::string base = folder.empty() || folder.back() == '\\' ? folder : folder + "\\";
+  return platform::CreateWorkFile(base, "copy", &path) ? path : std::string();
+}
+
 // The copy of the archive an add starts from: put back when the add is cancelled, deleted on
 // every way out.
 class ArchiveCopy {
  public:
   ArchiveCopy(const std::string& archive, const std::string& folder)
-      : path_(platform::GetTempFileName(folder, "zzz")), remove_([this] {
+      : path_(NewWorkFile(folder)), remove_([this] {
           if (!path_.empty()) platform::DeleteFile(path_);
         }) {
     copied_ = !path_.empty() && !archive.empty() && platform::CopyFile(archive, path_, false);
+    // Kept open while the add runs, so that another run's clean-up of work files left behind
+    // leaves it alone.
+    if (copied_) held_ = platform::File::Open(path_, platform::File::Mode::kRead);
   }
 
   // Only a copy that was made whole may replace the archive.
@@ -55,7 +66,8 @@ class ArchiveCopy {
  private:
   std::string path_;
   bool copied_ = false;
-  util::ScopeExit<std::function<void()>> remove_;  // last, so that it runs first
+  util::ScopeExit<std::function<void()>> remove_;  // after path_, so that it runs first
+  std::unique_ptr<platform::File> held_;           // closed before the copy is removed
 };
 
 }  // namespace

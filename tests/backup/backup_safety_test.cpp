@@ -5,12 +5,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 
 #include "backup_fixture.h"
 #include "platform/platform.h"
+#include "platform/work_files.h"
 #include "zip/tzip.h"
+#include "zipformat/zip_records.h"
 
 #if !defined(_WIN32)
 #include "support/faults.h"
@@ -316,35 +319,108 @@ class BackupFaultTest : public BackupSafetyTest {
   }
 };
 
+// Where in the new chart archive a byte is damaged. The archive is first made whole in another
+// folder from the same files, and the place found in it: its layout does not depend on the
+// folder it is written to.
 struct Damage {
-  const char* where;
-  int offset;  // in the adding library's work file
+  const char* name;
+  size_t (*where)(const std::string& archive);
 };
+
+// The position of a record's field, found as the first byte that changes with the field's bits
+// of mask.
+template <typename Record, typename Field>
+size_t FieldAt(const Record& record, Field Record::*field, Field mask = static_cast<Field>(~0)) {
+  Record changed = record;
+  changed.*field = static_cast<Field>(record.*field ^ mask);
+  zipformat::Bytes before, after;
+  record.Append(&before);
+  changed.Append(&after);
+  return static_cast<size_t>(std::mismatch(before.begin(), before.end(), after.begin()).first -
+                             before.begin());
+}
+
+size_t EndRecordAt(const std::string& archive, zipformat::EndRecord* end) {
+  for (size_t at = archive.size() - zipformat::EndRecord::kSize;; --at) {
+    const auto parsed = zipformat::EndRecord::Parse(zipformat::AsBytes(archive).subspan(at));
+    if (parsed && at + zipformat::EndRecord::kSize + parsed->comment_length == archive.size()) {
+      *end = *parsed;
+      return at;
+    }
+    if (at == 0) return 0;
+  }
+}
+
+// The first central header of the archive.
+zipformat::CentralHeader FirstCentral(const std::string& archive, size_t* at) {
+  zipformat::EndRecord end;
+  EndRecordAt(archive, &end);
+  *at = end.directory_offset;
+  return zipformat::CentralHeader::Parse(zipformat::AsBytes(archive).subspan(*at)).value();
+}
+
+const Damage kDamages[] = {
+    {"InTheData", [](const std::string&) -> size_t { return 1000; }},
+    // Streaming readers go by the local headers, so their names count too.
+    {"InAName", [](const std::string&) { return zipformat::LocalHeader::kSize + 2; }},
+    {"InTheComment", [](const std::string& archive) { return archive.size() - 1; }},
+    {"InACentralDate",
+     [](const std::string& archive) {
+       size_t at = 0;
+       const auto central = FirstCentral(archive, &at);
+       return at + FieldAt(central, &zipformat::CentralHeader::dos_date);
+     }},
+    {"InCentralAttributes",
+     [](const std::string& archive) {
+       size_t at = 0;
+       const auto central = FirstCentral(archive, &at);
+       return at + FieldAt(central, &zipformat::CentralHeader::external_attributes);
+     }},
+    {"InTheFirstHostSystem",
+     [](const std::string& archive) {
+       size_t at = 0;
+       const auto central = FirstCentral(archive, &at);
+       // The system, which decides the code page its names are read in.
+       return at + FieldAt(central, &zipformat::CentralHeader::version_made_by, uint16_t{0xFF00});
+     }},
+    {"InTheEndRecordsCount",
+     [](const std::string& archive) {
+       zipformat::EndRecord end;
+       const size_t at = EndRecordAt(archive, &end);
+       return at + FieldAt(end, &zipformat::EndRecord::disk_entries);
+     }},
+};
+
+void PrintTo(const Damage& damage, std::ostream* out) { *out << damage.name; }
 
 class DamagedWriteTest : public BackupFaultTest, public ::testing::WithParamInterface<Damage> {};
 
 TEST_P(DamagedWriteTest, IsCaughtBeforeItReplacesAnything) {
   MakeGoodBackup();
+  RunBackup(temp_ / "Src", temp_ / "Probe", false);
+  const std::string made = Bytes(temp_ / "Probe\\ChartBackup.zip");
+  ASSERT_THAT(made, ::testing::Not(::testing::IsEmpty()));
+  zipformat::EndRecord end;
+  EndRecordAt(made, &end);
+  ASSERT_GT(end.comment_length, 0) << "a chart archive has a comment";
+  toolkit_.messages.clear();
+  Label("PLabel").history.clear();
   {
-    const test_support::ArmedFault flip("RD_FAULT_FLIP",
-                                        "/Dest/zip@" + std::to_string(GetParam().offset));
+    const test_support::ArmedFault flip(
+        "RD_FAULT_FLIP", "/Dest/~ridideduvure-add-@" + std::to_string(GetParam().where(made)));
     RunBackup(temp_ / "Src", temp_ / "Dest", true);
   }
   ExpectGoodBackupKept();
   EXPECT_THAT(Messages(),
               ElementsAre(AllOf(StartsWith("The backup written to " + chart_archive() +
-                                           " did not read back correctly: \""),
+                                           " did not read back correctly: "),
                                 EndsWith(". An earlier backup there has been left as it was."))));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    OneByte, DamagedWriteTest,
-    ::testing::Values(Damage{"in the data of the first large chart", 1000},
-                      // Streaming readers go by the local headers, so their names count too.
-                      Damage{"in the name of the first local header", 32}),
-    [](const ::testing::TestParamInfo<Damage>& info) {
-      return info.param.offset == 32 ? "InAName" : "InTheData";
-    });
+INSTANTIATE_TEST_SUITE_P(OneByte, DamagedWriteTest, ::testing::ValuesIn(kDamages),
+                         [](const ::testing::TestParamInfo<Damage>& info) {
+                           return std::string(info.param.name);
+                         });
 
 class RefusedRenameTest : public BackupFaultTest,
                           public ::testing::WithParamInterface<const char*> {};
@@ -364,13 +440,13 @@ TEST_P(RefusedRenameTest, KeepsThePreviousArchivesAndSaysSo) {
 // The adding library's own rename of its work file over the new archive, and the last step of
 // the command, the new archive over the old one.
 INSTANTIATE_TEST_SUITE_P(EitherRename, RefusedRenameTest,
-                         ::testing::Values("/Dest/rdb", "/Dest/ChartBackup.zip"));
+                         ::testing::Values("/Dest/~ridideduvure-backup-", "/Dest/ChartBackup.zip"));
 
 // Work files in the backup folder: the names that start with a prefix of the program's own.
 std::vector<std::string> WorkFilesIn(const std::vector<std::string>& names) {
   std::vector<std::string> work;
   for (const std::string& name : names) {
-    if (name.size() > 4 && name.substr(name.size() - 4) == ".TMP") work.push_back(name);
+    if (name.rfind(platform::kWorkFilePrefix, 0) == 0) work.push_back(name);
   }
   return work;
 }
@@ -424,12 +500,18 @@ INSTANTIATE_TEST_SUITE_P(AtSeveralPoints, KilledRunTest,
                                            KillPoint{"Verifying the backup.", 3, false},
                                            KillPoint{"Zipping up User Data Files.", 3, true}));
 
+// Only the program's own work files are removed, and only those no process has open; the user's
+// files that look like the work files of other programs, or of this one before, stay.
 TEST_F(BackupSafetyTest, WorkFilesInUseAndFilesNotOursAreLeftAlone) {
   MakeGoodBackup();
-  const std::string in_use = temp_.Write("Dest\\rdb1F.TMP", "another run's new archive");
-  temp_.Write("Dest\\zip2A.TMP", "what a killed run left");
-  temp_.Write("Dest\\zipcodes.TMP", "the user's");
-  temp_.Write("Dest\\rdb2.txt", "the user's");
+  const std::string prefix = platform::kWorkFilePrefix;
+  const std::string in_use = temp_.Write("Dest\\" + prefix + "backup-1F.tmp", "another run's");
+  temp_.Write("Dest\\" + prefix + "add-2A.tmp", "what a killed run left");
+  const std::vector<std::string> users = {"zipfeed.tmp", "RDB1.TMP", "zipABC.tmp", "zip2A.TMP"};
+  for (const std::string& name : users) temp_.Write("Dest\\" + name, "the user's");
+  // The component's copy of an archive is kept in the temporary folder.
+  const std::string left_in_temp = platform::GetTempPath() + platform::WorkFileName("copy");
+  ASSERT_TRUE(platform::WriteWholeFileSafely(left_in_temp, "a killed run's copy"));
   ChildProcess holder;
   ASSERT_TRUE(holder.Start([&](ChildProcess& self) {
     const auto file = platform::File::Open(in_use, platform::File::Mode::kRead);
@@ -437,14 +519,16 @@ TEST_F(BackupSafetyTest, WorkFilesInUseAndFilesNotOursAreLeftAlone) {
   }));
   RunBackup(temp_ / "Src", temp_ / "Dest", false);
   EXPECT_EQ(Label("PLabel").caption, "Finished.");
-  EXPECT_THAT(FilesIn(temp_ / "Dest"),
-              ::testing::UnorderedElementsAre("ChartBackup.zip", "RUDadoze.zev", "rdb1F.TMP",
-                                              "zipcodes.TMP", "rdb2.txt"));
+  std::vector<std::string> kept = {"ChartBackup.zip", "RUDadoze.zev"};
+  kept.insert(kept.end(), users.begin(), users.end());
+  kept.push_back(prefix + "backup-1F.tmp");
+  EXPECT_THAT(FilesIn(temp_ / "Dest"), ::testing::UnorderedElementsAreArray(kept));
+  EXPECT_EQ(platform::GetFileAttributes(left_in_temp), platform::kInvalidAttributes);
   holder.Kill();
   RunBackup(temp_ / "Src", temp_ / "Dest", false);
-  EXPECT_THAT(FilesIn(temp_ / "Dest"),
-              ::testing::UnorderedElementsAre("ChartBackup.zip", "RUDadoze.zev", "zipcodes.TMP",
-                                              "rdb2.txt"));
+  kept.pop_back();
+  EXPECT_THAT(FilesIn(temp_ / "Dest"), ::testing::UnorderedElementsAreArray(kept));
+  for (const std::string& name : users) EXPECT_EQ(temp_.Read("Dest\\" + name), "the user's");
 }
 #endif
 

@@ -29,6 +29,10 @@ class ChildProcess {
   int signal_fd_ = -1;
 };
 
+// For a forked child: this process may map at most bytes more than it has mapped now, so that a
+// run costing more fails there. False when the limit could not be set.
+bool LimitAddressSpace(uint64_t bytes);
+
 // While it lives, no file of this process grows beyond bytes: a write past that fails as on a
 // full disk (the signal such a write raises is ignored meanwhile).
 class FileSizeLimit {

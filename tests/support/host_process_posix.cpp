@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -44,6 +45,19 @@ void ChildProcess::Kill() {
   kill(pid_, SIGKILL);
   waitpid(pid_, nullptr, 0);
   pid_ = -1;
+}
+
+bool LimitAddressSpace(uint64_t bytes) {
+  FILE* statm = std::fopen("/proc/self/statm", "r");
+  if (!statm) return false;
+  unsigned long long pages = 0;
+  const bool read = std::fscanf(statm, "%llu", &pages) == 1;
+  std::fclose(statm);
+  if (!read) return false;
+  struct rlimit limit;
+  if (getrlimit(RLIMIT_AS, &limit) != 0) return false;
+  limit.rlim_cur = pages * static_cast<uint64_t>(sysconf(_SC_PAGESIZE)) + bytes;
+  return setrlimit(RLIMIT_AS, &limit) == 0;
 }
 
 FileSizeLimit::FileSizeLimit(uint64_t bytes) {

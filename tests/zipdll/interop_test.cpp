@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <random>
 #include <regex>
@@ -230,6 +231,42 @@ TEST_F(InteropTest, EngineArchivesPassEveryToolAndListTheSame) {
       ASSERT_TRUE(platform::ReadWholeFile(out + relative, &got)) << name;
       EXPECT_EQ(got == data, true) << name;
     }
+  }
+}
+
+// A Linux file named in Latin-1, as older systems named them: bytes that are no UTF-8. In a
+// Latin-1 locale the name is stored converted; in a UTF-8 locale it is in no code page the
+// system gives, and the file is skipped by name. Either way every tool opens the archive.
+TEST_F(InteropTest, NamesInAnOlderCodePageAreStoredInUtf8OrSkipped) {
+  WriteTree(temp_, "src", {{"caf\xE9.cht", "latin-1"}, {"plain.cht", "plain"}});
+  const char* const saved = std::getenv("LC_ALL");
+  const std::string restore = saved ? saved : "";
+  for (const bool latin1 : {false, true}) {
+    SCOPED_TRACE(latin1 ? "Latin-1 locale" : "UTF-8 locale");
+    setenv("LC_ALL", latin1 ? "fr_FR.ISO-8859-1" : "fr_FR.UTF-8", 1);
+    const std::string archive = temp_ / (latin1 ? "latin1.zip" : "utf8.zip");
+    zip_test::ZipDriver zip;
+    const int added =
+        zip.Add(zip_test::AddRequest(archive, {"*.cht"}, zip::kAddRelativeToBase, temp_ / "src"));
+    const std::string quoted = HostQuoted(archive);
+    RunOk("unzip -t " + quoted);
+    RunOk("7zz t " + quoted);
+    std::string comment;
+    const std::set<std::string> names = Names(PythonListing(archive, &comment));
+    if (latin1) {
+      EXPECT_EQ(added, 2) << zip.Messages();
+      EXPECT_THAT(names, ::testing::ElementsAre("caf\xC3\xA9.cht", "plain.cht"));
+    } else {
+      EXPECT_EQ(added, 1);
+      EXPECT_THAT(zip.SkipReasons(), ::testing::ElementsAre(zipdll::kSkipNotStorable));
+      EXPECT_THAT(zip.Messages(), ::testing::HasSubstr("caf\xE9.cht: its name is not in UTF-8"));
+      EXPECT_THAT(names, ::testing::ElementsAre("plain.cht"));
+    }
+  }
+  if (saved) {
+    setenv("LC_ALL", restore.c_str(), 1);
+  } else {
+    unsetenv("LC_ALL");
   }
 }
 

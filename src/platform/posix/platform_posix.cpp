@@ -23,6 +23,7 @@
 #include "platform/platform.h"
 #include "platform/posix/drive_map.h"
 #include "platform/posix/handles.h"
+#include "platform/work_files.h"
 
 namespace platform {
 namespace {
@@ -160,7 +161,8 @@ Descriptor OpenRegularFile(const std::string& host, int flags, struct stat* st) 
 
 // A hidden temporary file beside target, open for writing; none on failure.
 Descriptor CreateTempBeside(const std::string& target, std::string* temp) {
-  std::string pattern = ParentFolder(target) + "/.rd-" + LastElement(target) + ".XXXXXX";
+  // Named as every work file of the program, so that one a killed run left can be removed.
+  std::string pattern = ParentFolder(target) + "/" + kWorkFilePrefix + "write-XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   Descriptor fd(mkstemp(name.data()));

@@ -10,6 +10,7 @@
 #include "base/text.h"
 #include "base/wildcard.h"
 #include "platform/platform.h"
+#include "platform/work_files.h"
 #include "zipdll/add/entry_packer.h"
 #include "zipdll/add/entry_streamer.h"
 #include "zipdll/add/file_specs.h"
@@ -432,12 +433,12 @@ int32_t AddRun::Run() {
   // The new archive goes beside the old one, so that replacing it is a rename on one drive.
   // The work file goes unless it became the archive; the guard comes before out, so the file is
   // closed before it is deleted.
-  const std::string temp = platform::GetTempFileName(FolderBeside(archive_), "zip");
+  std::string temp;
   util::ScopeExit remove_temp([&temp] {
     if (!temp.empty()) platform::DeleteFile(temp);
   });
-  std::unique_ptr<platform::File> out;
-  if (!temp.empty()) out = platform::File::Open(temp, platform::File::Mode::kCreate);
+  std::unique_ptr<platform::File> out =
+      platform::CreateWorkFile(FolderBeside(archive_), "add", &temp);
   if (!out) {
     return Fail("Cannot create a temporary file beside " + archive_, platform::LastCause());
   }

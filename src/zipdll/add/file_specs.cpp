@@ -6,6 +6,7 @@
 
 #include "base/text.h"
 #include "base/wildcard.h"
+#include "platform/name_encoding.h"
 #include "platform/platform.h"
 #include "zipdll/add/zip_writer.h"
 
@@ -296,6 +297,14 @@ void FinishNames(const SpecOptions& options, std::vector<SourceFile>* files,
   std::vector<SourceFile> kept;
   std::map<std::string, std::string> path_of_name;  // upper-case stored name -> file path
   for (SourceFile& file : *files) {
+    // Bit 11 over bytes that are no UTF-8 makes an archive some tools refuse whole: such a name
+    // is stored converted from the system's code page, or not at all.
+    std::string utf8, why;
+    if (!platform::NameAsUtf8(file.name, &utf8, &why)) {
+      skipped->push_back({file.path, kSkipNotStorable, "Skipped " + file.path + ": " + why});
+      continue;
+    }
+    file.name = std::move(utf8);
     const std::string key = util::UpperText(file.name);
     auto [it, inserted] = path_of_name.emplace(key, file.path);
     if (!inserted) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/name_encoding.h"
 #include "zipformat/zip_records.h"
 
 namespace zipdll::add {
@@ -33,8 +34,10 @@ void Append(Bytes* out, const std::string& text) {
 }  // namespace
 
 bool NeedsUtf8Flag(const std::string& name) {
+  // Never over bytes that are no UTF-8: some tools then refuse the whole archive.
   return std::any_of(name.begin(), name.end(),
-                     [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+                     [](char c) { return static_cast<unsigned char>(c) >= 0x80; }) &&
+         platform::IsUtf8(name);
 }
 
 std::string WithoutZip64Extra(const std::string& extra) {

@@ -95,7 +95,7 @@ class ZipWriter {
   bool refused_ = false;
 };
 
-// True when a name needs bit 11 (it is not plain ASCII).
+// True when a name needs bit 11: it is UTF-8 and not plain ASCII.
 bool NeedsUtf8Flag(const std::string& name);
 
 // Removes the zip64 field from a run of extra fields; others are kept as they are.

@@ -4,7 +4,9 @@
 #include <cstring>
 #include <optional>
 
+#include "platform/name_encoding.h"
 #include "zipdll/common/zip_crypto.h"
+#include "zipformat/byte_order.h"
 #include "zipformat/end_records.h"
 #include "zipformat/zip_records.h"
 
@@ -46,14 +48,31 @@ class SequentialReader {
     return size == 0 || Read(out->data(), size);
   }
 
+  // Bytes not read yet before the end.
+  uint64_t Left() const { return end_ - position_ + (filled_ - next_); }
+
+  // Whether the next four bytes are signature, without taking them.
+  bool NextIs(uint32_t signature) {
+    while (filled_ - next_ < 4) {
+      // Keeps what is left of the buffer in front of what comes next.
+      std::memmove(buffer_.data(), buffer_.data() + next_, filled_ - next_);
+      filled_ -= next_;
+      next_ = 0;
+      if (!Fill(filled_)) return false;
+    }
+    return zipformat::Get32(buffer_.data() + next_) == signature;
+  }
+
  private:
-  bool Fill() {
+  // Fills the buffer from its byte kept on, after the kept bytes before it.
+  bool Fill(size_t kept = 0) {
     if (position_ >= end_) return false;
-    const size_t wanted = static_cast<size_t>(std::min<uint64_t>(buffer_.size(), end_ - position_));
-    if (!file_.Seek(position_) || !file_.ReadExact(buffer_.data(), wanted)) return false;
+    const size_t wanted =
+        static_cast<size_t>(std::min<uint64_t>(buffer_.size() - kept, end_ - position_));
+    if (!file_.Seek(position_) || !file_.ReadExact(buffer_.data() + kept, wanted)) return false;
     position_ += wanted;
     next_ = 0;
-    filled_ = wanted;
+    filled_ = kept + wanted;
     return true;
   }
 
@@ -71,30 +90,6 @@ bool ReadAt(platform::File& file, uint64_t position, void* out, size_t size) {
 bool Fail(std::string* error, const std::string& message) {
   *error = message;
   return false;
-}
-
-bool IsValidUtf8(const std::string& text) {
-  for (size_t i = 0; i < text.size();) {
-    const uint8_t c = static_cast<uint8_t>(text[i]);
-    size_t extra;
-    if (c < 0x80) {
-      extra = 0;
-    } else if (c >= 0xC2 && c < 0xE0) {
-      extra = 1;
-    } else if (c >= 0xE0 && c < 0xF0) {
-      extra = 2;
-    } else if (c >= 0xF0 && c < 0xF5) {
-      extra = 3;
-    } else {
-      return false;
-    }
-    if (text.size() - i <= extra) return false;
-    for (size_t k = 1; k <= extra; ++k) {
-      if ((static_cast<uint8_t>(text[i + k]) & 0xC0) != 0x80) return false;
-    }
-    i += extra + 1;
-  }
-  return true;
 }
 
 // The zip64 extra field carries, in this order, each of these values whose 32-bit field is
@@ -130,10 +125,10 @@ std::string DecodeText(const std::string& raw, const EntryInfo& entry, bool use_
       }
       unicode.assign(path->name.begin(), path->name.end());
     });
-    if (!unicode.empty() && IsValidUtf8(unicode)) return unicode;
+    if (!unicode.empty() && platform::IsUtf8(unicode)) return unicode;
   }
   const int host = entry.version_made_by >> 8;
-  if ((host == kHostUnix || host == kHostMacOsX) && IsValidUtf8(raw)) return raw;
+  if ((host == kHostUnix || host == kHostMacOsX) && platform::IsUtf8(raw)) return raw;
   return platform::OemToAnsi(raw);
 }
 
@@ -307,7 +302,14 @@ bool ReadDirectory(platform::File& file, Directory* directory, std::string* erro
   SequentialReader reader(file, directory->directory_start, values.directory_end);
   // Room for what is likely; a count that lies only costs what its headers really hold.
   directory->entries.reserve(static_cast<size_t>(std::min<uint64_t>(values.entries, 4096)));
-  for (uint64_t i = 0; i < values.entries; ++i) {
+  // Writers of the 16-bit end record alone store the count of a larger directory modulo 65536:
+  // the headers then go on past the count, and are read on while the directory has more of them,
+  // as other tools do. What cannot be so reconciled with the count is refused, never cut short.
+  const auto more_headers = [&] {
+    return !directory->zip64 && reader.Left() > 0 && reader.NextIs(CentralHeader::kSignature);
+  };
+  uint64_t count = 0;
+  for (; count < values.entries || more_headers(); ++count) {
     EntryInfo entry;
     if (!ReadCentralHeader(reader, &entry, error)) return false;
     if (entry.local_header_offset >= directory->directory_start - directory->archive_start) {
@@ -316,6 +318,11 @@ bool ReadDirectory(platform::File& file, Directory* directory, std::string* erro
     entry.local_header_offset += directory->archive_start;
     directory->sorted_offsets.push_back(entry.local_header_offset);
     directory->entries.push_back(std::move(entry));
+  }
+  if (count != values.entries && (count % 0x10000 != values.entries || reader.Left() > 0)) {
+    return Fail(error, "The central directory holds " + std::to_string(count) +
+                           " entries where the end record counts " +
+                           std::to_string(values.entries) + ": the archive is damaged.");
   }
   std::sort(directory->sorted_offsets.begin(), directory->sorted_offsets.end());
   return true;

@@ -13,14 +13,16 @@
 #include <system_error>
 #include <thread>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 
 #include "base/scope_exit.h"
 #include "base/text.h"
 #include "base/wildcard.h"
+#include "platform/path_limits.h"
+#include "platform/work_files.h"
 #include "zipdll/extract/entry_data.h"
 #include "zipdll/extract/files_ahead.h"
+#include "zipdll/extract/name_tree.h"
 #include "zipdll/extract/safe_name.h"
 #include "zipformat/zip_records.h"
 
@@ -77,9 +79,9 @@ std::unique_ptr<platform::File> CreateWorkFile(const std::string& folder, unsign
   constexpr unsigned kNameTries = 64;
   for (unsigned n = 0; n < kNameTries; ++n) {
     const unsigned unique = (*next_name)++ & 0xFFFF;
-    char name[16];
-    std::snprintf(name, sizeof name, "unz%X.TMP", unique ? unique : 1);
-    *path = folder + name;
+    char name[32];
+    std::snprintf(name, sizeof name, "unzip-%X.tmp", unique ? unique : 1);
+    *path = folder + platform::kWorkFilePrefix + name;
     std::unique_ptr<platform::File> file =
         platform::File::Open(*path, platform::File::Mode::kCreateNew);
     if (file) return file;
@@ -311,7 +313,8 @@ void ExtractRun::Run() {
   // one a worker could not write whole, is gone through here in turn. Either way they are
   // reported here, in the archive's order.
   std::vector<size_t> job_of;
-  const std::vector<AheadJob> jobs = PlanAhead(chosen, &job_of);
+  const std::vector<std::string> unfit = UnfitNames(chosen);
+  const std::vector<AheadJob> jobs = PlanAhead(chosen, unfit, &job_of);
   std::optional<FilesAhead> ahead;
   if (jobs.size() >= kAheadFrom) {
     ahead.emplace(
@@ -326,7 +329,15 @@ void ExtractRun::Run() {
   for (size_t i = 0; i < chosen.size(); ++i) {
     const EntryInfo& entry = *chosen[i];
     const size_t job = job_of[i];
-    if (entry.IsFolder()) {
+    if (!unfit[i].empty()) {
+      if (!entry.IsFolder()) {
+        reporter_->Call(kActionFileBegun, entry.name,
+                        static_cast<int64_t>(entry.uncompressed_size));
+        reported_ = pending_ = 0;
+      }
+      reporter_->Skipped(entry.name, kSkipUnsafeName, unfit[i]);
+      if (!entry.IsFolder()) FinishProgress(entry);
+    } else if (entry.IsFolder()) {
       MakeFolder(entry);
     } else if (ahead && job != kNoJob && ahead->Claim(job)) {
       ReportWrittenAhead(entry, *ahead, job);
@@ -342,7 +353,28 @@ void ExtractRun::Run() {
 // folder, and no folder of its path is another entry's file. Otherwise the order of the archive
 // decides (which of two files of one name is asked about, whether a file or a folder comes
 // first), and that order is kept by going through such entries here, in turn.
+// A name longer than the target's drive can make is turned away before anything is planned or
+// made for it: the plan and the folders of a name cost its length, and some archives hold names
+// of tens of thousands of folders.
+std::vector<std::string> ExtractRun::UnfitNames(const std::vector<const EntryInfo*>& chosen) const {
+  std::vector<std::string> unfit(chosen.size());
+  if (options_.test_only) return unfit;
+  for (size_t i = 0; i < chosen.size(); ++i) {
+    const EntryInfo& entry = *chosen[i];
+    if (entry.IsFolder() && !options_.recreate_folders) continue;
+    std::string relative, why;
+    // A name refused outright is the writing's to report, with its own reason.
+    if (!SafeRelativePath(entry.name, options_.recreate_folders, &relative, &why) ||
+        relative.empty()) {
+      continue;
+    }
+    if (!platform::PathFits(options_.target_folder + relative, &why)) unfit[i] = why;
+  }
+  return unfit;
+}
+
 std::vector<ExtractRun::AheadJob> ExtractRun::PlanAhead(const std::vector<const EntryInfo*>& chosen,
+                                                        const std::vector<std::string>& unfit,
                                                         std::vector<size_t>* job_of) const {
   job_of->assign(chosen.size(), kNoJob);
   std::vector<AheadJob> jobs;
@@ -367,35 +399,38 @@ std::vector<ExtractRun::AheadJob> ExtractRun::PlanAhead(const std::vector<const 
   struct Candidate {
     size_t index;
     std::string relative;
-    std::string folded;
+    size_t node;
   };
   std::vector<Candidate> candidates;
-  std::unordered_map<std::string, unsigned> files;  // folded relative paths of the files
-  std::unordered_set<std::string> folders;          // folded folders the entries make
+  NameTree names;
+  const auto hold_folders = [&names](size_t node) {
+    // Once a folder is marked, so are those above it.
+    while (node != NameTree::kRoot && !names[node].folder) {
+      names[node].folder = true;
+      node = names[node].parent;
+    }
+  };
   for (size_t i = 0; i < chosen.size(); ++i) {
     const EntryInfo& entry = *chosen[i];
+    if (!unfit[i].empty()) continue;
     std::string relative, why;
     if (!SafeRelativePath(entry.name, options_.recreate_folders, &relative, &why)) continue;
     while (!relative.empty() && relative.back() == '\\') relative.pop_back();
-    std::string folded = util::FoldCase(relative);
-    for (size_t at = folded.find('\\'); at != std::string::npos; at = folded.find('\\', at + 1)) {
-      folders.insert(folded.substr(0, at));
-    }
+    if (relative.empty()) continue;
+    const size_t node = names.Add(relative);
+    hold_folders(names[node].parent);
     if (entry.IsFolder()) {
-      if (!folded.empty()) folders.insert(std::move(folded));
+      hold_folders(node);
       continue;
     }
-    ++files[folded];
-    if (plain(entry) && !relative.empty()) {
-      candidates.push_back({i, std::move(relative), std::move(folded)});
-    }
+    ++names[node].files;
+    if (plain(entry)) candidates.push_back({i, std::move(relative), node});
   }
   for (const Candidate& candidate : candidates) {
-    const std::string& folded = candidate.folded;
-    bool alone = files[folded] == 1 && folders.count(folded) == 0;
-    for (size_t at = folded.find('\\'); alone && at != std::string::npos;
-         at = folded.find('\\', at + 1)) {
-      alone = files.count(folded.substr(0, at)) == 0;
+    bool alone = names[candidate.node].files == 1 && !names[candidate.node].folder;
+    for (size_t up = names[candidate.node].parent; alone && up != NameTree::kRoot;
+         up = names[up].parent) {
+      alone = names[up].files == 0;
     }
     if (!alone) continue;
     (*job_of)[candidate.index] = jobs.size();
@@ -710,32 +745,36 @@ bool ExtractRun::TakeRoom(const std::string& folder, uint64_t size, uint64_t* av
   return true;
 }
 
+// Walks the folders of relative down from the target, making those this run has not made or
+// found yet: each element is looked up once, below its parent, so that a deep name costs its
+// length and not its length times its depth.
 bool ExtractRun::CreateFolders(const std::string& relative) {
-  for (size_t at = relative.find('\\'); at != std::string::npos; at = relative.find('\\', at + 1)) {
-    if (!MakeKnownFolder(options_.target_folder + relative.substr(0, at))) return false;
-  }
-  if (!relative.empty() && relative.back() != '\\') {
-    return MakeKnownFolder(options_.target_folder + relative);
-  }
-  return true;
-}
-
-bool ExtractRun::MakeKnownFolder(const std::string& folder) {
-  std::string key = util::FoldCase(folder);
-  {
-    std::lock_guard<std::mutex> lock(known_folders_mutex_);
-    if (known_folders_.count(key)) return true;
-  }
-  // Two workers may make the same folder at once: the one that comes second finds it made.
-  if (!platform::FolderExists(folder) && !platform::CreateDirectory(folder)) {
-    const platform::Cause cause = platform::LastCause();
-    if (!platform::FolderExists(folder)) {
-      platform::SetLastCause(cause);  // why it could not be made, not that it is not there
-      return false;
+  size_t node = NameTree::kRoot;
+  for (size_t at = 0; at < relative.size();) {
+    const size_t split = std::min(relative.find('\\', at), relative.size());
+    if (split > at) {
+      bool made = false;
+      {
+        std::lock_guard<std::mutex> lock(made_folders_mutex_);
+        node = made_folders_.Child(node, std::string_view(relative).substr(at, split - at));
+        made = made_folders_[node].folder;
+      }
+      if (!made) {
+        // Two workers may make the same folder at once: the one that comes second finds it made.
+        const std::string folder = options_.target_folder + relative.substr(0, split);
+        if (!platform::CreateDirectory(folder)) {
+          const platform::Cause cause = platform::LastCause();
+          if (!platform::FolderExists(folder)) {
+            platform::SetLastCause(cause);  // why it could not be made, not that it is not there
+            return false;
+          }
+        }
+        std::lock_guard<std::mutex> lock(made_folders_mutex_);
+        made_folders_[node].folder = true;
+      }
     }
+    at = split + 1;
   }
-  std::lock_guard<std::mutex> lock(known_folders_mutex_);
-  known_folders_.insert(std::move(key));
   return true;
 }
 

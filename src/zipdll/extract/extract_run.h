@@ -6,12 +6,12 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "platform/platform.h"
 #include "zipdll/common/zip_reader.h"
 #include "zipdll/extract/extract_reporter.h"
+#include "zipdll/extract/name_tree.h"
 
 namespace zipdll::extract {
 
@@ -58,7 +58,11 @@ class ExtractRun {
     const EntryInfo* entry;
     std::string target;
   };
+  // For each chosen entry, why its name is too long to be made on the target; empty when it fits.
+  std::vector<std::string> UnfitNames(const std::vector<const EntryInfo*>& chosen) const;
+  // Leaves out the entries with an unfit name.
   std::vector<AheadJob> PlanAhead(const std::vector<const EntryInfo*>& chosen,
+                                  const std::vector<std::string>& unfit,
                                   std::vector<size_t>* job_of) const;
   // On a worker: writes the job's file where none is, whole and dated, through archive; false,
   // leaving nothing of its own behind, when it cannot or when anything is amiss. In a test, reads
@@ -71,9 +75,9 @@ class ExtractRun {
   // that room as taken when it has; true when the drive cannot say (the write then finds out).
   // *available is the room the drive told when it has not. Safe on the workers.
   bool TakeRoom(const std::string& folder, uint64_t size, uint64_t* available);
+  // Makes the folders of relative (below the target folder) that this run has not seen yet. Safe
+  // on the workers.
   bool CreateFolders(const std::string& relative);
-  // Makes folder (below the target folder) unless this run saw it already. Safe on the workers.
-  bool MakeKnownFolder(const std::string& folder);
   // Sends the rest of the entry's bytes as progress, so that the batch total is always reached.
   void FinishProgress(const EntryInfo& entry);
   void ReportProgress(uint64_t bytes);
@@ -83,10 +87,10 @@ class ExtractRun {
   std::unique_ptr<platform::File> archive_;
   Directory directory_;
   std::vector<std::string> known_passwords_;
-  // Folders (case folded) that this run found or made, so that the folders of each entry are
+  // Folders that this run found or made (marked folder), so that the folders of each entry are
   // looked for once per run rather than once per entry.
-  std::unordered_set<std::string> known_folders_;
-  std::mutex known_folders_mutex_;
+  NameTree made_folders_;
+  std::mutex made_folders_mutex_;
   // The free room of the drive written to, as the drive last told it less what the run wrote
   // since: asking the drive for each file costs more than many small files take to write.
   std::mutex room_mutex_;

@@ -39,6 +39,26 @@ bool Refuse(std::string* reason, const char* why) {
   return false;
 }
 
+std::string_view Trimmed(std::string_view element) {
+  while (!element.empty() && (element.back() == '.' || element.back() == ' ')) {
+    element.remove_suffix(1);
+  }
+  return element;
+}
+
+// Whether Windows makes a file or folder of exactly this name; *reason says why not.
+bool WindowsTakes(std::string_view element, std::string* reason) {
+  if (HasForbiddenCharacter(element)) {
+    return Refuse(reason, "the name has a character that Windows does not allow");
+  }
+  if (IsDeviceName(element)) return Refuse(reason, "the name is a device name");
+  // Windows would write "a.txt." as "a.txt": one name for two files, and not the one stored.
+  if (Trimmed(element).size() != element.size()) {
+    return Refuse(reason, "the name ends in a dot or a blank, which Windows drops");
+  }
+  return true;
+}
+
 }  // namespace
 
 bool SafeRelativePath(const std::string& entry_name, bool keep_folders, std::string* relative,
@@ -60,20 +80,15 @@ bool SafeRelativePath(const std::string& entry_name, bool keep_folders, std::str
     rest = split == std::string_view::npos ? std::string_view() : rest.substr(split + 1);
     if (element.empty() || element == ".") continue;
     // Windows drops trailing dots and blanks, so ".. " is ".." and "..." is no name at all.
-    std::string_view trimmed = element;
-    while (!trimmed.empty() && (trimmed.back() == '.' || trimmed.back() == ' ')) {
-      trimmed.remove_suffix(1);
-    }
-    if (trimmed.empty()) return Refuse(reason, "the name has a \"..\" element");
-    if (HasForbiddenCharacter(element)) {
-      return Refuse(reason, "the name has a character that Windows does not allow");
-    }
-    if (IsDeviceName(element)) return Refuse(reason, "the name is a device name");
-    // Windows would write "a.txt." as "a.txt": one name for two files, and not the one stored.
-    if (trimmed.size() != element.size()) {
-      return Refuse(reason, "the name ends in a dot or a blank, which Windows drops");
-    }
+    // Such an element is refused even in a folder that is dropped: the name means to climb.
+    if (Trimmed(element).empty()) return Refuse(reason, "the name has a \"..\" element");
     elements.push_back(element);
+  }
+  // Only what is made on the drive must be a name Windows takes: with the folders dropped that
+  // is the file's own name, so that "aux/x.cht" or "Clients: 2020/x.cht" still give "x.cht".
+  const size_t first_made = keep_folders || elements.empty() ? 0 : elements.size() - 1;
+  for (size_t i = first_made; i < elements.size(); ++i) {
+    if (!WindowsTakes(elements[i], reason)) return false;
   }
   if (elements.empty()) {
     // "./" of some tools names the target folder itself: nothing to make, nothing to refuse.
