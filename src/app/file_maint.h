@@ -122,7 +122,10 @@ class TFileMaint : public Locations {
   bool WriteArchive(const std::string& target_folder, const std::string& file_name,
                     const std::string& comment, const std::string& caption, int options);
   void GatherUserDataFiles();
-  void StageForCD(const std::string& target_folder);
+  // Hands the archives, the program and "autorun.inf" to the CD burner; false, with the user told
+  // where the archives are and that no CD was written, when the burn did not start.
+  bool StageForCD(const std::string& target_folder);
+  void NoCdWritten(const std::string& target_folder, const std::string& reason);
 
   // --- the Restore command (restore/) ---
   void RestoreButtClick();
@@ -146,6 +149,9 @@ class TFileMaint : public Locations {
   // Runs a command with the re-entry guard: the option boxes, the action buttons, the mode and
   // both folder boxes are disabled for the run and given back their states afterwards.
   void RunCommand(void (TFileMaint::*command)());
+  // A folder box holding a path of the host's own form ("/home/ann/backups") shows the drive path
+  // of the same folder instead, which is what the commands work with.
+  void TakeTypedFolders();
   // Appends to FoundFiles the files of each of SearchFolders that match the first mask_count
   // chart masks, from the walk's names of the folder when it has them, with the progress bar
   // and the messages running; ends early when the run is stopped.

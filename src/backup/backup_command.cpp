@@ -65,8 +65,7 @@ void TFileMaint::BackupButClick() {
     if (RunStopped(*this)) return;
   }
   if (CDRomCB->Checked()) {
-    StageForCD(target);
-    if (StopRequested) return;
+    if (!StageForCD(target) || StopRequested) return;
   }
   PLabel->SetCaption("Finished.");
 }

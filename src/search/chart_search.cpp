@@ -29,6 +29,28 @@ void StartEmpty(std::unique_ptr<util::StringList>& list) {
   }
 }
 
+// Takes out of the walk's list, and out of what it saw of their files, the folders marked.
+void LeaveOut(const std::vector<bool>& marked, util::StringList& list,
+              TFileMaint::WalkedFiles* walked_files) {
+  size_t kept = 0;
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (i < marked.size() && marked[i]) continue;
+    if (kept != i) {
+      list[kept] = std::move(list[i]);
+      if (walked_files) {
+        walked_files->names[kept] = std::move(walked_files->names[i]);
+        walked_files->listed[kept] = walked_files->listed[i];
+      }
+    }
+    ++kept;
+  }
+  list.resize(kept);
+  if (walked_files) {
+    walked_files->names.resize(kept);
+    walked_files->listed.resize(kept);
+  }
+}
+
 // Exit was clicked, or the window closed (which releases FoundFiles), while messages ran.
 bool SearchStopped(const TFileMaint& window) { return StopRequested || !window.FoundFiles; }
 
@@ -41,11 +63,14 @@ void TFileMaint::CollectSubfolders(const std::string& folder, util::StringList& 
   if (walked_files) *walked_files = WalkedFiles();
   util::StringList start_names;
   const std::string start = util::AddBackslash(folder);
-  const bool start_listed = start.size() <= kListablePathLength;
-  if (start_listed) util::AddSubfolderNames(start, list, walked_files ? &start_names : nullptr);
   // The list grows while it is walked: breadth first, every folder listed exactly once, most of
-  // them by a second thread while this one goes through the names of the folders before.
+  // them by a second thread while this one goes through the names of the folders before. Links,
+  // junctions and bind mounts can name a folder again, or one above it: each folder is entered
+  // under the first name the walk meets, and every later name of it is left out of the list.
   search::ListingsAhead ahead(walked_files != nullptr);
+  const bool start_listed = start.size() <= kListablePathLength && ahead.EnterStart(start);
+  if (start_listed) util::AddSubfolderNames(start, list, walked_files ? &start_names : nullptr);
+  std::vector<bool> left_out;
   size_t added = 0;
   const auto add_new_folders = [&] {
     for (; added < list.size(); ++added) {
@@ -70,9 +95,13 @@ void TFileMaint::CollectSubfolders(const std::string& folder, util::StringList& 
       walked_files->listed.push_back(listable);
     }
     if (!listable) continue;
-    ahead.Take(i, list, walked_files ? &walked_files->names[i] : nullptr);
+    if (!ahead.Take(i, list, walked_files ? &walked_files->names[i] : nullptr)) {
+      left_out.resize(list.size());
+      left_out[i] = true;
+    }
     add_new_folders();
   }
+  if (!left_out.empty()) LeaveOut(left_out, list, walked_files);
   if (walked_files) {
     walked_files->names.push_back(std::move(start_names));
     walked_files->listed.push_back(start_listed);

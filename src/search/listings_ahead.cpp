@@ -27,7 +27,7 @@ ListingsAhead::~ListingsAhead() {
 
 void ListingsAhead::Add(const std::string& folder, bool listed) {
   std::lock_guard<std::mutex> lock(mutex_);
-  listings_.push_back(Listing{folder, listed, State::kWaiting, {}, {}});
+  listings_.push_back(Listing{folder, listed, State::kWaiting, false, false, {}, {}, {}});
   if (worker_idle_) added_.notify_one();
 }
 
@@ -36,17 +36,22 @@ void ListingsAhead::List(size_t index, std::unique_lock<std::mutex>& lock) {
   listing.state = State::kListing;
   if (listing.listed) {
     lock.unlock();
-    util::AddSubfolderNames(listing.folder, listing.subfolders,
-                            with_files_ ? &listing.files : nullptr);
+    // Which folder this is must be known before it is listed: the walk takes the listing only
+    // when no name of the folder came before. A repeated folder is listed here for nothing, but
+    // only once, since what lies below it is never added.
+    listing.identified =
+        platform::GetWalkedFolderIdentity(listing.folder, &listing.identity, &listing.kernel);
+    if (!listing.kernel) {
+      util::AddSubfolderNames(listing.folder, listing.subfolders,
+                              with_files_ ? &listing.files : nullptr);
+    }
     lock.lock();
   }
   listing.state = State::kListed;
   if (awaited_ == index) listed_.notify_one();
 }
 
-bool ListingsAhead::MayStart() const {
-  return next_ < listings_.size() && next_ < taken_ + kAhead;
-}
+bool ListingsAhead::MayStart() const { return next_ < listings_.size() && next_ < taken_ + kAhead; }
 
 void ListingsAhead::Work() {
   std::unique_lock<std::mutex> lock(mutex_);
@@ -59,7 +64,16 @@ void ListingsAhead::Work() {
   }
 }
 
-void ListingsAhead::Take(size_t index, util::StringList& list, util::StringList* files) {
+bool ListingsAhead::EnterStart(const std::string& folder) {
+  platform::FolderIdentity identity;
+  bool kernel = false;
+  if (!platform::GetWalkedFolderIdentity(folder, &identity, &kernel)) return true;
+  if (kernel) return false;
+  entered_.insert(identity);
+  return true;
+}
+
+bool ListingsAhead::Take(size_t index, util::StringList& list, util::StringList* files) {
   std::unique_lock<std::mutex> lock(mutex_);
   Listing& listing = listings_[index];
   // Every folder before this one is taken or never will be (a path too long to list): the window
@@ -75,17 +89,21 @@ void ListingsAhead::Take(size_t index, util::StringList& list, util::StringList*
   util::StringList subfolders = std::move(listing.subfolders);
   util::StringList names = std::move(listing.files);
   listing.folder = std::string();
+  const bool entered =
+      !listing.kernel && (!listing.identified || entered_.insert(listing.identity).second);
   if (worker_idle_) added_.notify_one();  // the window of folders listed ahead has moved
   lock.unlock();
+  if (!entered) return false;
   list.insert(list.end(), std::make_move_iterator(subfolders.begin()),
               std::make_move_iterator(subfolders.end()));
-  if (!files) return;
+  if (!files) return true;
   if (files->empty()) {
     *files = std::move(names);
   } else {
     files->insert(files->end(), std::make_move_iterator(names.begin()),
                   std::make_move_iterator(names.end()));
   }
+  return true;
 }
 
 }  // namespace search
