@@ -5,11 +5,13 @@
 #pragma once
 
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "app/locations/locations.h"
 #include "base/text.h"
+#include "platform/platform.h"
 #include "ui/toolkit.h"
 
 namespace zip {
@@ -105,6 +107,7 @@ class TFileMaint : public Locations {
     std::vector<util::StringList> names;  // names[i]: the files of folder i, as listed
     std::vector<bool> listed;             // folder i was listed (a path too long is not)
     std::vector<size_t> folder_of_found;  // for each of FoundFiles: its folder, or kNotListed
+    std::set<platform::FolderIdentity> entered;  // the folders walked, by identity
   };
   // With walked_files, the walk also keeps the names of the files it lists: the search of those
   // folders and the look for companions then use them, so that one search reads each folder once.

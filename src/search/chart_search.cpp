@@ -105,6 +105,7 @@ void TFileMaint::CollectSubfolders(const std::string& folder, util::StringList& 
   if (walked_files) {
     walked_files->names.push_back(std::move(start_names));
     walked_files->listed.push_back(start_listed);
+    walked_files->entered = ahead.TakeEntered();
   }
 }
 
@@ -121,7 +122,13 @@ void TFileMaint::SearchChartFiles() {
   SearchFolders->push_back(source);
   PLabel->SetCaption("Searching for Chart Files on " + source);
   if (AutoDest->Checked() && ChartFolder != UserDataFolder && !UserDataFolder.empty()) {
-    SearchFolders->push_back(ChartFolder);
+    // A chart folder the walk has been through already is not searched a second time: its charts
+    // are found once, where the walk found them.
+    platform::FolderIdentity chart_folder;
+    if (!platform::GetFolderIdentity(ChartFolder, &chart_folder) ||
+        !walked_files.entered.count(chart_folder)) {
+      SearchFolders->push_back(ChartFolder);
+    }
     StoreChartFolderSetting();
   }
   toolkit_.ProcessMessages();

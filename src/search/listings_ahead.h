@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "base/text.h"
 #include "platform/platform.h"
@@ -42,6 +43,8 @@ class ListingsAhead {
   // Takes the folder the walk starts from as entered, so that a link back to it is not entered;
   // false when the walk must not enter it.
   bool EnterStart(const std::string& folder);
+  // The folders taken, by identity, handed over at the end of the walk (on the walk's thread).
+  std::set<platform::FolderIdentity> TakeEntered() { return std::move(entered_); }
 
  private:
   enum class State { kWaiting, kListing, kListed };
