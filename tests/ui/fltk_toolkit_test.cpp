@@ -523,6 +523,8 @@ TEST_F(FltkToolkitTest, ProgressViewKeepsItsStateAndPlace) {
   EXPECT_FALSE(view->Visible());
   view->Show();
   EXPECT_TRUE(view->Visible());
+  // Drawn once Show returns, before the run that follows reads its first file.
+  EXPECT_EQ(fltk_view.window()->damage(), 0);
   EXPECT_EQ(view->Frame().left, 200);      // showing keeps the place
   SendKey(fltk_view.window(), FL_Enter);   // the default button
   fltk_view.button()->do_callback();       // a click
