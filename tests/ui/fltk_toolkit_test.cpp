@@ -636,6 +636,24 @@ TEST_F(FltkFolderPickerTest, MakesANewFolderAndChoosesIt) {
   EXPECT_EQ(picker.Chosen(), temp_ / "Backups\\");
 }
 
+// A folder typed as Linux names it is shown as its drive path once the user leaves the box.
+TEST_F(FltkFolderPickerTest, ATypedLinuxPathBecomesTheDrivePathOnLeavingTheBox) {
+  temp_.MakeFolder("backups");
+  auto form = toolkit().CreateForm("Form", 324, 432);
+  DirectoryEdit& edit = form->AddDirectoryEdit("EDest", "", {16, 230, 280, 21});
+  std::vector<std::string> changes;
+  edit.on_change = [&] { changes.push_back(edit.Text()); };
+  Fl_Input* input = static_cast<FltkDirectoryEdit&>(edit).input();
+  const std::string typed = test_support::HostPathOf(temp_ / "backups");
+  input->value(typed.c_str());
+  input->handle(FL_UNFOCUS);
+  EXPECT_EQ(edit.Text(), temp_ / "backups");
+  EXPECT_THAT(changes, ElementsAre(temp_ / "backups"));
+  input->handle(FL_UNFOCUS);  // a drive path stays as it is
+  EXPECT_EQ(changes.size(), 1u);
+  form->Close();
+}
+
 TEST_F(FltkFolderPickerTest, PickerButtonSetsTheChosenFolder) {
   temp_.MakeFolder("Charts");
   auto form = toolkit().CreateForm("Form", 324, 432);
