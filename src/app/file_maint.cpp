@@ -159,7 +159,8 @@ void TFileMaint::RadioGroup1Click() {
 }
 
 void TFileMaint::UpdateRestoreDestination() {
-  const std::string archive = util::AddBackslash(ESource->Text()) + kChartArchiveName;
+  const std::string archive =
+      util::AddBackslash(platform::DrivePathOfTypedPath(ESource->Text())) + kChartArchiveName;
   std::string origin;
   if (util::FileExistsChecked(archive)) {
     Zip1->ZipFileName(archive);
@@ -189,6 +190,9 @@ void TFileMaint::BitBtn2Click() {
 
 void TFileMaint::FormClose() {
   closed_ = true;
+  // Exit during a run: every window goes at once, though the archive under way is finished first
+  // (half an archive would replace nothing, and the old one stays until the new one is whole).
+  if (Zip1) Zip1->DropProgressWindow();
   FoundFiles.reset();
 }
 
@@ -209,6 +213,15 @@ void TFileMaint::Zip1SpanProgress(zip::TZip& sender, const std::string& file_nam
   Zip1ZEDProgressEvent(sender, file_name, bytes_done, total_bytes);
 }
 
+void TFileMaint::TakeTypedFolders() {
+  // The source goes first: its change may propose a restore destination, but the destination the
+  // user typed is the one they meant, and it names the same folder as before.
+  const std::string destination = platform::DrivePathOfTypedPath(EDest->Text());
+  const std::string source = platform::DrivePathOfTypedPath(ESource->Text());
+  if (source != ESource->Text()) ESource->SetText(source);
+  if (destination != EDest->Text()) EDest->SetText(destination);
+}
+
 void TFileMaint::RunCommand(void (TFileMaint::*command)()) {
   if (command_running_ || closed_) return;
   // Everything that could start a second command, or change what the running one reads.
@@ -219,6 +232,7 @@ void TFileMaint::RunCommand(void (TFileMaint::*command)()) {
     was_enabled[i] = guarded[i]->Enabled();
     guarded[i]->SetEnabled(false);
   }
+  TakeTypedFolders();
   command_running_ = true;
   const util::ScopeExit restore([&] {
     command_running_ = false;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "app/run_report.h"
 #include "base/text.h"
 #include "platform/cause.h"
+#include "platform/platform.h"
 #include "ui/toolkit.h"
 
 namespace zip {
@@ -109,6 +111,7 @@ class TFileMaint : public Locations {
     std::vector<size_t> folder_of_found;  // for each of FoundFiles: its folder, or kNotListed
     // Folders that could not be listed, with why: their files were never found.
     std::vector<std::pair<std::string, platform::Cause>> unlisted;
+    std::set<platform::FolderIdentity> entered;  // the folders walked, by identity
   };
   // With walked_files, the walk also keeps the names of the files it lists: the search of those
   // folders and the look for companions then use them, so that one search reads each folder once.
@@ -133,7 +136,10 @@ class TFileMaint : public Locations {
                        const std::string& comment, const std::string& caption, int options,
                        const std::string& kind, const std::string& place);
   void GatherUserDataFiles();
-  void StageForCD(const std::string& target_folder);
+  // Hands the archives, the program and "autorun.inf" to the CD burner; false, with the user told
+  // where the archives are and that no CD was written, when the burn did not start.
+  bool StageForCD(const std::string& target_folder);
+  void NoCdWritten(const std::string& target_folder, const std::string& reason);
 
   // --- the Restore command (restore/) ---
   void RestoreButtClick();
@@ -161,6 +167,9 @@ class TFileMaint : public Locations {
   // Runs a command with the re-entry guard: the option boxes, the action buttons, the mode and
   // both folder boxes are disabled for the run and given back their states afterwards.
   void RunCommand(void (TFileMaint::*command)());
+  // A folder box holding a path of the host's own form ("/home/ann/backups") shows the drive path
+  // of the same folder instead, which is what the commands work with.
+  void TakeTypedFolders();
   // Appends to FoundFiles the files of each of SearchFolders that match the first mask_count
   // chart masks, from the walk's names of the folder when it has them, with the progress bar
   // and the messages running; ends early when the run is stopped.

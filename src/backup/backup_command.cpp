@@ -90,8 +90,7 @@ void TFileMaint::BackupButClick() {
     if (RunStopped(*this)) return;
   }
   if (CDRomCB->Checked()) {
-    StageForCD(target);
-    if (StopRequested) return;
+    if (!StageForCD(target) || StopRequested) return;
   }
   PLabel->SetCaption("Finished.");
   // One word for the whole run on whatever it had to leave out.

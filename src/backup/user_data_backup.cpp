@@ -38,7 +38,7 @@ void TFileMaint::GatherUserDataFiles() {
   if (!InterpFolder.empty()) FoundFiles->push_back(util::AddBackslash(InterpFolder) + "*.int");
 }
 
-void TFileMaint::StageForCD(const std::string& target_folder) {
+bool TFileMaint::StageForCD(const std::string& target_folder) {
   // No second burn can start while one runs: files queued now would wait for whatever burn comes
   // next and reach a CD the user did not make them for.
   if (CDBurner1->IsBurning()) {
@@ -46,14 +46,20 @@ void TFileMaint::StageForCD(const std::string& target_folder) {
         "A CD is still being written, so these files were not sent to the CD Writing Wizard. "
         "The backup is in " +
         util::AddBackslash(target_folder) + "; back up to CD again once the CD is finished.");
-    return;
+    return true;
+  }
+  // No writer, or no service to write with: nothing is sent anywhere, and the user hears that
+  // rather than that the files went to a wizard.
+  if (!CDBurner1->Equipped()) {
+    NoCdWritten(target_folder, CDBurner1->LastError());
+    return false;
   }
   PLabel->SetCaption("Sending Files to the CD Writing Wizard.");
   toolkit_.MessageBox("Your files will now be sent to the Windows XP CD Writing Wizard.",
                       toolkit_.ApplicationTitle(), ui::kMbOk);
   for (int i = 0; i < kPumpsAroundBurn; ++i) toolkit_.ProcessMessages();
   // Exit while the box was open: no burn is started for a program that is closing.
-  if (StopRequested) return;
+  if (StopRequested) return false;
 
   const std::string program = platform::GetModuleFileName();
   const std::string program_folder = util::FolderOf(program);
@@ -71,7 +77,19 @@ void TFileMaint::StageForCD(const std::string& target_folder) {
   CDBurner1->AddFile(program_folder + "UNZDLL.DLL");
   CDBurner1->AddFile(program_folder + "ZipDll.dll");
   CDBurner1->StartBurn();
+  if (!CDBurner1->IsBurning()) {
+    NoCdWritten(target_folder, "the burn could not be started");
+    return false;
+  }
   for (int i = 0; i < kPumpsAroundBurn; ++i) toolkit_.ProcessMessages();
+  return true;
+}
+
+void TFileMaint::NoCdWritten(const std::string& target_folder, const std::string& reason) {
+  PLabel->SetCaption("No CD was written.");
+  ReportMessage("No CD was written: " + reason + ". The backup archives were left in " +
+                util::AddBackslash(target_folder) +
+                "; copy them onto a CD or a stick yourself, or back up to a folder instead.");
 }
 
 }  // namespace app

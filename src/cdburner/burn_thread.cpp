@@ -26,6 +26,44 @@ bool ReplaceStaged(const std::string& source, const std::string& target) {
   return false;
 }
 
+constexpr int kViewWidth = 320;
+constexpr int kViewHeight = 100;
+constexpr int kMargin = 10;
+
+// Burns with a service that shows no window of its own, in a progress window of the program's: the
+// window is made, moved and freed on the main thread, which the burn thread waits on each time.
+long BurnInProgressWindow(const BurnJob& job, std::string* failure) {
+  ui::Toolkit& toolkit = ui::CurrentToolkit();
+  std::unique_ptr<ui::ProgressView> view;
+  const int label_width = kViewWidth - 2 * kMargin;
+  toolkit.RunOnMainThread([&] {
+    view = toolkit.CreateProgressView(kViewWidth, kViewHeight);
+    view->SetCaption("Writing the CD");
+    view->SetLabel("", kMargin, 12, label_width);
+    view->SetBar(kMargin, 34, label_width);
+    view->SetBarMaximum(100);
+    // The burn cannot be stopped half way without spoiling the disc: the button only hides.
+    view->SetButton("&Hide", (kViewWidth - view->StandardButtonWidth()) / 2, 62, true);
+    view->on_button = [shown = view.get()] { shown->Hide(); };
+    const ui::Rect area = toolkit.WorkArea();
+    const ui::Rect frame = view->Frame();
+    view->MoveTo(area.left + (area.width - frame.width) / 2,
+                 area.top + (area.height - frame.height) / 2);
+    view->Show();
+  });
+  const long status = job.service->BurnShowingProgress(
+      job.owner_window,
+      [&](int percent, const std::string& line) {
+        toolkit.RunOnMainThread([&] {
+          view->SetLabel(line, kMargin, 12, label_width);
+          view->SetBarPosition(percent);
+        });
+      },
+      failure);
+  toolkit.RunOnMainThread([&] { view.reset(); });
+  return status;
+}
+
 }  // namespace
 
 int StageFiles(const std::vector<std::string>& files, const std::string& burn_area) {
@@ -74,15 +112,28 @@ bool TBurnThread::Start(BurnJob job) {
 }
 
 void TBurnThread::Execute() {
+  std::string failure;
   // Nothing may escape a thread; a failure in the copying or the wizard still ends the burn.
   try {
     StageFiles(job_.files, job_.burn_area);  // failed copies are not reported
-    job_.service->Burn(job_.owner_window);   // its status says nothing the user has not seen
+    if (job_.service->ShowsOwnProgress()) {
+      job_.service->Burn(job_.owner_window);  // its status says nothing the user has not seen
+    } else if (BurnInProgressWindow(job_, &failure) != 0 && failure.empty()) {
+      failure = "The CD could not be written.";
+    }
   } catch (...) {
+    if (failure.empty()) failure = "The CD could not be written: the burn stopped on an error.";
   }
   // The service goes on the main thread too: on Windows it must be released where it was made.
-  ui::CurrentToolkit().RunOnMainThread([this] {
+  ui::CurrentToolkit().RunOnMainThread([this, &failure] {
     job_.service.reset();
+    // No wizard told the user of a failure: the program does, and says where the files are.
+    if (!failure.empty()) {
+      ui::Toolkit& toolkit = ui::CurrentToolkit();
+      toolkit.MessageBox(failure + " No CD was written; the files for it are in " + job_.burn_area +
+                             ", and the backup is where it was written.",
+                         toolkit.ApplicationTitle(), ui::kMbOk | ui::kMbIconExclamation);
+    }
     if (job_.hand_over) job_.hand_over();
   });
 }

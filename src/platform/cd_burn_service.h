@@ -19,6 +19,20 @@ class CdBurnService {
   // Burns the staging folder, with the shell's wizard owned by owner_window (may be null). Runs on
   // the calling thread; call it from the thread that is to burn.
   virtual long Burn(void* owner_window) = 0;
+
+  // How far a burn is: the share done, 0 to 100, and a line saying what it does.
+  using BurnProgress = std::function<void(int percent, const std::string& line)>;
+  // Whether the service shows a window of its own while it burns (the shell's wizard). One that
+  // does not tells its progress through BurnShowingProgress, for the program to show.
+  virtual bool ShowsOwnProgress() const { return true; }
+  // Burn, telling progress as it goes (on the calling thread); on a failure, *failure says why in
+  // plain words.
+  virtual long BurnShowingProgress(void* owner_window, const BurnProgress& progress,
+                                   std::string* failure) {
+    (void)progress;
+    (void)failure;
+    return Burn(owner_window);
+  }
 };
 
 // Creates the shell's burner object; null plus the error's message in *error when it cannot.

@@ -118,6 +118,15 @@ struct FolderIdentity {
 // The identity of an existing folder; false when it cannot be opened.
 bool GetFolderIdentity(const std::string& folder, FolderIdentity* identity);
 
+// What a walk of folders needs to know before it lists a folder: its identity, as
+// GetFolderIdentity gives it, and whether it lies on one of the kernel's own file systems (on
+// Linux proc, sysfs, devtmpfs, cgroup, debugfs and the like, told by the file-system type of its
+// mount, not by its path). Their entries are the kernel's state rather than anyone's files: some
+// change while they are listed, some have no end, and none is worth a backup. Never so on Windows.
+// False when the folder cannot be opened.
+bool GetWalkedFolderIdentity(const std::string& folder, FolderIdentity* identity,
+                             bool* kernel_file_system);
+
 // Last-write time of a file (not a folder) as a DOS date/time in local time; -1 when missing.
 int32_t GetFileAge(const std::string& path);
 
@@ -161,6 +170,30 @@ std::string GetModuleFileName();
 // GetCurrentDirectoryA / SetCurrentDirectoryA.
 std::string GetCurrentDirectory();
 bool SetCurrentDirectory(const std::string& path);
+
+// The drive path naming the folder that a path of the host's own form names, as a user types or
+// pastes it: "/home/ann/backups" is "C:\backups" on Linux when C: is the home folder. Any other
+// text comes back as it is: a drive path, a path no drive holds, and everything on Windows.
+std::string DrivePathOfTypedPath(const std::string& typed);
+
+// Writes text to the console the program was started from, if any (a Windows program with a
+// window has none of its own: it writes to its parent's); false when there is none.
+bool WriteToConsole(const std::string& text);
+
+// Puts the process's current folder back, when it goes, where it was when it was made. A run that
+// makes a folder current for its work must not keep it: a drive whose folder is current cannot be
+// unmounted (Linux) or safely removed (Windows). Kept as the system names it, so that a folder no
+// drive letter reaches comes back too.
+class CurrentDirectoryKeeper {
+ public:
+  CurrentDirectoryKeeper();
+  ~CurrentDirectoryKeeper();
+  CurrentDirectoryKeeper(const CurrentDirectoryKeeper&) = delete;
+  CurrentDirectoryKeeper& operator=(const CurrentDirectoryKeeper&) = delete;
+
+ private:
+  std::string saved_;  // empty when the current folder could not be read
+};
 
 // OemToCharA / CharToOemA with the OEM code page 437 of MS-DOS and the program's UTF-8 ANSI code
 // page. Characters code page 437 lacks become "?".

@@ -29,6 +29,28 @@ void StartEmpty(std::unique_ptr<util::StringList>& list) {
   }
 }
 
+// Takes out of the walk's list, and out of what it saw of their files, the folders marked.
+void LeaveOut(const std::vector<bool>& marked, util::StringList& list,
+              TFileMaint::WalkedFiles* walked_files) {
+  size_t kept = 0;
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (i < marked.size() && marked[i]) continue;
+    if (kept != i) {
+      list[kept] = std::move(list[i]);
+      if (walked_files) {
+        walked_files->names[kept] = std::move(walked_files->names[i]);
+        walked_files->listed[kept] = walked_files->listed[i];
+      }
+    }
+    ++kept;
+  }
+  list.resize(kept);
+  if (walked_files) {
+    walked_files->names.resize(kept);
+    walked_files->listed.resize(kept);
+  }
+}
+
 // Exit was clicked, or the window closed (which releases FoundFiles), while messages ran.
 bool SearchStopped(const TFileMaint& window) { return StopRequested || !window.FoundFiles; }
 
@@ -41,14 +63,17 @@ void TFileMaint::CollectSubfolders(const std::string& folder, util::StringList& 
   if (walked_files) *walked_files = WalkedFiles();
   util::StringList start_names;
   const std::string start = util::AddBackslash(folder);
-  const bool start_listed = start.size() <= kListablePathLength;
+  // The list grows while it is walked: breadth first, every folder listed exactly once, most of
+  // them by a second thread while this one goes through the names of the folders before. Links,
+  // junctions and bind mounts can name a folder again, or one above it: each folder is entered
+  // under the first name the walk meets, and every later name of it is left out of the list.
+  search::ListingsAhead ahead(walked_files != nullptr);
+  const bool start_listed = start.size() <= kListablePathLength && ahead.EnterStart(start);
   platform::Cause start_cause = platform::Cause::kNone;
   if (start_listed) {
     start_cause = util::AddSubfolderNames(start, list, walked_files ? &start_names : nullptr);
   }
-  // The list grows while it is walked: breadth first, every folder listed exactly once, most of
-  // them by a second thread while this one goes through the names of the folders before.
-  search::ListingsAhead ahead(walked_files != nullptr);
+  std::vector<bool> left_out;
   size_t added = 0;
   const auto add_new_folders = [&] {
     for (; added < list.size(); ++added) {
@@ -73,16 +98,20 @@ void TFileMaint::CollectSubfolders(const std::string& folder, util::StringList& 
       walked_files->listed.push_back(listable);
     }
     if (!listable) continue;
-    const platform::Cause cause =
-        ahead.Take(i, list, walked_files ? &walked_files->names[i] : nullptr);
-    if (walked_files && cause != platform::Cause::kNone) {
+    platform::Cause cause = platform::Cause::kNone;
+    if (!ahead.Take(i, list, walked_files ? &walked_files->names[i] : nullptr, &cause)) {
+      left_out.resize(list.size());
+      left_out[i] = true;
+    } else if (walked_files && cause != platform::Cause::kNone) {
       walked_files->unlisted.emplace_back(list[i], cause);
     }
     add_new_folders();
   }
+  if (!left_out.empty()) LeaveOut(left_out, list, walked_files);
   if (walked_files) {
     walked_files->names.push_back(std::move(start_names));
     walked_files->listed.push_back(start_listed);
+    walked_files->entered = ahead.TakeEntered();
     if (start_cause != platform::Cause::kNone) {
       walked_files->unlisted.emplace_back(start, start_cause);
     }
@@ -102,7 +131,13 @@ void TFileMaint::SearchChartFiles() {
   SearchFolders->push_back(source);
   PLabel->SetCaption("Searching for Chart Files on " + source);
   if (AutoDest->Checked() && ChartFolder != UserDataFolder && !UserDataFolder.empty()) {
-    SearchFolders->push_back(ChartFolder);
+    // A chart folder the walk has been through already is not searched a second time: its charts
+    // are found once, where the walk found them.
+    platform::FolderIdentity chart_folder;
+    if (!platform::GetFolderIdentity(ChartFolder, &chart_folder) ||
+        !walked_files.entered.count(chart_folder)) {
+      SearchFolders->push_back(ChartFolder);
+    }
     StoreChartFolderSetting();
   }
   toolkit_.ProcessMessages();

@@ -27,7 +27,7 @@ ListingsAhead::~ListingsAhead() {
 
 void ListingsAhead::Add(const std::string& folder, bool listed) {
   std::lock_guard<std::mutex> lock(mutex_);
-  listings_.push_back(Listing{folder, listed, State::kWaiting, {}, {}});
+  listings_.push_back(Listing{folder, listed, State::kWaiting, false, false, {}, {}, {}});
   if (worker_idle_) added_.notify_one();
 }
 
@@ -36,8 +36,16 @@ void ListingsAhead::List(size_t index, std::unique_lock<std::mutex>& lock) {
   listing.state = State::kListing;
   if (listing.listed) {
     lock.unlock();
-    const platform::Cause cause = util::AddSubfolderNames(listing.folder, listing.subfolders,
-                                                          with_files_ ? &listing.files : nullptr);
+    // Which folder this is must be known before it is listed: the walk takes the listing only
+    // when no name of the folder came before. A repeated folder is listed here for nothing, but
+    // only once, since what lies below it is never added.
+    listing.identified =
+        platform::GetWalkedFolderIdentity(listing.folder, &listing.identity, &listing.kernel);
+    platform::Cause cause = platform::Cause::kNone;
+    if (!listing.kernel) {
+      cause = util::AddSubfolderNames(listing.folder, listing.subfolders,
+                                      with_files_ ? &listing.files : nullptr);
+    }
     lock.lock();
     listing.cause = cause;
   }
@@ -58,7 +66,18 @@ void ListingsAhead::Work() {
   }
 }
 
-platform::Cause ListingsAhead::Take(size_t index, util::StringList& list, util::StringList* files) {
+bool ListingsAhead::EnterStart(const std::string& folder) {
+  platform::FolderIdentity identity;
+  bool kernel = false;
+  if (!platform::GetWalkedFolderIdentity(folder, &identity, &kernel)) return true;
+  if (kernel) return false;
+  entered_.insert(identity);
+  return true;
+}
+
+bool ListingsAhead::Take(size_t index, util::StringList& list, util::StringList* files,
+                         platform::Cause* cause) {
+  if (cause) *cause = platform::Cause::kNone;
   std::unique_lock<std::mutex> lock(mutex_);
   Listing& listing = listings_[index];
   // Every folder before this one is taken or never will be (a path too long to list): the window
@@ -73,12 +92,16 @@ platform::Cause ListingsAhead::Take(size_t index, util::StringList& list, util::
   taken_ = index + 1;
   util::StringList subfolders = std::move(listing.subfolders);
   util::StringList names = std::move(listing.files);
-  const platform::Cause cause = listing.cause;
+  const platform::Cause listed_cause = listing.cause;
   listing.folder = std::string();
+  const bool entered =
+      !listing.kernel && (!listing.identified || entered_.insert(listing.identity).second);
   if (worker_idle_) added_.notify_one();  // the window of folders listed ahead has moved
   lock.unlock();
+  if (!entered) return false;
   list.insert(list.end(), std::make_move_iterator(subfolders.begin()),
               std::make_move_iterator(subfolders.end()));
+  if (cause) *cause = listed_cause;
   if (files) {
     if (files->empty()) {
       *files = std::move(names);
@@ -87,7 +110,7 @@ platform::Cause ListingsAhead::Take(size_t index, util::StringList& list, util::
                     std::make_move_iterator(names.end()));
     }
   }
-  return cause;
+  return true;
 }
 
 }  // namespace search

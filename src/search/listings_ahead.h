@@ -8,11 +8,14 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "base/text.h"
 #include "platform/cause.h"
+#include "platform/platform.h"
 
 namespace search {
 
@@ -34,8 +37,17 @@ class ListingsAhead {
   // Appends the subfolders of the index-th folder added to list, and its files to *files, as
   // util::AddSubfolderNames(folder, list, files) does. Folders are taken in the order they were
   // added, each once; one the worker has not started is listed here.
-  // Returns why the folder could not be listed, or kNone.
-  platform::Cause Take(size_t index, util::StringList& list, util::StringList* files);
+  // False, and nothing appended, for a folder the walk must not enter: one taken before under
+  // another name (through a link, a junction or a bind mount), or one of the kernel's own file
+  // systems. The first name of a folder in the order of the walk is the one that counts. *cause,
+  // when given, says why a folder could not be listed (kNone when it was).
+  bool Take(size_t index, util::StringList& list, util::StringList* files,
+            platform::Cause* cause = nullptr);
+  // Takes the folder the walk starts from as entered, so that a link back to it is not entered;
+  // false when the walk must not enter it.
+  bool EnterStart(const std::string& folder);
+  // The folders taken, by identity, handed over at the end of the walk (on the walk's thread).
+  std::set<platform::FolderIdentity> TakeEntered() { return std::move(entered_); }
 
  private:
   enum class State { kWaiting, kListing, kListed };
@@ -43,6 +55,9 @@ class ListingsAhead {
     std::string folder;
     bool listed;
     State state = State::kWaiting;
+    bool identified = false;  // the identity below is known
+    bool kernel = false;      // on one of the kernel's own file systems: never listed
+    platform::FolderIdentity identity;
     util::StringList subfolders;
     util::StringList files;
     platform::Cause cause = platform::Cause::kNone;
@@ -63,6 +78,8 @@ class ListingsAhead {
   size_t awaited_ = SIZE_MAX;       // the folder the walk waits for
   bool worker_idle_ = false;
   bool stopping_ = false;
+  // The folders taken so far, by identity; only the walk's thread uses it.
+  std::set<platform::FolderIdentity> entered_;
   std::thread worker_;
 };
 

@@ -129,6 +129,9 @@ class TZip {
 
   // Adds the files of FileSpecs to the open archive; the library's count, 0 when refused.
   int Add();
+  // The window that owns the component is closing: the progress window goes now, and no run
+  // shows one again, while the run under way goes on to its end unseen.
+  void DropProgressWindow();
   // Extracts the entries named by FileSpecs (all when it is empty) into ExtrBaseDir.
   int Extract();
 

@@ -97,6 +97,11 @@ int TZip::Add() {
   return result;
 }
 
+void TZip::DropProgressWindow() {
+  ShowProgressDialog = false;
+  if (progress_form_) progress_form_->Hide();
+}
+
 int TZip::AddRun() {
   if (zip_file_name_.empty()) {
     Refuse("A Zip file must be openned or created before\nAdding, Deleting or Extracting files.");
@@ -113,6 +118,9 @@ int TZip::AddRun() {
   zipdll::ZipDllExecFunction exec = LoadZipDll(DllDirectory);
   const std::string root = AddBaseDir.empty() ? std::string() : util::AddBackslash(AddBaseDir);
   Cancelled = false;
+  // The folder made current for the run is let go of when it ends, whichever way: a stick whose
+  // folder is current cannot be ejected.
+  const platform::CurrentDirectoryKeeper current_folder_back;
   if (!AddBaseDir.empty() && platform::FolderExists(AddBaseDir)) MakeCurrent(AddBaseDir);
 
   const bool has_password = !Password.empty();
@@ -189,7 +197,9 @@ int TZip::Extract() {
   } else {
     target = util::FolderOf(zip_file_name_);
   }
-  // A name without a folder lies in the current folder already.
+  // A name without a folder lies in the current folder already. The target is current for this
+  // run only, as for an add.
+  const platform::CurrentDirectoryKeeper current_folder_back;
   if (!target.empty()) MakeCurrent(target);
 
   const bool update = ExtrOptions & kExtrUpdate;

@@ -549,8 +549,10 @@ TEST_F(BackupSafetyTest, ExitDuringTheWalkWritesNothing) {
 
 TEST_F(BackupSafetyTest, ExitDuringTheChartArchiveFinishesItAndStopsThere) {
   MakeGoodBackup();
+  size_t progress_at_exit = 0;
   toolkit_.on_process_messages = [&](int) {
     if (!StopRequested && toolkit_.progress && toolkit_.progress->Visible()) {
+      progress_at_exit = toolkit_.progress_log.size();
       ASSERT_TRUE(Button("BitBtn2").Click());
     }
   };
@@ -565,6 +567,14 @@ TEST_F(BackupSafetyTest, ExitDuringTheChartArchiveFinishesItAndStopsThere) {
   EXPECT_THAT(Label("PLabel").history, ::testing::Not(Contains("Finished.")));
   EXPECT_THAT(FilesIn(temp_ / "Dest"),
               ::testing::UnorderedElementsAre("ChartBackup.zip", "RUDadoze.zev"));
+  // Every window went with the click: the progress window at once, and the check of the new
+  // archive read it back without one.
+  ASSERT_GT(progress_at_exit, 0u);
+  const std::vector<std::string> after_exit(toolkit_.progress_log.begin() + progress_at_exit,
+                                            toolkit_.progress_log.end());
+  ASSERT_FALSE(after_exit.empty());
+  EXPECT_EQ(after_exit.front(), "hide");
+  EXPECT_THAT(after_exit, ::testing::Not(Contains("show")));
 }
 
 }  // namespace

@@ -172,6 +172,22 @@ TEST_F(CdBackupTest, HandsBothArchivesAndTheProgramToTheBurnerAfterTheNotice) {
   release_ = true;
   WaitForBurns();
   EXPECT_EQ(fake_.burn_calls, 3);
+
+  // No writer: the hand-off never starts, and the user is told where the archives are and that no
+  // CD was written, never that the files were sent.
+  fake_.has_drive = false;
+  window_.reset();
+  toolkit_.form = nullptr;
+  Open();
+  toolkit_.messages.clear();
+  BackUpToCd(false);
+  EXPECT_THAT(Messages(), ElementsAre("No CD was written: No CD Burner was found. The backup "
+                                      "archives were left in C:\\temp\\; copy them onto a CD or a "
+                                      "stick yourself, or back up to a folder instead."));
+  EXPECT_EQ(Label("PLabel").caption, "No CD was written.");
+  EXPECT_THAT(Label("PLabel").history, Not(Contains("Finished.")));
+  EXPECT_EQ(fake_.burn_calls, 3);
+  EXPECT_THAT(Entries("C:\\temp\\ChartBackup.zip"), ElementsAre(EntryName(temp_ / "Src\\a.cht")));
 }
 
 }  // namespace

@@ -7,6 +7,10 @@
 #include "restore_fixture.h"
 #include "sample_installation.h"
 
+#if !defined(_WIN32)
+#include "support/host_entries.h"
+#endif
+
 namespace app {
 namespace {
 
@@ -47,12 +51,30 @@ TEST_F(RoundTripTest, SampleInstallationComesBackWhole) {
   const std::string user_files = sample::UserFilesFolder(options);
   const std::string backup = temp_.MakeFolder("backup");
 
+  // The program lets go of every folder it works in once a run ends: the current folder is the
+  // one the runs found, by identity, however they end.
+  const platform::CurrentDirectoryKeeper put_back_after_the_test;
+  const std::string elsewhere = temp_.MakeFolder("elsewhere");
+  ASSERT_TRUE(platform::SetCurrentDirectory(elsewhere));
+  platform::FolderIdentity before, after;
+  ASSERT_TRUE(platform::GetFolderIdentity(elsewhere, &before));
+  const auto current_folder_kept = [&] {
+    return platform::GetFolderIdentity(platform::GetCurrentDirectory(), &after) && after == before;
+  };
+
   Open();
   ASSERT_EQ(Edit("ESource").text, sample::ChartFolder(options));
+#if defined(_WIN32)
   Edit("EDest").Type(backup);
+#else
+  // Typed as a Linux user writes it: the box then shows the drive path of that folder.
+  Edit("EDest").Type(test_support::HostPathOf(backup));
+#endif
   ASSERT_TRUE(Button("BackupButt").Click());
   ASSERT_EQ(Label("PLabel").caption, "Finished.");
   ASSERT_TRUE(Messages().empty()) << Messages()[0];
+  EXPECT_EQ(Edit("EDest").text, backup);
+  EXPECT_TRUE(current_folder_kept());
 
   // A fresh machine: the same version installed, none of the user's files.
   test_support::RemoveTree(user_files);
@@ -61,6 +83,7 @@ TEST_F(RoundTripTest, SampleInstallationComesBackWhole) {
   RestoreFrom(backup, "", true);
   ASSERT_EQ(Label("PLabel").caption, "Finished.");
   ASSERT_TRUE(Messages().empty()) << Messages()[0];
+  EXPECT_TRUE(current_folder_kept());
 
   int compared = 0;
   for (const sample::SampleFile& file : files) {

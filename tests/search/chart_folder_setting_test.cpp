@@ -58,6 +58,17 @@ TEST_F(ChartFolderSettingTest, UserFilesLayoutGetsTheChartsFolderAndLosesItsRece
   EXPECT_EQ(window_->SearchFolders->back(), temp_ / "Src\\");
 }
 
+// A chart folder below the source has been walked already: its charts are found once.
+TEST_F(ChartFolderSettingTest, AChartFolderBelowTheSourceIsSearchedOnce) {
+  temp_.Write("Src\\Charts\\old.cht");
+  WriteSystemSettings(9, "[Halvane]\r\nSystemDataPath=C:\\Halvane9\r\n");
+  WriteUserSettings(9, "[Halvane]\r\nChartDataPath=" + temp_ / "Src\\Charts\\" + "\r\n");
+  Open();
+  SearchFrom(temp_ / "Src");
+  EXPECT_THAT(*window_->FoundFiles, ElementsAre(temp_ / "Src\\Charts\\old.cht"));
+  EXPECT_EQ(window_->ChartFolder, window_->UserDataFolder);  // the setting is stored all the same
+}
+
 TEST_F(ChartFolderSettingTest, OlderLayoutGetsTheUserDataFolderItself) {
   const std::string user_data = temp_ / "UserData";
   temp_.MakeFolder("UserData");

@@ -10,6 +10,11 @@
 #include "search/chart_masks.h"
 #include "util/files.h"
 
+#if !defined(_WIN32)
+#include "support/host_entries.h"
+#include "support/host_process.h"
+#endif
+
 namespace app {
 namespace {
 
@@ -224,6 +229,62 @@ TEST_F(SearchTest, FoldersTooLongToListEndTheWalkThere) {
   EXPECT_THAT(*window_->FoundFiles, ::testing::Contains(temp_ / "L\\near.cht"));
 }
 
+// Links that name a folder again, or a folder above the one searched, or the kernel's own file
+// systems: every folder is walked once, under the first name the walk meets, so every chart is
+// found once; and the walk's memory does not grow with the number of ways round a loop. The walk
+// runs in a child with a bound on its memory, which the loops would break within seconds.
+TEST_F(SearchTest, LinksNeverMakeTheWalkEnterAFolderTwice) {
+  using test_support::HostEntry;
+  temp_.Write("Home\\outside.cht");
+  temp_.Write("Home\\T\\A\\a.cht");
+  temp_.Write("Home\\T\\B\\b.cht");
+  temp_.Write("Home\\T\\usr\\bin\\c.cht");
+  temp_.MakeFolder("Home\\T\\L");
+  std::vector<HostEntry> links;
+  const auto link = [&](const std::string& path, const std::string& target) {
+    links.push_back(HostEntry::Link(temp_ / path, target));
+    ASSERT_TRUE(links.back().made()) << path;
+  };
+  link("Home\\T\\A\\self", ".");
+  link("Home\\T\\A\\up", "..");
+  link("Home\\T\\B\\A-again", "../A");
+  link("Home\\T\\B\\Documents", "../..");  // as Wine links Documents to the home folder
+  link("Home\\T\\usr\\bin\\X11", ".");     // as Debian has it
+  for (int i = 0; i < 8; ++i) link("Home\\T\\L\\l" + std::to_string(i), ".");
+  link("Home\\T\\proc", "/proc");
+  link("Home\\T\\sys", "/sys");
+  const std::string top = temp_ / "Home\\T\\";
+
+  const test_support::BoundedRun run = test_support::RunWithinMemory(
+      [&] {
+        Search(top, false);
+        std::string out;
+        for (const std::string& found : *window_->FoundFiles) out += found + "\n";
+        out += "--\n";
+        for (const std::string& folder : *window_->SearchFolders) out += folder + "\n";
+        return out;
+      },
+      32 << 20, 60);
+  ASSERT_TRUE(run.finished) << "the walk went beyond 32 MiB or a minute";
+  const size_t split = run.output.find("--\n");
+  ASSERT_NE(split, std::string::npos);
+  const auto lines = [](const std::string& text) {
+    util::StringList list;
+    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+      list.push_back(text.substr(start, end - start));
+    }
+    return list;
+  };
+  EXPECT_THAT(
+      lines(run.output.substr(0, split)),
+      ::testing::UnorderedElementsAre(top + "A\\a.cht", top + "B\\b.cht", top + "usr\\bin\\c.cht",
+                                      top + "B\\Documents\\outside.cht"));
+  EXPECT_THAT(lines(run.output.substr(split + 3)),
+              ::testing::UnorderedElementsAre(top + "A\\", top + "B\\", top + "L\\", top + "usr\\",
+                                              top + "usr\\bin\\", top + "B\\Documents\\", top));
+}
+
 // Folders too long to list are skipped by the walk, however many of them come in a row (more
 // than the folders listed ahead at once, 256), and the walk goes on with those after them.
 TEST_F(SearchTest, ARunOfFoldersTooLongToListIsWalkedPast) {
@@ -237,9 +298,8 @@ TEST_F(SearchTest, ARunOfFoldersTooLongToListIsWalkedPast) {
   Search(temp_ / "R", false);
   ASSERT_TRUE(window_->SearchFolders);
   EXPECT_EQ(window_->SearchFolders->size(), 2u + 2 * 301 + 1);
-  EXPECT_THAT(*window_->FoundFiles,
-              ::testing::UnorderedElementsAre(temp_ / "R\\A\\short\\c.cht",
-                                              temp_ / "R\\B\\short\\c.cht"));
+  EXPECT_THAT(*window_->FoundFiles, ::testing::UnorderedElementsAre(temp_ / "R\\A\\short\\c.cht",
+                                                                    temp_ / "R\\B\\short\\c.cht"));
 }
 #endif
 

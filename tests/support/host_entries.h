@@ -6,6 +6,10 @@
 
 namespace test_support {
 
+// The host path where a Windows path would be, its folder resolved and its last element as given:
+// what a Linux user would type for it.
+std::string HostPathOf(const std::string& path);
+
 // One such entry at a Windows path, removed again when the object goes: before the folder that
 // holds it, since removing a tree follows links to folders.
 class HostEntry {

@@ -10,9 +10,7 @@
 #include "support/host_entries.h"
 
 namespace test_support {
-namespace {
 
-// The host path where a Windows path would be, its folder resolved and its last element as given.
 std::string HostPathOf(const std::string& path) {
   const size_t split = path.find_last_of('\\');
   std::string folder;
@@ -21,8 +19,6 @@ std::string HostPathOf(const std::string& path) {
   }
   return folder + "/" + path.substr(split + 1);
 }
-
-}  // namespace
 
 HostEntry HostEntry::Fifo(const std::string& path) {
   const std::string host = HostPathOf(path);

@@ -78,6 +78,20 @@ class AccessMode {
   std::string host_;
 };
 
+// What a body run by RunWithinMemory did.
+struct BoundedRun {
+  bool finished = false;     // the body returned, within the memory and the time given
+  uint64_t peak_growth = 0;  // the most its resident size grew beyond what it was at the start
+  std::string output;        // what the body returned
+};
+
+// Runs body in a forked child whose resident size may grow by at most max_growth bytes, and which
+// may run for at most seconds; a child that goes beyond either is killed. For a test that a piece
+// of work stays bounded whatever the shape of its input: a fault that makes it grow without end
+// fails quickly instead of taking the machine's memory.
+BoundedRun RunWithinMemory(const std::function<std::string()>& body, uint64_t max_growth,
+                           unsigned seconds);
+
 // Permissions do not bind the super-user.
 bool RunningAsRoot();
 

@@ -8,9 +8,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "platform/posix/drive_map.h"
 #include "support/host_process.h"
@@ -99,6 +103,82 @@ AccessMode::~AccessMode() {
   struct stat st;
   if (!host_.empty() && stat(host_.c_str(), &st) == 0)
     chmod(host_.c_str(), S_ISDIR(st.st_mode) ? 0755 : 0644);
+}
+
+namespace {
+
+uint64_t ResidentBytes() {
+  std::ifstream statm("/proc/self/statm");
+  uint64_t size = 0, resident = 0;
+  statm >> size >> resident;
+  return resident * static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+}
+
+bool WriteAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t written = write(fd, text.data() + done, text.size() - done);
+    if (written <= 0) return false;
+    done += static_cast<size_t>(written);
+  }
+  return true;
+}
+
+}  // namespace
+
+BoundedRun RunWithinMemory(const std::function<std::string()>& body, uint64_t max_growth,
+                           unsigned seconds) {
+  BoundedRun run;
+  int pipe_ends[2];
+  if (pipe(pipe_ends) != 0) return run;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(pipe_ends[0]);
+    alarm(seconds);
+    // The peak is sampled often enough that work growing by gigabytes a second is caught within
+    // a few megabytes of the bound.
+    const uint64_t start = ResidentBytes();
+    std::atomic<uint64_t> peak{0};
+    std::thread watch([&] {
+      for (;;) {
+        const uint64_t now = ResidentBytes();
+        const uint64_t growth = now > start ? now - start : 0;
+        if (growth > peak) peak = growth;
+        if (growth > max_growth) _exit(3);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
+    });
+    watch.detach();
+    std::string output;
+    try {
+      output = body();
+    } catch (...) {
+      _exit(4);
+    }
+    const uint64_t growth = ResidentBytes() - std::min(start, ResidentBytes());
+    if (growth > peak) peak = growth;
+    const std::string report = std::to_string(peak.load()) + "\n" + output;
+    _exit(WriteAll(pipe_ends[1], report) ? 0 : 5);
+  }
+  close(pipe_ends[1]);
+  if (pid < 0) {
+    close(pipe_ends[0]);
+    return run;
+  }
+  std::string report;
+  char buffer[4096];
+  ssize_t got;
+  while ((got = read(pipe_ends[0], buffer, sizeof buffer)) > 0) report.append(buffer, got);
+  close(pipe_ends[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  const size_t end_of_peak = report.find('\n');
+  run.finished = WIFEXITED(status) && WEXITSTATUS(status) == 0 && end_of_peak != std::string::npos;
+  if (run.finished) {
+    run.peak_growth = std::stoull(report.substr(0, end_of_peak));
+    run.output = report.substr(end_of_peak + 1);
+  }
+  return run;
 }
 
 bool RunningAsRoot() { return geteuid() == 0; }

@@ -20,9 +20,6 @@ void MakeFolders(const std::string& path) {
 void RemoveTree(const std::string& folder) {
   std::string base = folder;
   if (base.empty()) return;
-  // An extraction leaves its target as the current folder, and Windows keeps the current folder
-  // from being removed.
-  platform::SetCurrentDirectory(platform::GetTempPath());
   if (base.back() != '\\') base += '\\';
   std::vector<platform::FindEntry> entries;
   platform::FindFiles(base + "*", &entries);

@@ -24,6 +24,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/platform.h"
+#include "support/host_entries.h"
 #include "support/temp_folder.h"
 #include "ui/fltk/fltk_controls.h"
 #include "ui/fltk/fltk_dialogs.h"
@@ -361,7 +363,7 @@ TEST_F(FltkToolkitTest, HandlerExceptionIsShownAndTheLoopGoesOn) {
       if (!first.shown || ModalWindow()) return false;
       AnswerByKey(&second, FL_Enter);
       boom_button->do_callback();
-      SendKey(static_cast<FltkForm&>(*form).window(), FL_Escape);  // presses Exit
+      static_cast<FltkButton&>(exit).button()->do_callback();
       return true;
     });
   };
@@ -416,16 +418,18 @@ TEST_F(FltkToolkitTest, FormKeysCloseBoxAndLayout) {
   Button& restore = form->AddButton("RestoreButt", "Restore", {111, 263, 89, 33}, ButtonRole::kOk);
   Label& notice = form->AddLabel("Label1", "", 12, 358, 12, "Arial");
   Label& plain = form->AddLabel("PLabel", "", 10, 306);
+  Button& exit = form->AddButton("BitBtn2", "Exit", {206, 263, 89, 33}, ButtonRole::kCancel);
   std::vector<std::string> pressed;
   backup.on_click = [&] { pressed.push_back("backup"); };
   restore.on_click = [&] { pressed.push_back("restore"); };
+  exit.on_click = [&] { pressed.push_back("exit"); };
   bool closed = false;
   form->on_close = [&] { closed = true; };
   form->on_show = [&] {
     SendKey(fltk_form.window(), FL_Enter);
     backup.SetVisible(false);  // as in Restore mode: Enter now presses Restore
     SendKey(fltk_form.window(), FL_Enter);
-    SendKey(fltk_form.window(), FL_Escape);  // no Cancel button: nothing
+    SendKey(fltk_form.window(), FL_Escape);  // nothing, though Exit is a Cancel button
     Poll([&] {
       Fl::e_number = 0;
       fltk_form.window()->do_callback();  // the close box
@@ -519,19 +523,22 @@ TEST_F(FltkToolkitTest, ProgressViewKeepsItsStateAndPlace) {
   EXPECT_FALSE(view->Visible());
   view->Show();
   EXPECT_TRUE(view->Visible());
-  EXPECT_EQ(view->Frame().left, 200);     // showing keeps the place
-  SendKey(fltk_view.window(), FL_Enter);  // the default button
-  fltk_view.button()->do_callback();      // a click
-  EXPECT_EQ(presses, 2);
+  // Drawn once Show returns, before the run that follows reads its first file.
+  EXPECT_EQ(fltk_view.window()->damage(), 0);
+  EXPECT_EQ(view->Frame().left, 200);      // showing keeps the place
+  SendKey(fltk_view.window(), FL_Enter);   // the default button
+  fltk_view.button()->do_callback();       // a click
+  SendKey(fltk_view.window(), FL_Escape);  // Cancel
+  EXPECT_EQ(presses, 3);
   Fl::e_number = 0;
   fltk_view.window()->do_callback();  // the close box only hides
   EXPECT_FALSE(view->Visible());
-  EXPECT_EQ(presses, 2);
+  EXPECT_EQ(presses, 3);
 
   view->SetButton("&Cancel", 112, 60, false);
   view->Show();
   SendKey(fltk_view.window(), FL_Enter);  // not the default now
-  EXPECT_EQ(presses, 2);
+  EXPECT_EQ(presses, 3);
   view->Hide();
 }
 
@@ -592,10 +599,59 @@ TEST_F(FltkFolderPickerTest, BrowsesFoldersOfTheDriveMap) {
   // A start that does not exist opens at its nearest existing parent.
   FolderPickerDialog nearest(temp_ / "alpha\\gone\\deeper");
   EXPECT_EQ(nearest.folder(), temp_ / "alpha\\");
-  // Not a drive path at all: the root of C:.
+  // A path as a Linux user types it opens at the same folder, under its drive path.
+  FolderPickerDialog typed(test_support::HostPathOf(temp_ / "Beta"));
+  EXPECT_EQ(typed.folder(), temp_ / "Beta\\");
+  // Not a path at all: the home folder; and where no drive holds that, the root of C:.
+  const char* home = getenv("HOME");
+  const std::string saved_home = home ? home : "";
+  setenv("HOME", test_support::HostPathOf(temp_ / "alpha").c_str(), 1);
+  FolderPickerDialog at_home("no folder");
+  EXPECT_EQ(at_home.folder(), temp_ / "alpha\\");
+  unsetenv("HOME");
   FolderPickerDialog fallback("no folder");
+  setenv("HOME", saved_home.c_str(), 1);
   EXPECT_EQ(fallback.folder(), "C:\\");
   EXPECT_THAT(fallback.Entries(), testing::Not(testing::Contains("..")));
+}
+
+// A new folder is made in the folder listed and chosen; a name no folder can have makes nothing.
+TEST_F(FltkFolderPickerTest, MakesANewFolderAndChoosesIt) {
+  temp_.MakeFolder("Backups");
+  FolderPickerDialog picker(temp_.path());
+  std::string error;
+  for (const char* bad : {"", "..", "a/b", "a\\b", "what?"}) {
+    EXPECT_FALSE(picker.MakeNewFolder(bad, &error)) << bad;
+    EXPECT_THAT(error, testing::HasSubstr("cannot be the name of a folder")) << bad;
+  }
+  EXPECT_THAT(picker.Entries(), ElementsAre("..", "Backups"));
+  error.clear();
+  ASSERT_TRUE(picker.MakeNewFolder("Stick copy", &error));
+  EXPECT_EQ(error, "");
+  EXPECT_TRUE(platform::FolderExists(temp_ / "Stick copy"));
+  EXPECT_EQ(picker.Chosen(), temp_ / "Stick copy\\");
+  // One that is there already is chosen, and the user is told.
+  ASSERT_TRUE(picker.MakeNewFolder("Backups", &error));
+  EXPECT_THAT(error, testing::HasSubstr("already"));
+  EXPECT_EQ(picker.Chosen(), temp_ / "Backups\\");
+}
+
+// A folder typed as Linux names it is shown as its drive path once the user leaves the box.
+TEST_F(FltkFolderPickerTest, ATypedLinuxPathBecomesTheDrivePathOnLeavingTheBox) {
+  temp_.MakeFolder("backups");
+  auto form = toolkit().CreateForm("Form", 324, 432);
+  DirectoryEdit& edit = form->AddDirectoryEdit("EDest", "", {16, 230, 280, 21});
+  std::vector<std::string> changes;
+  edit.on_change = [&] { changes.push_back(edit.Text()); };
+  Fl_Input* input = static_cast<FltkDirectoryEdit&>(edit).input();
+  const std::string typed = test_support::HostPathOf(temp_ / "backups");
+  input->value(typed.c_str());
+  input->handle(FL_UNFOCUS);
+  EXPECT_EQ(edit.Text(), temp_ / "backups");
+  EXPECT_THAT(changes, ElementsAre(temp_ / "backups"));
+  input->handle(FL_UNFOCUS);  // a drive path stays as it is
+  EXPECT_EQ(changes.size(), 1u);
+  form->Close();
 }
 
 TEST_F(FltkFolderPickerTest, PickerButtonSetsTheChosenFolder) {

@@ -121,7 +121,7 @@ TEST(Win32ProgressViewTest, ControlsTakeTheirTextsPlacesAndRange) {
   EXPECT_EQ(GetWindowLongPtrA(button, GWL_STYLE) & 0x0F, BS_DEFPUSHBUTTON);
 }
 
-TEST(Win32ProgressViewTest, ClickAndEnterPressTheButtonAndFreeingDestroysTheWindow) {
+TEST(Win32ProgressViewTest, ClickEnterAndEscapePressTheButtonAndFreeingDestroysTheWindow) {
   Win32Toolkit toolkit;
   HWND window;
   int presses = 0;
@@ -141,6 +141,9 @@ TEST(Win32ProgressViewTest, ClickAndEnterPressTheButtonAndFreeingDestroysTheWind
     PostMessageA(button, WM_KEYDOWN, VK_RETURN, 0);
     toolkit.ProcessMessages();
     EXPECT_EQ(presses, 2);
+    PostMessageA(button, WM_KEYDOWN, VK_ESCAPE, 0);  // Cancel
+    toolkit.ProcessMessages();
+    EXPECT_EQ(presses, 3);
   }
   EXPECT_FALSE(IsWindow(window));
 }

@@ -151,6 +151,7 @@ TEST_F(AddTest, CancelPutsBackWhatTheEngineSpoilt) {
 }
 
 TEST_F(AddTest, RelativeSpecsAreTakenFromTheBaseFolder) {
+  const std::string before = platform::GetCurrentDirectory();
   const std::string base = temp_.MakeFolder("base");
   temp_.Write("base\\one.txt", "1");
   temp_.Write("base\\sub\\two.txt", "2");
@@ -174,15 +175,16 @@ TEST_F(AddTest, RelativeSpecsAreTakenFromTheBaseFolder) {
   EXPECT_THAT(Names(zip),
               UnorderedElementsAre("one.txt", "sub\\two.txt", other.substr(3), no_drive.substr(1)));
   EXPECT_EQ(zip.AddBaseDir, "");
+  EXPECT_EQ(platform::GetCurrentDirectory(), before);
 
   // Without 0x08 a relative file file_spec is looked for in the current folder, which the base
-  // folder is made for the run.
+  // folder is made for the run only: the folder current before is current again after it.
   temp_.Write("base\\four.txt", "4");
   zip.AddOptions = zip::kAddUpdate;
   zip.AddBaseDir = base;
   zip.FileSpecs = {"four.txt"};
   EXPECT_EQ(zip.Add(), 1);
-  EXPECT_EQ(platform::GetCurrentDirectory() + "\\", base);
+  EXPECT_EQ(platform::GetCurrentDirectory(), before);
 }
 
 TEST_F(AddTest, ReportsProgressOfTheWholeBatch) {

@@ -122,19 +122,31 @@ DriveMap DefaultMap() {
   if (prefix.empty() && !HomeFolder().empty()) prefix = HomeFolder() + "/.wine";
   if (!prefix.empty() && LoadWinePrefix(WithoutTrailingSlash(prefix), &map)) return map;
 
-  // No prefix: the whole file system is drive C:, and there is no Windows folder.
-  map.drives['C'] = Drive{};
-  std::string documents = HomeFolder() + "/Documents";
+  // No prefix: drive C: is the home folder and Z: the whole file system, as Wine maps them. The
+  // proposals of the window, and a search of the whole of C:, then stay inside the user's own
+  // files instead of walking the system's.
+  const std::string home = HomeFolder().empty() ? std::string() : RealFolder(HomeFolder());
+  Drive home_drive;
+  home_drive.folder = home;
+  map.drives['C'] = home_drive;
+  if (!home.empty()) {
+    Drive root;
+    root.whole_file_system = true;
+    map.drives['Z'] = root;
+  }
   std::string temp = Env("TMPDIR").empty() ? "/tmp" : Env("TMPDIR");
-  auto to_windows = [](const std::string& host) {
-    std::string path = "C:" + WithoutTrailingSlash(host);
+  // A host path as the drive that holds it most closely names it.
+  auto to_windows = [&home](const std::string& host) {
+    const std::string folder = WithoutTrailingSlash(host);
+    const bool in_home = home.empty() || folder == home || folder.rfind(home + "/", 0) == 0;
+    std::string path = in_home ? "C:" + folder.substr(home.size()) : "Z:" + folder;
     for (char& c : path) {
       if (c == '/') c = '\\';
     }
     return path;
   };
-  map.documents = to_windows(documents);
-  map.temp = to_windows(temp);
+  map.documents = to_windows(home + "/Documents");
+  map.temp = to_windows(RealFolder(temp));
   return map;
 }
 

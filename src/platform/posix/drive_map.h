@@ -10,7 +10,8 @@
 //      link there is a drive, types come from the prefix's [Software\Wine\Drives] key or the
 //      mount, labels from a .windows-label file at the drive's root. C:\windows is the Windows
 //      folder and the prefix user's Documents the documents folder.
-//   3. Neither: C: is "/", the documents folder is ~/Documents, and there is no Windows folder.
+//   3. Neither: C: is the home folder and Z: is "/", as Wine maps them; the documents folder is
+//      ~/Documents (C:\Documents), and there is no Windows folder.
 //
 // The map is described by the environment alone, so that the program and the shared libraries it
 // loads always see the same drives; it is read again whenever those variables change.
@@ -28,6 +29,9 @@ struct Drive {
   unsigned type = 0;   // GetDriveTypeA code; 0 until looked up from the mount
   std::string label;
   bool label_set = false;  // label given by the map rather than read from the drive
+  // The root of the whole file system when there is no prefix: no drive of any one kind, so that
+  // no proposal of a drive of a kind picks it (GetDriveTypeA's DRIVE_UNKNOWN).
+  bool whole_file_system = false;
 };
 
 struct DriveMap {

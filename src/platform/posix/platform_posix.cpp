@@ -302,6 +302,7 @@ unsigned GetDriveType(const std::string& root) {
   if (drive == map->drives.end()) return kDriveNoRootDir;
   const std::string folder = drive->second.folder.empty() ? "/" : drive->second.folder;
   if (!IsHostFolder(folder)) return kDriveNoRootDir;
+  if (drive->second.whole_file_system) return kDriveUnknown;
   return drive->second.type ? drive->second.type : posix::DriveTypeOfMount(folder);
 }
 

@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "base/text.h"
+#include "platform/platform.h"
 #include "ui/fltk/fltk_folder_picker.h"
 #include "ui/fltk/fltk_window.h"
 #include "ui/toolkit.h"
@@ -145,11 +146,33 @@ void FltkRadioGroup::ItemCallback(Fl_Widget*, void* data) {
   RunHandler(group->on_click);
 }
 
+namespace {
+
+// The text field of a folder box, which hands over to the box when the user leaves it: a folder
+// typed as Linux names it is then shown as the drive path of the same folder.
+class FolderInput : public Fl_Input {
+ public:
+  FolderInput(int left, int top, int width, int height, FltkDirectoryEdit* edit)
+      : Fl_Input(left, top, width, height), edit_(edit) {}
+
+  int handle(int event) override {
+    const int handled = Fl_Input::handle(event);
+    if (event == FL_UNFOCUS) RunHandler([this] { edit_->TakeTypedPath(); });
+    return handled;
+  }
+
+ private:
+  FltkDirectoryEdit* edit_;
+};
+
+}  // namespace
+
 FltkDirectoryEdit::FltkDirectoryEdit(const std::string& text, Bounds bounds) {
   auto* group = new Fl_Group(bounds.left, bounds.top, bounds.width, bounds.height);
   widget_ = group;
   const int button_width = std::min(bounds.height, bounds.width / 2);
-  input_ = new Fl_Input(bounds.left, bounds.top, bounds.width - button_width, bounds.height);
+  input_ =
+      new FolderInput(bounds.left, bounds.top, bounds.width - button_width, bounds.height, this);
   input_->textsize(kFontSize);
   input_->value(text.c_str());
   input_->when(FL_WHEN_CHANGED);  // every keystroke that changes the text
@@ -177,6 +200,11 @@ void FltkDirectoryEdit::SetText(const std::string& text) {
 }
 
 std::string FltkDirectoryEdit::Text() const { return input_->value(); }
+
+void FltkDirectoryEdit::TakeTypedPath() {
+  const std::string drive_path = platform::DrivePathOfTypedPath(Text());
+  if (drive_path != Text()) SetText(drive_path);
+}
 
 void FltkDirectoryEdit::PickFolder() {
   const std::optional<std::string> folder = RunFolderPicker(Text());

@@ -114,6 +114,9 @@ class FltkDirectoryEdit : public FltkControl<DirectoryEdit> {
   Fl_Button* picker_button() const { return picker_; }
   // What the picker button does: lets the user choose a folder, which becomes the text.
   void PickFolder();
+  // What leaving the text field does: a folder typed as Linux names it ("/home/ann/backups")
+  // becomes the drive path of the same folder ("C:\backups").
+  void TakeTypedPath();
 
  private:
   Fl_Input* input_;

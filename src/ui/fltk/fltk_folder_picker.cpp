@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 
 #include "base/text.h"
 #include "platform/platform.h"
@@ -38,6 +39,23 @@ const char* DriveKind(unsigned type) {
   }
 }
 
+// What the drive list says of a drive: its kind, or the host folder it is when that is the root of
+// the whole file system or the home folder, which a Linux user knows by those names.
+std::string DriveDescription(const std::string& root) {
+  if (platform::DrivePathOfTypedPath("/") == root) return "root of all folders";
+  const char* home = std::getenv("HOME");
+  if (home && *home && util::AddBackslash(platform::DrivePathOfTypedPath(home)) == root) {
+    return "home folder";
+  }
+  return DriveKind(platform::GetDriveType(root));
+}
+
+// A name a new folder may take: not empty, no folder separator or wildcard, not "." or "..".
+bool IsFolderName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of("\\/:*?\"<>|") == std::string::npos;
+}
+
 // "C:\A\B\" -> "C:\A\"; a root stays as it is.
 std::string ParentFolder(const std::string& folder) {
   if (folder.size() <= 3) return folder;
@@ -57,7 +75,8 @@ FolderPickerDialog::FolderPickerDialog(const std::string& start)
     : window_(std::make_unique<KeyedWindow>(kWidth, kHeight, "Choose a Folder")) {
   for (char letter = 'A'; letter <= 'Z'; ++letter) {
     const std::string root = std::string(1, letter) + ":\\";
-    if (platform::GetDriveType(root) > platform::kDriveNoRootDir) drives_.push_back(root);
+    // Every mapped drive, the root of the whole file system too, whose kind is no one kind.
+    if (platform::GetDriveType(root) != platform::kDriveNoRootDir) drives_.push_back(root);
   }
 
   RaiseEdge(*window_);
@@ -66,8 +85,7 @@ FolderPickerDialog::FolderPickerDialog(const std::string& start)
   drive_choice_->textsize(kFontSize);
   for (const std::string& root : drives_) {
     // Plain text only: the menu reads "\", "/" and "&" as markup.
-    const std::string item =
-        root.substr(0, 2) + "  (" + DriveKind(platform::GetDriveType(root)) + ")";
+    const std::string item = root.substr(0, 2) + "  (" + DriveDescription(root) + ")";
     drive_choice_->add(item.c_str());
   }
   drive_choice_->callback(&FolderPickerDialog::DriveCallback, this);
@@ -80,6 +98,10 @@ FolderPickerDialog::FolderPickerDialog(const std::string& start)
   list_->when(FL_WHEN_CHANGED | FL_WHEN_NOT_CHANGED);  // every click, for the double click
   list_->callback(&FolderPickerDialog::ListCallback, this);
   const int button_top = kHeight - kMargin - 25;
+  auto* make = new Fl_Button(kMargin, button_top, 90, 25, "New Folder");
+  make->labelsize(kFontSize);
+  make->callback(
+      [](Fl_Widget*, void* data) { static_cast<FolderPickerDialog*>(data)->AskNewFolder(); }, this);
   auto* ok = new Fl_Button(kWidth - 2 * (kMargin + 75) + 2, button_top, 75, 25, kOkCaption);
   auto* cancel = new Fl_Button(kWidth - kMargin - 75, button_top, 75, 25, kCancelCaption);
   ok->labelsize(kFontSize);
@@ -93,8 +115,13 @@ FolderPickerDialog::FolderPickerDialog(const std::string& start)
   window_->on_escape = [this] { Cancel(); };
 
   std::string folder;
-  if (IsDrivePath(start)) {
-    folder = util::AddBackslash(start);
+  // The box may hold a path of the host's own form, as typed; else the home folder is where a user
+  // of Linux expects to start.
+  std::string wanted = platform::DrivePathOfTypedPath(start);
+  const char* home = std::getenv("HOME");
+  if (!IsDrivePath(wanted) && home && *home) wanted = platform::DrivePathOfTypedPath(home);
+  if (IsDrivePath(wanted)) {
+    folder = util::AddBackslash(wanted);
     folder[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(folder[0])));
     while (!platform::FolderExists(folder) && folder.size() > 3) folder = ParentFolder(folder);
     if (!platform::FolderExists(folder)) folder.clear();
@@ -151,6 +178,38 @@ void FolderPickerDialog::Open(int index) {
 }
 
 void FolderPickerDialog::Select(int index) { list_->value(index + 1); }
+
+bool FolderPickerDialog::MakeNewFolder(const std::string& name, std::string* error) {
+  if (folder_.empty()) return false;
+  if (!IsFolderName(name)) {
+    *error = "\"" + name + "\" cannot be the name of a folder: a name may not be empty, \".\" or " +
+             "\"..\", nor hold any of \\ / : * ? \" < > |.";
+    return false;
+  }
+  const std::string path = folder_ + name;
+  if (platform::FolderExists(path)) {
+    *error = "There is a folder \"" + name + "\" in " + folder_ + " already; it is chosen now.";
+  } else if (!platform::CreateDirectory(path)) {
+    *error = "The folder \"" + name + "\" could not be made in " + folder_ +
+             ": the system refused it (the drive may be read-only, or full). Nothing was changed.";
+    return false;
+  }
+  ShowFolder(folder_);
+  const std::vector<std::string> entries = Entries();
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (entries[i] == name) Select(static_cast<int>(i));
+  }
+  return true;
+}
+
+void FolderPickerDialog::AskNewFolder() {
+  const std::optional<std::string> name =
+      RunInputBox("New Folder", "The name of the new folder in " + folder_ + ":", "New Folder");
+  if (!name) return;
+  std::string message;
+  MakeNewFolder(*name, &message);
+  if (!message.empty()) RunMessageBox(message, "New Folder", kMbOk | kMbIconInformation);
+}
 
 std::string FolderPickerDialog::Chosen() const {
   const int selected = list_->value() - 1;

@@ -19,8 +19,10 @@ class KeyedWindow;
 
 class FolderPickerDialog {
  public:
-  // Opens at start when it is an existing folder, else at its nearest existing parent, else at
-  // the root of the first drive there is (C: when it exists).
+  // Opens at start when it is an existing folder (a drive path, or a path of the host's own form),
+  // else at its nearest existing parent, else at the home folder, else at the root of the first
+  // drive there is (C: when it exists). Every mapped drive is offered, the root of the whole file
+  // system too.
   explicit FolderPickerDialog(const std::string& start);
   ~FolderPickerDialog();
   FolderPickerDialog(const FolderPickerDialog&) = delete;
@@ -43,6 +45,11 @@ class FolderPickerDialog {
   void Open(int index);
   // Selects the entry at index (0-based), or nothing with -1.
   void Select(int index);
+  // Makes a folder of that name in the folder listed and selects it (one that is there already is
+  // selected); false, with *error saying why in plain words, when it cannot be made.
+  bool MakeNewFolder(const std::string& name, std::string* error);
+  // The New Folder button: asks for the name, makes the folder, says what went wrong.
+  void AskNewFolder();
   // What OK gives: the selected subfolder, or else the folder listed.
   std::string Chosen() const;
 

@@ -21,7 +21,8 @@ FltkForm::FltkForm(const std::string& caption, int outer_width, int outer_height
   // A fixed size, as the window logic lays out every control at fixed places.
   window_->size_range(window_->w(), window_->h(), window_->w(), window_->h());
   window_->on_enter = [this] { PressButtonOfRole(ButtonRole::kOk); };
-  window_->on_escape = [this] { PressButtonOfRole(ButtonRole::kCancel); };
+  // Escape does nothing here, as in the Win32 window: Exit is a button to click, not a key that
+  // ends the program (and a run in it) by a slip of the finger.
   window_->on_close_box = [this] { RunHandler([this] { Close(); }); };
 }
 

@@ -39,6 +39,8 @@ FltkProgressView::FltkProgressView(int client_width, int client_height,
   window_->on_enter = [this] {
     if (button_default_) PressButton();
   };
+  // Escape is the button, Cancel, as in a Windows dialog.
+  window_->on_escape = [this] { PressButton(); };
   // The close box only hides, as for any form; the button is the way to stop.
   window_->on_close_box = [this] { Hide(); };
 }
@@ -92,6 +94,10 @@ void FltkProgressView::Show() {
   if (owner && owner != window_.get() && owner->shown() && window_->shown()) {
     XSetTransientForHint(fl_display, fl_xid(window_.get()), fl_xid(owner));
   }
+  // Painted now, before the run reads its first file: the X server maps the window when it gets
+  // round to it, and a window drawn only at the next pump of events stays blank while a large
+  // first file is read.
+  if (window_->shown()) window_->wait_for_expose();
   Fl::flush();
 }
 

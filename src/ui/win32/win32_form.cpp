@@ -168,23 +168,15 @@ void Win32Form::UpdateDefaultButton() {
   }
 }
 
-void Win32Form::PressFirst(ButtonRole role) {
-  for (Win32Button* button : buttons_) {
-    if (button->Role() == role && button->Visible() && button->Enabled()) {
-      button->Press();
-      return;
-    }
-  }
-}
-
 std::intptr_t Win32Form::HandleMessage(unsigned message, std::uintptr_t wparam,
                                        std::intptr_t lparam) {
   switch (message) {
     case WM_COMMAND: {
       const int id = LOWORD(wparam);
       const int code = HIWORD(wparam);
-      if (id == IDCANCEL) {  // Escape, through the dialog keys
-        PressFirst(ButtonRole::kCancel);
+      if (id == IDCANCEL) {
+        // Escape, through the dialog keys: nothing. Exit is a button to click, not a key that
+        // ends the program (and a run in it) by a slip of the finger.
       } else if (id == IDOK) {  // Enter, when no button was named by DM_GETDEFID
         if (Win32Button* button = DefaultButton()) button->Press();
       } else if (auto target = targets_.find(id); target != targets_.end()) {

@@ -66,7 +66,6 @@ class Win32Form : public Form {
  private:
   template <class Control, class... Args>
   Control& Own(Args&&... args);
-  void PressFirst(ButtonRole role);
 
   HWND__* window_ = nullptr;
   HWND__* last_focus_ = nullptr;  // given back when the window is activated again

@@ -35,6 +35,10 @@ LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wparam, LP
         view->PressButton();
         return 0;
       }
+      if (LOWORD(wparam) == IDCANCEL && view) {  // Escape, through the dialog keys: Cancel
+        view->PressButton();
+        return 0;
+      }
       break;
     case DM_GETDEFID:  // lets Enter press the button while the pump routes dialog keys here
       return MAKELRESULT(Win32ProgressView::kButtonId, DC_HASDEFID);

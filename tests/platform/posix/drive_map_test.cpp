@@ -394,19 +394,35 @@ TEST_F(DriveMapTest, AWinePrefix) {
   app::ClearLocations(found);
 }
 
-TEST_F(DriveMapTest, NoPrefixMeansTheWholeFileSystemIsC) {
+// Without a prefix the letters are Wine's own: the home folder is C:, so that what the window
+// proposes and a search of the whole of C: stay among the user's files, and the root is Z:.
+TEST_F(DriveMapTest, NoPrefixMapsTheHomeFolderAsCAndTheRootAsZ) {
   Host("home/Documents");
   env_.Unset("RIDIDEDUVURE_DRIVES");
   env_.Set("WINEPREFIX", Host("no-prefix", false));
   env_.Set("HOME", Host("home"));
+  env_.Set("TMPDIR", Host("tmp"));
   EXPECT_EQ(GetWindowsDirectory(), "");
-  std::string expected = "C:" + Host("home") + "/Documents";
-  std::replace(expected.begin(), expected.end(), '/', '\\');
-  EXPECT_EQ(GetShellFolderPath(kCsidlPersonal), expected);
+  EXPECT_EQ(GetShellFolderPath(kCsidlPersonal), "C:\\Documents");
+  std::string expected_temp = "Z:" + Host("tmp") + "/";
+  std::replace(expected_temp.begin(), expected_temp.end(), '/', '\\');
+  EXPECT_EQ(GetTempPath(), expected_temp);
   std::string host;
-  ASSERT_TRUE(ToHostPath("C:\\", &host));
+  ASSERT_TRUE(ToHostPath("C:\\Documents", &host));
+  EXPECT_EQ(host, Host("home") + "/Documents");
+  ASSERT_TRUE(ToHostPath("Z:\\", &host));
   EXPECT_EQ(host, "/");
+  // No proposal of a drive of a kind leaves the home folder.
+  for (unsigned type : {kDriveRemovable, kDriveFixed, kDriveRemote, kDriveCdrom}) {
+    const std::string found = util::FindDriveOfType(type);
+    EXPECT_TRUE(found.empty() || found == "C:\\") << type;
+  }
   EXPECT_EQ(GetDriveType("D:\\"), kDriveNoRootDir);
+  std::string windows;
+  ASSERT_TRUE(ToWindowsPath(Host("home/backups"), &windows));
+  EXPECT_EQ(windows, "C:\\backups");
+  ASSERT_TRUE(ToWindowsPath("/usr/bin", &windows));
+  EXPECT_EQ(windows, "Z:\\usr\\bin");
 
   fs::remove(root_ / "home/Documents");
   EXPECT_EQ(GetShellFolderPath(kCsidlPersonal), "");
