@@ -1,5 +1,7 @@
 #include "app/run_report.h"
 
+#include <cctype>
+
 #include "zipdll/call_interface.h"
 
 namespace app {
@@ -58,36 +60,39 @@ std::string RunReport::MissingList() const {
   return text;
 }
 
-std::string RunReport::BackupText() const {
+std::string RunReport::Text(const std::string& run, const std::string& missed,
+                            const std::function<std::string(const Tally&)>& tally_line,
+                            const std::string& closing) const {
   std::string text;
   for (const std::string& note : notes_) text += (text.empty() ? "" : "\n\n") + note;
   if (missing_.empty()) return text;
   if (!text.empty()) text += "\n\n";
-  text += "The backup is not complete: " + Counted() + " left out.\n\n";
-  for (const Tally& tally : tallies_) {
-    text +=
-        tally.archive + " holds " + std::to_string(tally.done) + " of " + Files(tally.of) + ".\n";
-  }
-  text += "\nLeft out:\n" + MissingList();
-  text +=
-      "\nEverything else is in the backup: it was read back and checked, and it has been kept. "
-      "Back up again once the files above can be read.";
-  return text;
+  text += "The " + run + " is not complete: " + Counted() + " " + missed + ".\n\n";
+  for (const Tally& tally : tallies_) text += tally_line(tally) + "\n";
+  std::string heading = missed;
+  heading[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(heading[0])));
+  return text + "\n" + heading + ":\n" + MissingList() + "\n" + closing;
+}
+
+std::string RunReport::BackupText() const {
+  return Text(
+      "backup", "left out",
+      [](const Tally& tally) {
+        return tally.archive + " holds " + std::to_string(tally.done) + " of " + Files(tally.of) +
+               ".";
+      },
+      "Everything else is in the backup: it was read back and checked, and it has been kept. "
+      "Back up again once the files above can be read.");
 }
 
 std::string RunReport::RestoreText() const {
-  std::string text;
-  for (const std::string& note : notes_) text += (text.empty() ? "" : "\n\n") + note;
-  if (missing_.empty()) return text;
-  if (!text.empty()) text += "\n\n";
-  text += "The restore is not complete: " + Counted() + " not restored.\n\n";
-  for (const Tally& tally : tallies_) {
-    text += "From " + tally.archive + ": " + std::to_string(tally.done) + " of " + Files(tally.of) +
-            " restored.\n";
-  }
-  text += "\nNot restored:\n" + MissingList();
-  text += "\nEverything else was restored.";
-  return text;
+  return Text(
+      "restore", "not restored",
+      [](const Tally& tally) {
+        return "From " + tally.archive + ": " + std::to_string(tally.done) + " of " +
+               Files(tally.of) + " restored.";
+      },
+      "Everything else was restored.");
 }
 
 std::string SkipReasonPhrase(int reason) {

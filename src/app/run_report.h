@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,10 @@ class RunReport {
   size_t folders_ = 0;                // of missing_, folders that could not be searched
   // "3 files were", "2 files and 1 folder were".
   std::string Counted() const;
+  // The notes, then, when anything is missing, the headline, the tallies and the list.
+  std::string Text(const std::string& run, const std::string& missed,
+                   const std::function<std::string(const Tally&)>& tally_line,
+                   const std::string& closing) const;
 };
 
 // Why the library skipped something, in words, for a skip that no failed system call explains;

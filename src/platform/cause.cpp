@@ -34,6 +34,8 @@ std::string CausePhrase(Cause cause) {
       return "there is not enough memory";
     case Cause::kDuplicateName:
       return "another file goes into the archive under the same name";
+    case Cause::kNameNotUtf8:
+      return "its name is not in UTF-8 and could not be converted to it";
     case Cause::kFolderInTheWay:
       return "a folder of the same name is in the way";
     case Cause::kOther:

@@ -27,7 +27,8 @@ enum class Cause : int32_t {
   kNoMemory = 13,
   kDuplicateName = 14,   // another file goes into the archive under the same name
   kFolderInTheWay = 15,  // a file is to be written where a folder of its name is
-  kOther = 16,           // the system refused for a reason the program has no words for
+  kNameNotUtf8 = 16,     // a name in a character set the archive's names cannot carry
+  kOther = 17,           // the system refused for a reason the program has no words for
 };
 
 // The cause of the last failed call of this thread into platform/, as GetLastError or errno

@@ -301,7 +301,8 @@ void FinishNames(const SpecOptions& options, std::vector<SourceFile>* files,
     // is stored converted from the system's code page, or not at all.
     std::string utf8, why;
     if (!platform::NameAsUtf8(file.name, &utf8, &why)) {
-      skipped->push_back({file.path, kSkipNotStorable, "Skipped " + file.path + ": " + why});
+      skipped->push_back({file.path, kSkipNotStorable, "Skipped " + file.path + ": " + why,
+                          platform::Cause::kNameNotUtf8});
       continue;
     }
     file.name = std::move(utf8);
