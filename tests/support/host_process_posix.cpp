@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <signal.h>
@@ -12,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -183,6 +185,44 @@ BoundedRun RunWithinMemory(const std::function<std::string()>& body, uint64_t ma
 
 bool RunningAsRoot() { return geteuid() == 0; }
 
+namespace {
+
+constexpr uid_t kNobody = 65534;
+constexpr gid_t kNoGroup = 65534;
+
+// Whether nobody may start the program at path: a checkout in root's home may be closed to it.
+bool NobodyCanRun(const std::string& path) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (setgroups(0, nullptr) != 0 || setgid(kNoGroup) != 0 || setuid(kNobody) != 0) _exit(2);
+    _exit(access(path.c_str(), R_OK | X_OK) == 0 ? 0 : 1);
+  }
+  int status = -1;
+  if (pid > 0) waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A copy of the program, and of the libraries beside it that it loads from there, in a folder
+// anyone may read; empty when it cannot be made.
+std::string CopyForNobody(const std::string& program, std::string* folder) {
+  char pattern[] = "/tmp/rd-unprivileged-bin-XXXXXX";
+  if (!mkdtemp(pattern) || chmod(pattern, 0755) != 0) return std::string();
+  *folder = pattern;
+  const std::filesystem::path from(program);
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(from.parent_path(), error)) {
+    if (entry.path().extension() == ".so") {
+      std::filesystem::copy_file(entry.path(),
+                                 std::filesystem::path(*folder) / entry.path().filename(), error);
+    }
+  }
+  const std::filesystem::path copy = std::filesystem::path(*folder) / from.filename();
+  if (!std::filesystem::copy_file(from, copy, error)) return std::string();
+  return copy.string();
+}
+
+}  // namespace
+
 bool RunUnprivileged() {
   constexpr char kChildMark[] = "RD_UNPRIVILEGED_CHILD";
   if (getenv(kChildMark) || geteuid() != 0) return true;
@@ -198,14 +238,20 @@ bool RunUnprivileged() {
     return false;
   }
   exe[length] = '\0';
-  const pid_t pid = fork();
+  std::string program = exe, copy_folder;
+  if (!NobodyCanRun(program)) program = CopyForNobody(program, &copy_folder);
+  const pid_t pid = program.empty() ? -1 : fork();
   if (pid == 0) {
     dup2(out, 1);
     dup2(out, 2);
     setenv(kChildMark, "1", 1);
+    // The faults below the program are not for these tests, and may lie where nobody cannot go;
+    // so may the folder the tests run in.
+    unsetenv("LD_PRELOAD");
+    if (chdir("/") != 0) _exit(126);
     // nobody and nogroup, with no other groups: no access but what any user has.
-    execlp("setpriv", "setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", exe,
-           filter.c_str(), static_cast<char*>(nullptr));
+    execlp("setpriv", "setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+           program.c_str(), filter.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   close(out);
@@ -215,6 +261,10 @@ bool RunUnprivileged() {
   std::stringstream text;
   text << file.rdbuf();
   unlink(output);
+  if (!copy_folder.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(copy_folder, ignored);
+  }
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
       << "the test, run as an unprivileged user, failed:\n"
       << text.str();
