@@ -63,14 +63,16 @@ void TFileMaint::BackupButClick() {
     report_.Missing(path, platform::Cause::kNameNotStorable, std::string());
   }
   walked_files = WalkedFiles();
-  const std::string cause_text = platform::CausePhrase(source_cause);
-  const std::string source_named =
-      source + (source_cause == platform::Cause::kNotFound ? " (the folder does not exist)"
-                : cause_text.empty()                       ? std::string()
-                                                           : " (" + cause_text + ")");
+  // Where nothing was found, and why when the source could not be searched at all.
+  std::string place = "below " + source;
+  if (source_cause == platform::Cause::kNotFound) {
+    place += " (the folder does not exist)";
+  } else if (source_cause != platform::Cause::kNone) {
+    place += " (" + platform::CausePhrase(source_cause) + ")";
+  }
   if (WriteArchive(target, kChartArchiveName, kBackupCommentPrefix + source,
                    "Zipping up Chart Files.", kChartArchiveOptions, "chart files",
-                   "below " + source_named) == Written::kFailed) {
+                   place) == Written::kFailed) {
     return;
   }
   if (RunStopped(*this)) return;

@@ -44,6 +44,11 @@ std::string CausePhrase(Cause cause) {
   return "the system refused for a reason it did not name";
 }
 
+std::string WithCause(const std::string& text, Cause cause) {
+  const std::string phrase = CausePhrase(cause);
+  return phrase.empty() ? text : text + " (" + phrase + ")";
+}
+
 Cause CauseFromCode(int64_t code) {
   if (code < static_cast<int64_t>(Cause::kNone) || code > static_cast<int64_t>(Cause::kOther)) {
     return Cause::kOther;

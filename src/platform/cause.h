@@ -42,6 +42,10 @@ void SetLastCause(Cause cause);
 // completes "... could not be read: ". Empty for kNone.
 std::string CausePhrase(Cause cause);
 
+// text followed by the cause's phrase in brackets, or text alone for kNone: a message that gives
+// a failure's cause in words.
+std::string WithCause(const std::string& text, Cause cause);
+
 // A cause that came over the call interface as a number; unknown values become kOther.
 Cause CauseFromCode(int64_t code);
 

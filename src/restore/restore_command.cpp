@@ -3,6 +3,7 @@
 // the source are copied into the application's user-data folder.
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 
 #include "app/file_maint.h"
@@ -35,8 +36,9 @@ std::string WithBackslashes(std::string name) {
   return name;
 }
 
-// Whether the library takes this entry for one of the specs: a spec with a backslash is matched
-// against the whole stored path, any other against the file name alone; no specs take everything.
+// Whether the library takes this entry for one of the file patterns, as it matches them: a pattern
+// with a backslash against the whole stored path, any other against the file name alone; no
+// pattern at all takes everything.
 bool Chosen(const std::string& entry, const util::StringList& specs) {
   if (specs.empty()) return true;
   for (const std::string& spec : specs) {
@@ -85,9 +87,6 @@ void TFileMaint::ExtractReported(bool flat) {
     const std::string file = flat ? util::NameOf(name) : name;
     return folder + file + (file == name ? std::string() : " (" + name + " in the backup)");
   };
-  const std::vector<std::pair<std::string, std::string>> displaced =
-      flat ? Displaced(zip.Contents, zip.FileSpecs)
-           : std::vector<std::pair<std::string, std::string>>();
   // A target folder that could not be made (the command tried) takes none of the files: each is
   // named with why the folder could not be made, in the one box at the end, rather than a box of
   // the component's for each pass saying only that the folder is not there.
@@ -103,6 +102,9 @@ void TFileMaint::ExtractReported(bool flat) {
     report_.Count(archive, 0);
     return;
   }
+  const std::vector<std::pair<std::string, std::string>> displaced =
+      flat ? Displaced(zip.Contents, zip.FileSpecs)
+           : std::vector<std::pair<std::string, std::string>>();
   int extracted = 0;
   std::set<std::string> written, named;
   {
@@ -194,13 +196,17 @@ void TFileMaint::RestoreLooseFiles() {
       PLabel->SetCaption("Restoring files.");
       util::MakeFolderPath(UserDataFolder);
       // Files of one name from several folders land on one file: the newest comes back.
-      std::map<std::string, std::string> newest;  // folded name -> its newest found file
+      // Folded name -> its newest found file and that file's age; a name found once is not
+      // looked at here.
+      std::map<std::string, std::pair<std::string, std::optional<int32_t>>> newest;
       for (const std::string& found : *FoundFiles) {
         const auto [it, first] =
-            newest.try_emplace(util::FoldCase(util::WordWithDot(found)), found);
-        if (!first && platform::GetFileAge(found) > platform::GetFileAge(it->second)) {
-          it->second = found;
-        }
+            newest.try_emplace(util::FoldCase(util::WordWithDot(found)), found, std::nullopt);
+        if (first) continue;
+        auto& [path, age] = it->second;
+        if (!age) age = platform::GetFileAge(path);
+        const int32_t found_age = platform::GetFileAge(found);
+        if (found_age > *age) it->second = {found, found_age};
       }
       size_t copied = 0;
       const size_t count = FoundFiles->size();
@@ -213,7 +219,7 @@ void TFileMaint::RestoreLooseFiles() {
         const std::string& source = found[i];
         const std::string target = util::AddBackslash(destination) + util::WordWithDot(source);
         if (source == target) continue;
-        const std::string& kept = newest[util::FoldCase(util::WordWithDot(source))];
+        const std::string& kept = newest[util::FoldCase(util::WordWithDot(source))].first;
         if (kept != source && kept != target) {
           report_.Missing(source, platform::Cause::kNone,
                           "only one file of that name can be restored, and " + kept + " is newer");

@@ -233,7 +233,7 @@ TEST_F(BackupSafetyTest, TargetThatCannotBeWrittenKeepsThePreviousArchives) {
   if (!test_support::RunUnprivileged()) return;
   MakeGoodBackup();
   {
-    const test_support::ReadOnlyFolder read_only(temp_ / "Dest");
+    const test_support::AccessMode read_only(temp_ / "Dest", 0555);
     ASSERT_TRUE(read_only.made());
     RunBackup(temp_ / "Src", temp_ / "Dest", /*user_data=*/true);
   }

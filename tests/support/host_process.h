@@ -1,6 +1,6 @@
 // What the Linux host does for the tests that no Windows call does: a child process to kill at a
-// chosen point, a limit on the size of the files the process writes (as good as a full disk), a
-// folder that refuses to be written. Linux only, like host_entries.h.
+// chosen point, a limit on the size of the files the process writes (as good as a full disk), files
+// and folders that refuse access. Linux only, like host_entries.h.
 #pragma once
 
 #include <cstdint>
@@ -48,20 +48,6 @@ class FileSizeLimit {
   uint64_t saved_maximum_ = 0;
   void (*saved_handler_)(int) = nullptr;
   bool set_ = false;
-};
-
-// The folder at a Windows path, read-only for its owner (and so for everyone but root) while this
-// lives.
-class ReadOnlyFolder {
- public:
-  explicit ReadOnlyFolder(const std::string& path);
-  ~ReadOnlyFolder();
-  ReadOnlyFolder(const ReadOnlyFolder&) = delete;
-  ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
-  bool made() const { return !host_.empty(); }
-
- private:
-  std::string host_;
 };
 
 // The file or folder at a Windows path with these permission bits while this lives (0 takes every

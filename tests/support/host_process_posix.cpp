@@ -87,15 +87,6 @@ FileSizeLimit::~FileSizeLimit() {
   signal(SIGXFSZ, saved_handler_);
 }
 
-ReadOnlyFolder::ReadOnlyFolder(const std::string& path) {
-  std::string host;
-  if (platform::posix::ToHostPath(path, &host) && chmod(host.c_str(), 0555) == 0) host_ = host;
-}
-
-ReadOnlyFolder::~ReadOnlyFolder() {
-  if (!host_.empty()) chmod(host_.c_str(), 0755);
-}
-
 AccessMode::AccessMode(const std::string& path, unsigned mode) {
   std::string host;
   if (platform::posix::ToHostPath(path, &host) && chmod(host.c_str(), mode) == 0) host_ = host;

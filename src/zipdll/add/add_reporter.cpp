@@ -21,8 +21,7 @@ void Reporter::Report(Action action, int64_t value, const std::string& text, Slo
 
 void Reporter::Skipped(SkipReason reason, const std::string& what, const std::string& why,
                        platform::Cause cause) {
-  const std::string phrase = platform::CausePhrase(cause);
-  Message(phrase.empty() || why.find(phrase) != std::string::npos ? why : why + ": " + phrase);
+  Message(platform::WithCause(why, cause));
   Report(kActionSkipped, reason, what, static_cast<Slot>(cause));
 }
 

@@ -26,8 +26,7 @@ const CallbackRecord& Reporter::Call(Action action, const std::string& text, int
 
 void Reporter::Skipped(const std::string& name, SkipReason reason, const std::string& why,
                        platform::Cause cause) {
-  const std::string phrase = platform::CausePhrase(cause);
-  Message("Skipped \"" + name + "\": " + why + (phrase.empty() ? "" : " (" + phrase + ")") + ".");
+  Message("Skipped \"" + name + "\": " + platform::WithCause(why, cause) + ".");
   Call(kActionSkipped, name, reason, static_cast<Slot>(cause));
 }
 

@@ -245,8 +245,7 @@ void ExtractRun::Run() {
   // A target that is not there writes nothing; each file chosen is then named as not written.
   std::optional<platform::Cause> target_missing;
   if (!options_.test_only && (folder.empty() || !platform::FolderExists(folder))) {
-    const platform::Cause cause =
-        folder.empty() ? platform::Cause::kNotFound : platform::LastCause();
+    const platform::Cause cause = folder.empty() ? platform::Cause::kNone : platform::LastCause();
     reporter_->Message("The target folder \"" + options_.target_folder + "\" does not exist.");
     target_missing = cause == platform::Cause::kNone ? platform::Cause::kNotFound : cause;
   }
