@@ -3,17 +3,13 @@
 // every listing exactly as util::AddSubfolderNames gives it, and in its own order.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
-#include <cstdint>
-#include <deque>
-#include <mutex>
 #include <set>
 #include <string>
-#include <thread>
 #include <utility>
 
 #include "base/text.h"
+#include "base/work_ahead.h"
 #include "platform/cause.h"
 #include "platform/platform.h"
 
@@ -23,20 +19,16 @@ class ListingsAhead {
  public:
   // With files, each listing also keeps the names of the folder's files.
   explicit ListingsAhead(bool with_files);
-  // Stops the worker after the folder it is listing.
-  ~ListingsAhead();
-  ListingsAhead(const ListingsAhead&) = delete;
-  ListingsAhead& operator=(const ListingsAhead&) = delete;
 
   // Folders the worker lists before the walk has taken them, at most.
   static constexpr size_t kAhead = 256;
 
   // The walk's next folder; its index is the number of folders added before it. A folder added
   // with listed false is never listed.
-  void Add(const std::string& folder, bool listed);
+  void Add(const std::string& folder, bool listed) { work_.Add(Folder{folder, listed}); }
   // Appends the subfolders of the index-th folder added to list, and its files to *files, as
   // util::AddSubfolderNames(folder, list, files) does. Folders are taken in the order they were
-  // added, each once; one the worker has not started is listed here.
+  // added, each once at most; one the worker has not started is listed here.
   // False, and nothing appended, for a folder the walk must not enter: one taken before under
   // another name (through a link, a junction or a bind mount), or one of the kernel's own file
   // systems. The first name of a folder in the order of the walk is the one that counts. *cause,
@@ -50,11 +42,11 @@ class ListingsAhead {
   std::set<platform::FolderIdentity> TakeEntered() { return std::move(entered_); }
 
  private:
-  enum class State { kWaiting, kListing, kListed };
+  struct Folder {
+    std::string path;
+    bool listed = false;
+  };
   struct Listing {
-    std::string folder;
-    bool listed;
-    State state = State::kWaiting;
     bool identified = false;  // the identity below is known
     bool kernel = false;      // on one of the kernel's own file systems: never listed
     platform::FolderIdentity identity;
@@ -62,25 +54,12 @@ class ListingsAhead {
     util::StringList files;
     platform::Cause cause = platform::Cause::kNone;
   };
-  void Work();
-  // Whether a folder may be started: one is waiting, not too far ahead. Holds mutex_.
-  bool MayStart() const;
-  // Lists the index-th folder without the lock, which is held before and after.
-  void List(size_t index, std::unique_lock<std::mutex>& lock);
+  Listing List(const Folder& folder) const;
 
   const bool with_files_;
-  std::mutex mutex_;
-  std::condition_variable listed_;  // the walk waits on it for the folder it takes
-  std::condition_variable added_;   // the idle worker waits on it
-  std::deque<Listing> listings_;    // by index; a deque keeps each in place as more are added
-  size_t next_ = 0;                 // the next folder anyone lists
-  size_t taken_ = 0;                // folders the walk has taken
-  size_t awaited_ = SIZE_MAX;       // the folder the walk waits for
-  bool worker_idle_ = false;
-  bool stopping_ = false;
   // The folders taken so far, by identity; only the walk's thread uses it.
   std::set<platform::FolderIdentity> entered_;
-  std::thread worker_;
+  base::WorkAhead<Folder, Listing> work_;  // last: its worker stops before the rest goes
 };
 
 }  // namespace search

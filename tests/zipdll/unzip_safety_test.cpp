@@ -325,19 +325,32 @@ std::string Numbered(const char* stem, int i) {
   return name;
 }
 
+// Each file alone in a folder of its own, the folders made ahead with the files: a cancel takes
+// back the folders of the files it takes back.
 TEST_F(UnzipTest, CancelRemovesTheFilesWrittenAheadOfIt) {
-  TestArchive archive;
-  std::vector<std::string> expected;
-  for (int i = 0; i < 300; ++i) {
-    archive.Add(Numbered("f", i), "contents of " + std::to_string(i));
-    if (i < 99) expected.push_back(Numbered("f", i));
+  int round = 0;
+  for (const char* form : {"f%03d.txt", "d%03d/f.txt", "d%03d/e/f.txt"}) {
+    SCOPED_TRACE(form);
+    const std::string target = folder_.MakeFolder("cancel" + std::to_string(round++));
+    TestArchive archive;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 300; ++i) {
+      char name[32];
+      std::snprintf(name, sizeof name, form, i);
+      archive.Add(name, "contents of " + std::to_string(i));
+      const std::string top = std::string(name).substr(0, std::string(name).find('/'));
+      if (i < 99) expected.push_back(top);
+    }
+    int begun = 0;
+    driver_.answer = [&begun](zipdll::CallbackRecord* record) {
+      return record->action == zipdll::kActionFileBegun && ++begun == 100 ? -1 : 0;
+    };
+    UnzipRequest request = Request(WriteArchive(archive));
+    request.target = target;
+    request.recreate_folders = true;
+    EXPECT_EQ(driver_.Run(request), 99);
+    EXPECT_EQ(Listing(target), expected);
   }
-  int begun = 0;
-  driver_.answer = [&begun](zipdll::CallbackRecord* record) {
-    return record->action == zipdll::kActionFileBegun && ++begun == 100 ? -1 : 0;
-  };
-  EXPECT_EQ(driver_.Run(Request(WriteArchive(archive))), 99);
-  EXPECT_EQ(Listing(target_), expected);
 }
 
 TEST_F(UnzipTest, ExistingFilesAmongManyAreAskedAboutInTurn) {

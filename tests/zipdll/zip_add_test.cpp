@@ -13,6 +13,7 @@
 
 #if !defined(_WIN32)
 #include "support/host_entries.h"
+#include "support/host_process.h"
 #endif
 
 namespace zip_test {
@@ -403,6 +404,41 @@ TEST(ZipDllAdd, AFileHoldingMoreThanItsSizeSaysIsSkipped) {
   EXPECT_EQ(driver.SkipReasons(), std::vector<Slot>{zipdll::kSkipNotFound});
   EXPECT_NE(driver.Messages().find("status.cht: it grew while it was read"), std::string::npos)
       << driver.Messages();
+}
+
+// A file that grows between the listing and its packing, past what may be held in memory: it is
+// read a piece at a time, as a large file is, and stored whole; read whole into memory, as its
+// size at the opening says, it would take the memory of every file packed ahead.
+TEST(ZipDllAdd, AFileThatGrewSinceTheListingIsReadAPieceAtATime) {
+  TempFolder folder;
+  folder.Write("src\\a.cht", "chart");
+  folder.Write("src\\growing.cht", "small when listed");
+  const std::string archive = folder / "out.zip";
+  constexpr size_t kGrownTo = 96 << 20;
+  const test_support::BoundedRun run = test_support::RunWithinMemory(
+      [&] {
+        ZipDriver driver;
+        // The batch's size is told once the files are listed and before any is packed.
+        driver.on_event = [&](const Event& event) {
+          if (event.action != zipdll::kActionBatchBytes) return;
+          std::unique_ptr<platform::File> file =
+              platform::File::Open(folder / "src\\growing.cht", platform::File::Mode::kCreate);
+          const std::string noise = Noise(1 << 20, 7);
+          for (size_t at = 0; at < kGrownTo; at += noise.size())
+            file->Write(noise.data(), noise.size());
+        };
+        return std::to_string(driver.Add({archive, {folder / "src\\*.cht"}})) + " " +
+               driver.Messages();
+      },
+      48 << 20, 60);
+  ASSERT_TRUE(run.finished) << "the add went beyond 48 MiB or a minute";
+  EXPECT_EQ(run.output.substr(0, 2), "2 ") << run.output;
+  const ArchiveContents contents = ReadArchive(archive);
+  ASSERT_TRUE(contents.ok) << contents.error;
+  const Member* grown = contents.Find("growing.cht");
+  ASSERT_NE(grown, nullptr);
+  EXPECT_TRUE(grown->data_ok);
+  EXPECT_EQ(grown->data.size(), kGrownTo);
 }
 
 // A link to the folder it is in and one to the folder above its own: a walk that followed them

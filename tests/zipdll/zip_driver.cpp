@@ -54,6 +54,7 @@ std::int32_t ZIPDLL_CALL ZipDriver::OnCallback(zipdll::CallbackRecord* record) {
   const int index = static_cast<int>(driver->events.size());
   driver->events.push_back({record->action, record->value,
                             std::string(record->text, strnlen(record->text, sizeof record->text))});
+  if (driver->on_event) driver->on_event(driver->events.back());
   return index == driver->abort_at ? -1 : 0;
 }
 

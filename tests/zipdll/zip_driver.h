@@ -51,6 +51,8 @@ class ZipDriver {
 
   // Callback number abort_at (counted from 0) answers -1; -1 never aborts.
   int abort_at = -1;
+  // Called with each callback as it comes, on the engine's thread, before it is answered.
+  std::function<void(const Event&)> on_event;
   std::vector<Event> events;
 
   std::vector<zipdll::Slot> Actions() const;

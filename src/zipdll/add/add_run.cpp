@@ -331,18 +331,18 @@ bool AddRun::StreamFile(ZipWriter& writer, const Planned& planned, const Central
 }
 
 bool AddRun::AddFiles(ZipWriter& writer, std::string* error) {
-  std::vector<PackJob> jobs;
-  std::vector<size_t> job_of(planned_.size(), SIZE_MAX);
-  for (size_t i = 0; i < planned_.size(); ++i) {
-    if (planned_[i].source.is_folder || planned_[i].source.size >= kStreamFrom) continue;
-    job_of[i] = jobs.size();
-    jobs.push_back({planned_[i].source.path, planned_[i].source.size, Level(), planned_[i].encrypt,
-                    planned_[i].password});
-  }
   // The writing thread packs small files too while it waits: one worker fewer than cores.
   const unsigned cores = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
   const unsigned threads = std::max(1u, cores - 1);
-  EntryPacker packer(std::move(jobs), threads, kBytesAhead);
+  EntryPacker packer(threads, kBytesAhead);
+  std::vector<size_t> job_of(planned_.size(), SIZE_MAX);
+  size_t jobs = 0;
+  for (size_t i = 0; i < planned_.size(); ++i) {
+    if (planned_[i].source.is_folder || planned_[i].source.size >= kStreamFrom) continue;
+    job_of[i] = jobs++;
+    packer.Add({planned_[i].source.path, planned_[i].source.size, Level(), planned_[i].encrypt,
+                planned_[i].password});
+  }
   const bool trace = IsOn(block_.trace);
   for (size_t i = 0; i < planned_.size(); ++i) {
     const SourceFile& source = planned_[i].source;
@@ -366,12 +366,16 @@ bool AddRun::AddFiles(ZipWriter& writer, std::string* error) {
     }
     // A worker may take long over a large file or a slow drive; the caller hears from the run
     // meanwhile, and can stop it (the reporter throws, so the wait never ends in a refusal).
-    PackedEntry packed;
     const auto still_waiting = [this] {
       reporter_.Report(kActionProgress, 0);
       return true;
     };
-    packer.Take(job_of[i], still_waiting, &packed);
+    PackedEntry packed = std::move(*packer.Take(job_of[i], still_waiting));
+    if (packed.grown) {
+      // Larger than listed: read a piece at a time, as a large file is.
+      if (!StreamFile(writer, planned_[i], record, error)) return false;
+      continue;
+    }
     consumed_bytes_ += source.size;
     if (!packed.ok) {
       reporter_.Skipped(kSkipNotFound, source.path, "Skipped " + source.path + ": " + packed.error,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 #include <random>
+#include <utility>
 
 #include "platform/platform.h"
 #include "zipdll/add/deflate.h"
@@ -65,6 +66,10 @@ PackedEntry PackFile(const PackJob& job, const std::atomic<bool>* stop) {
     if (!file->Size(&size)) {
       packed.cause = platform::LastCause();
       packed.error = "cannot read " + job.path;
+      return packed;
+    }
+    if (size > job.expected_size) {
+      packed.grown = true;
       return packed;
     }
     std::string contents;
@@ -131,99 +136,10 @@ PackedEntry PackFile(const PackJob& job, const std::atomic<bool>* stop) {
   return packed;
 }
 
-EntryPacker::EntryPacker(std::vector<PackJob> jobs, unsigned threads, uint64_t byte_budget)
-    : jobs_(std::move(jobs)),
-      results_(jobs_.size()),
-      done_(jobs_.size(), false),
-      byte_budget_(byte_budget) {
-  if (threads == 0) threads = 1;
-  if (threads > jobs_.size()) threads = static_cast<unsigned>(jobs_.size());
-  try {
-    for (unsigned i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
-  } catch (const std::system_error&) {
-    // Fewer threads than asked for still do the work; with none at all, Take packs every job.
-  }
-}
-
-EntryPacker::~EntryPacker() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-  }
-  stop_work_ = true;
-  room_.notify_all();
-  for (std::thread& worker : workers_) worker.join();
-}
-
-void EntryPacker::Work() {
-  for (;;) {
-    size_t index;
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      ++idle_workers_;
-      room_.wait(lock, [this] {
-        return stopping_ || next_ >= jobs_.size() || next_ == taken_ ||
-               bytes_ahead_ + jobs_[next_].expected_size <= byte_budget_;
-      });
-      --idle_workers_;
-      if (stopping_ || next_ >= jobs_.size()) return;
-      index = next_++;
-      bytes_ahead_ += jobs_[index].expected_size;
-    }
-    PackedEntry packed = PackFile(jobs_[index], &stop_work_);
-    std::lock_guard<std::mutex> lock(mutex_);
-    results_[index] = std::move(packed);
-    done_[index] = true;
-    if (awaited_ == index) job_done_.notify_one();
-  }
-}
-
-bool EntryPacker::MayPackHere() const {
-  // Without a worker (none could be started) every job is packed here.
-  return next_ < jobs_.size() &&
-         (jobs_[next_].expected_size <= kPackHereUpTo || workers_.empty()) &&
-         (next_ == taken_ || bytes_ahead_ + jobs_[next_].expected_size <= byte_budget_);
-}
-
-bool EntryPacker::Take(size_t index, const std::function<bool()>& still_waiting,
-                       PackedEntry* packed) {
-  {
-    std::unique_lock<std::mutex> lock(mutex_);
-    auto asked = std::chrono::steady_clock::now();
-    while (!done_[index]) {
-      if (MayPackHere()) {
-        // Rather than wait, this thread packs the next small job nobody has started: being
-        // woken for each job would cost more than most jobs.
-        const size_t own = next_++;
-        bytes_ahead_ += jobs_[own].expected_size;
-        lock.unlock();
-        PackedEntry result = PackFile(jobs_[own], &stop_work_);
-        lock.lock();
-        results_[own] = std::move(result);
-        done_[own] = true;
-      } else {
-        awaited_ = index;
-        const bool done = job_done_.wait_for(lock, kWaitReport, [&] { return done_[index]; });
-        awaited_ = SIZE_MAX;
-        if (done) break;
-      }
-      if (std::chrono::steady_clock::now() - asked >= kWaitReport) {
-        // The caller is asked without the lock, so the workers carry on meanwhile.
-        lock.unlock();
-        const bool go_on = !still_waiting || still_waiting();
-        lock.lock();
-        if (!go_on) return false;
-        asked = std::chrono::steady_clock::now();
-      }
-    }
-    *packed = std::move(results_[index]);
-    results_[index] = PackedEntry();
-    bytes_ahead_ -= jobs_[index].expected_size;
-    taken_ = index + 1;
-    if (idle_workers_ == 0) return true;
-  }
-  room_.notify_all();
-  return true;
-}
+EntryPacker::EntryPacker(unsigned threads, uint64_t byte_budget)
+    : WorkAhead(
+          threads, byte_budget,
+          [this](PackJob& job, unsigned) { return PackFile(job, &stopping()); },
+          [](const PackJob&, uint64_t size) { return size <= kPackHereUpTo; }) {}
 
 }  // namespace zipdll::add

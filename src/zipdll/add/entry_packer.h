@@ -3,15 +3,10 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
+#include "base/work_ahead.h"
 #include "platform/cause.h"
 
 namespace zipdll {
@@ -30,7 +25,8 @@ struct PackJob {
 
 struct PackedEntry {
   bool ok = false;
-  std::string error;                               // when not ok
+  bool grown = false;  // larger than listed: to be read a piece at a time instead
+  std::string error;   // when not ok
   platform::Cause cause = platform::Cause::kNone;  // of a failed system call, when not ok
   uint32_t crc = 0;
   uint64_t size = 0;  // bytes read
@@ -43,54 +39,30 @@ struct PackedEntry {
 // then the CRC's high byte, which lets a reader check the password.
 std::string EncryptionHeader(uint32_t crc, TraditionalCipher* cipher);
 
-// Packs one file on the calling thread. It reads no more than the size the file has when it is
-// opened: a file that grew meanwhile is not packed, as it could not be read whole. Once *stop
-// is set, it gives up between two pieces of 256 KiB it reads or deflates.
+// Packs one file on the calling thread. A file larger when it is opened than its listed size is
+// not read at all (grown is set), as it could be larger than the memory the packing may take; it
+// reads no more than the size the file has when it is opened: a file that grows meanwhile is not
+// packed, as it could not be read whole. Once *stop is set, it gives up between two pieces of
+// 256 KiB it reads or deflates.
 PackedEntry PackFile(const PackJob& job, const std::atomic<bool>* stop = nullptr);
 
-class EntryPacker {
+// Packs the jobs on worker threads, ahead of the thread that writes the archive and takes the
+// results strictly in order (Take; a waiting Take asks its caller whether to go on every
+// WorkAhead::kWaitReport). At most byte_budget bytes of files, by the sizes the listing gave, are
+// held in memory ahead of the writer, except that one file is always let through however large it
+// is. Destroying it stops the workers within the piece of a file each is reading or deflating.
+class EntryPacker : public base::WorkAhead<PackJob, PackedEntry> {
  public:
-  // Starts the workers at once. At most byte_budget bytes of files are held in memory ahead of
-  // the writer, except that one file is always let through however large it is.
-  EntryPacker(std::vector<PackJob> jobs, unsigned threads, uint64_t byte_budget);
-  // Stops the workers within the piece of a file each is reading or deflating.
-  ~EntryPacker();
-  EntryPacker(const EntryPacker&) = delete;
-  EntryPacker& operator=(const EntryPacker&) = delete;
+  EntryPacker(unsigned threads, uint64_t byte_budget);
 
-  // How often a waiting Take asks whether to go on waiting.
-  static constexpr std::chrono::milliseconds kWaitReport{100};
   // Jobs up to this size are packed by the taking thread too while the one it waits for is not
   // done, so that one worker keeps two cores busy.
   static constexpr uint64_t kPackHereUpTo = 1 << 20;
 
-  // Waits for job index (taken in order: 0, 1, 2 ...) and hands over its result, packing jobs
-  // nobody has started meanwhile. While it waits it calls still_waiting every kWaitReport, and
-  // gives up, returning false, when that answers false.
-  bool Take(size_t index, const std::function<bool()>& still_waiting, PackedEntry* packed);
-
- private:
-  void Work();
-  // Whether the taking thread may start the next job itself. Holds mutex_.
-  bool MayPackHere() const;
-
-  std::vector<PackJob> jobs_;
-  std::vector<PackedEntry> results_;
-  std::vector<bool> done_;
-  uint64_t byte_budget_;
-  std::mutex mutex_;
-  // Each side is woken only when it waits for what happened: a job is done every few dozen
-  // microseconds.
-  std::condition_variable job_done_;  // the taking thread waits on it
-  std::condition_variable room_;      // idle workers wait on it
-  size_t awaited_ = SIZE_MAX;         // the job the taking thread waits for
-  unsigned idle_workers_ = 0;
-  size_t next_ = 0;   // next job to start
-  size_t taken_ = 0;  // jobs handed over
-  uint64_t bytes_ahead_ = 0;
-  bool stopping_ = false;
-  std::atomic<bool> stop_work_{false};
-  std::vector<std::thread> workers_;
+  void Add(PackJob job) {
+    const uint64_t cost = job.expected_size;
+    WorkAhead::Add(std::move(job), cost);
+  }
 };
 
 }  // namespace zipdll::add

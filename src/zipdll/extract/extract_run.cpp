@@ -2,15 +2,12 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
-#include <deque>
 #include <mutex>
 #include <optional>
 #include <random>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <unordered_map>
 #include <utility>
@@ -18,6 +15,7 @@
 #include "base/scope_exit.h"
 #include "base/text.h"
 #include "base/wildcard.h"
+#include "base/work_ahead.h"
 #include "platform/path_limits.h"
 #include "platform/work_files.h"
 #include "zipdll/extract/entry_data.h"
@@ -96,34 +94,23 @@ std::unique_ptr<platform::File> CreateWorkFile(const std::string& folder, unsign
 }
 
 // Writes an entry's data to its file on a thread of its own, so that the next pieces are read,
-// decrypted and inflated while the last ones are written.
+// decrypted and inflated while the last ones are written. Each batch is a job of one worker,
+// which writes them in turn; the run takes each back, to fill again, two batches later.
 class OverlappedWriter {
  public:
-  explicit OverlappedWriter(platform::File* file) : file_(file) {
-    try {
-      thread_ = std::thread([this] { Work(); });
-    } catch (const std::system_error&) {
-      // No thread to be had: each batch is written as it is handed over.
-    }
-  }
+  explicit OverlappedWriter(platform::File* file)
+      : file_(file),
+        writes_(
+            1, kInFlight, [this](std::string& batch, unsigned) { return WriteBatch(batch); },
+            // The run's thread never writes, or two batches could be written out of turn.
+            [](const std::string&, uint64_t) { return false; }) {}
   // Without Finish (a failure or a cancel on the way) what was not written yet is dropped.
-  ~OverlappedWriter() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      queue_.clear();
-      ending_ = true;
-    }
-    changed_.notify_all();
-    if (thread_.joinable()) thread_.join();
-  }
+  ~OverlappedWriter() = default;
   OverlappedWriter(const OverlappedWriter&) = delete;
   OverlappedWriter& operator=(const OverlappedWriter&) = delete;
 
   // Why the write that failed did, once one has.
-  platform::Cause cause() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return cause_;
-  }
+  platform::Cause cause() const { return cause_; }
 
   // Takes a copy of the bytes; false once a write failed.
   bool Write(const uint8_t* data, size_t size) {
@@ -134,80 +121,45 @@ class OverlappedWriter {
   // Writes what is left and waits for it; false when any write failed.
   bool Finish() {
     if (!Hand()) return false;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      ending_ = true;
-    }
-    changed_.notify_all();
-    if (thread_.joinable()) thread_.join();
+    while (taken_ < handed_) TakeBack();
     return !failed_;
   }
 
  private:
   static constexpr size_t kBatch = 256 << 10;
-  static constexpr size_t kInFlight = 2;  // batches handed over and not yet written
+  // Batches handed over and not taken back: two waiting and the one being written.
+  static constexpr size_t kInFlight = 3;
 
   bool Hand() {
     if (filling_.empty()) return !failed_;
-    if (!thread_.joinable()) {
-      if (!failed_ && !file_->Write(filling_.data(), filling_.size())) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        cause_ = platform::LastCause();
-        failed_ = true;
-      }
-      filling_.clear();
-      return !failed_;
-    }
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait(lock, [this] { return queue_.size() < kInFlight || failed_; });
-      if (failed_) return false;
-      queue_.push_back(std::move(filling_));
-      filling_ = std::string();
-      // A batch written before is filled again rather than new memory taken for each.
-      if (!spare_.empty()) {
-        filling_ = std::move(spare_.back());
-        spare_.pop_back();
-      }
-    }
-    changed_.notify_all();
+    writes_.Add(std::move(filling_));
+    ++handed_;
+    filling_ = std::string();
+    // A batch written before is filled again rather than new memory taken for each.
+    if (handed_ - taken_ > kInFlight) filling_ = TakeBack();
     filling_.clear();
-    return true;
+    return !failed_;
   }
 
-  void Work() {
-    for (;;) {
-      std::string batch;
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [this] { return !queue_.empty() || ending_; });
-        if (queue_.empty()) return;
-        batch = std::move(queue_.front());
-        queue_.pop_front();
-      }
-      const bool written = file_->Write(batch.data(), batch.size());
-      const platform::Cause cause = written ? platform::Cause::kNone : platform::LastCause();
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!written && !failed_) cause_ = cause;
-        failed_ = failed_ || !written;
-        spare_.push_back(std::move(batch));
-      }
-      changed_.notify_all();
-      if (!written) return;
+  std::string TakeBack() { return std::move(*writes_.Take(taken_++)); }
+
+  // On the worker: after a failure nothing more is written.
+  std::string WriteBatch(std::string& batch) {
+    if (!failed_ && !file_->Write(batch.data(), batch.size())) {
+      cause_ = platform::LastCause();
+      failed_ = true;
     }
+    return std::move(batch);
   }
 
-  platform::File* file_;
+  platform::File* const file_;
   std::string filling_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::deque<std::string> queue_;
-  std::vector<std::string> spare_;
-  bool ending_ = false;
+  size_t handed_ = 0;
+  size_t taken_ = 0;
+  // Set by the worker, read by the run's thread after it took the batch back or as a hint.
   std::atomic<bool> failed_{false};
-  platform::Cause cause_ = platform::Cause::kNone;
-  std::thread thread_;
+  std::atomic<platform::Cause> cause_{platform::Cause::kNone};
+  base::WorkAhead<std::string, std::string> writes_;  // last: stopped before the rest goes
 };
 
 }  // namespace
@@ -314,16 +266,21 @@ void ExtractRun::Run() {
   std::vector<size_t> job_of;
   const std::vector<std::string> unfit = UnfitNames(chosen);
   const std::vector<AheadJob> jobs = PlanAhead(chosen, unfit, &job_of);
+  // Folders made ahead for files the run never kept go after those files (declared first, so
+  // that it runs after ahead is gone).
+  util::ScopeExit remove_unkept_folders([this] { RemoveFoldersMadeAhead(); });
+  // Each slot reads the archive through a handle of its own, positioned as it needs.
+  std::vector<std::unique_ptr<platform::File>> archives;
   std::optional<FilesAhead> ahead;
   if (jobs.size() >= kAheadFrom) {
-    ahead.emplace(
-        options_.archive, jobs.size(), AheadWorkers(),
-        [this, &jobs](size_t job, platform::File& archive) {
-          return WriteAhead(jobs[job], archive);
-        },
-        [&jobs](size_t job) {
-          if (!jobs[job].target.empty()) platform::DeleteFile(jobs[job].target);
-        });
+    const unsigned workers = AheadWorkers();
+    archives.resize(workers + 1);
+    ahead.emplace(workers, kFilesAhead, [this, &jobs, &archives](size_t& job, unsigned slot) {
+      std::unique_ptr<platform::File>& archive = archives[slot];
+      if (!archive) archive = platform::File::Open(options_.archive, platform::File::Mode::kRead);
+      return archive && WriteAhead(jobs[job], *archive) ? FileAhead(jobs[job].target) : FileAhead();
+    });
+    for (size_t job = 0; job < jobs.size(); ++job) ahead->Add(job);
   }
   for (size_t i = 0; i < chosen.size(); ++i) {
     const EntryInfo& entry = *chosen[i];
@@ -338,8 +295,10 @@ void ExtractRun::Run() {
       if (!entry.IsFolder()) FinishProgress(entry);
     } else if (entry.IsFolder()) {
       MakeFolder(entry);
-    } else if (ahead && job != kNoJob && ahead->Claim(job)) {
-      ReportWrittenAhead(entry, *ahead, job);
+    } else if (std::optional<FileAhead> file =
+                   ahead && job != kNoJob ? ahead->Take(job) : std::nullopt;
+               file && file->written()) {
+      ReportWrittenAhead(entry, jobs[job], *file);
     } else {
       ProcessEntry(entry);
     }
@@ -452,7 +411,7 @@ bool ExtractRun::WriteAhead(const AheadJob& job, platform::File& archive) {
   }
   const std::string folder = util::FolderOf(job.target);
   const std::string relative_folder = folder.substr(options_.target_folder.size());
-  if (!relative_folder.empty() && !CreateFolders(relative_folder)) return false;
+  if (!relative_folder.empty() && !CreateFolders(relative_folder, true)) return false;
   // Made and opened in one step, only where no file of that name is: a file that is there
   // already is the run's to ask about.
   std::unique_ptr<platform::File> file =
@@ -474,14 +433,17 @@ bool ExtractRun::WriteAhead(const AheadJob& job, platform::File& archive) {
   return true;
 }
 
-void ExtractRun::ReportWrittenAhead(const EntryInfo& entry, FilesAhead& ahead, size_t job) {
+void ExtractRun::ReportWrittenAhead(const EntryInfo& entry, const AheadJob& job, FileAhead& file) {
   reporter_->Call(kActionFileBegun, entry.name, static_cast<int64_t>(entry.uncompressed_size));
   reported_ = pending_ = 0;
   // Its bytes in the pieces its reading gives them, as for a file written here.
   for (uint64_t at = 0; at < entry.uncompressed_size; at += kProgressStep) {
     ReportProgress(std::min(kProgressStep, entry.uncompressed_size - at));
   }
-  ahead.Keep(job);
+  file.Keep();
+  // Its folders are the run's too now; they were all made, so this only says so.
+  if (!job.target.empty())
+    CreateFolders(util::FolderOf(job.target).substr(options_.target_folder.size()));
   ++extracted_;
   FinishProgress(entry);
 }
@@ -747,7 +709,7 @@ bool ExtractRun::TakeRoom(const std::string& folder, uint64_t size, uint64_t* av
 // Walks the folders of relative down from the target, making those this run has not made or
 // found yet: each element is looked up once, below its parent, so that a deep name costs its
 // length and not its length times its depth.
-bool ExtractRun::CreateFolders(const std::string& relative) {
+bool ExtractRun::CreateFolders(const std::string& relative, bool ahead) {
   size_t node = NameTree::kRoot;
   for (size_t at = 0; at < relative.size();) {
     const size_t split = std::min(relative.find('\\', at), relative.size());
@@ -757,11 +719,14 @@ bool ExtractRun::CreateFolders(const std::string& relative) {
         std::lock_guard<std::mutex> lock(made_folders_mutex_);
         node = made_folders_.Child(node, std::string_view(relative).substr(at, split - at));
         made = made_folders_[node].folder;
+        // The run's own thread takes a folder made ahead as its own.
+        if (made && !ahead) made_folders_[node].ahead = false;
       }
       if (!made) {
         // Two workers may make the same folder at once: the one that comes second finds it made.
         const std::string folder = options_.target_folder + relative.substr(0, split);
-        if (!platform::CreateDirectory(folder)) {
+        const bool created = platform::CreateDirectory(folder);
+        if (!created) {
           const platform::Cause cause = platform::LastCause();
           if (!platform::FolderExists(folder)) {
             platform::SetLastCause(cause);  // why it could not be made, not that it is not there
@@ -769,12 +734,28 @@ bool ExtractRun::CreateFolders(const std::string& relative) {
           }
         }
         std::lock_guard<std::mutex> lock(made_folders_mutex_);
-        made_folders_[node].folder = true;
+        NameTree::Node& made_node = made_folders_[node];
+        if (!made_node.folder) {
+          made_node.folder = true;
+          made_node.ahead = ahead && created;
+          if (made_node.ahead) made_ahead_.emplace_back(node, folder);
+        } else if (!ahead) {
+          made_node.ahead = false;
+        }
       }
     }
     at = split + 1;
   }
   return true;
+}
+
+void ExtractRun::RemoveFoldersMadeAhead() {
+  std::lock_guard<std::mutex> lock(made_folders_mutex_);
+  // Innermost first: a folder is made after the one it is in. One that holds anything stays.
+  for (auto made = made_ahead_.rbegin(); made != made_ahead_.rend(); ++made) {
+    if (made_folders_[made->first].ahead) platform::RemoveDirectory(made->second);
+  }
+  made_ahead_.clear();
 }
 
 void ExtractRun::ReportProgress(uint64_t bytes) {

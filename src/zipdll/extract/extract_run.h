@@ -15,7 +15,7 @@
 
 namespace zipdll::extract {
 
-class FilesAhead;
+class FileAhead;
 
 struct ExtractOptions {
   std::string archive;
@@ -40,7 +40,6 @@ class ExtractRun {
   int extracted() const { return extracted_; }
 
  private:
-  std::vector<const EntryInfo*> ChooseEntries();
   bool Matches(const EntryInfo& entry, const std::string& file_spec) const;
   void ProcessEntry(const EntryInfo& entry);
   void MakeFolder(const EntryInfo& entry);
@@ -70,14 +69,17 @@ class ExtractRun {
   bool WriteAhead(const AheadJob& job, platform::File& archive);
   // Reports an entry whose file was written ahead as the job of ahead, as ProcessEntry reports
   // one it wrote itself; the file is kept from the moment all its bytes are reported.
-  void ReportWrittenAhead(const EntryInfo& entry, FilesAhead& ahead, size_t job);
+  void ReportWrittenAhead(const EntryInfo& entry, const AheadJob& job, FileAhead& file);
   // Whether the drive of folder has room for a file of size bytes beyond the margin, counting
   // that room as taken when it has; true when the drive cannot say (the write then finds out).
   // *available is the room the drive told when it has not. Safe on the workers.
   bool TakeRoom(const std::string& folder, uint64_t size, uint64_t* available);
   // Makes the folders of relative (below the target folder) that this run has not seen yet. Safe
-  // on the workers.
-  bool CreateFolders(const std::string& relative);
+  // on the workers, which say so with ahead: what they make is removed at the end of the run
+  // unless the run's own thread comes to use it, or a file written ahead in it is kept.
+  bool CreateFolders(const std::string& relative, bool ahead = false);
+  // Removes the folders made ahead that the run never took as its own, where they are empty.
+  void RemoveFoldersMadeAhead();
   // Sends the rest of the entry's bytes as progress, so that the batch total is always reached.
   void FinishProgress(const EntryInfo& entry);
   void ReportProgress(uint64_t bytes);
@@ -91,6 +93,7 @@ class ExtractRun {
   // looked for once per run rather than once per entry.
   NameTree made_folders_;
   std::mutex made_folders_mutex_;
+  std::vector<std::pair<size_t, std::string>> made_ahead_;  // node and path, in the order made
   // The free room of the drive written to, as the drive last told it less what the run wrote
   // since: asking the drive for each file costs more than many small files take to write.
   std::mutex room_mutex_;

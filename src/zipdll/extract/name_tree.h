@@ -21,6 +21,7 @@ class NameTree {
     size_t parent = kRoot;
     unsigned files = 0;   // entries that write a file here
     bool folder = false;  // a folder here: made, or to be made by the run
+    bool ahead = false;   // made by a worker for files written ahead, none of them kept yet
   };
 
   NameTree() : nodes_(1) {}
