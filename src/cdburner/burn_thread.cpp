@@ -32,11 +32,12 @@ constexpr int kMargin = 10;
 
 // Burns with a service that shows no window of its own, in a progress window of the program's: the
 // window is made, moved and freed on the main thread, which the burn thread waits on each time.
+// Once the program has let its toolkit go, the burn goes on without a window.
 long BurnInProgressWindow(const BurnJob& job, std::string* failure) {
-  ui::Toolkit& toolkit = ui::CurrentToolkit();
   std::unique_ptr<ui::ProgressView> view;
   const int label_width = kViewWidth - 2 * kMargin;
-  toolkit.RunOnMainThread([&] {
+  ui::RunOnMainThreadWhileUp([&] {
+    ui::Toolkit& toolkit = ui::CurrentToolkit();
     view = toolkit.CreateProgressView(kViewWidth, kViewHeight);
     view->SetCaption("Writing the CD");
     view->SetLabel("", kMargin, 12, label_width);
@@ -54,13 +55,15 @@ long BurnInProgressWindow(const BurnJob& job, std::string* failure) {
   const long status = job.service->BurnShowingProgress(
       job.owner_window,
       [&](int percent, const std::string& line) {
-        toolkit.RunOnMainThread([&] {
+        if (!view) return;
+        ui::RunOnMainThreadWhileUp([&] {
           view->SetLabel(line, kMargin, 12, label_width);
           view->SetBarPosition(percent);
         });
       },
       failure);
-  toolkit.RunOnMainThread([&] { view.reset(); });
+  // A window of a toolkit that is gone is left to the end of the process, not freed here.
+  if (view && !ui::RunOnMainThreadWhileUp([&] { view.reset(); })) static_cast<void>(view.release());
   return status;
 }
 
@@ -101,8 +104,9 @@ bool TBurnThread::Start(BurnJob job) {
   auto* thread = new TBurnThread(std::move(job));
   try {
     std::thread([thread] {
-      thread->Execute();
-      delete thread;
+      // Without a main thread to hand over to, the service (which must be released where it was
+      // made) is left to the end of the process.
+      if (thread->Execute()) delete thread;
     }).detach();
     return true;
   } catch (const std::system_error&) {
@@ -111,7 +115,7 @@ bool TBurnThread::Start(BurnJob job) {
   }
 }
 
-void TBurnThread::Execute() {
+bool TBurnThread::Execute() {
   std::string failure;
   // Nothing may escape a thread; a failure in the copying or the wizard still ends the burn.
   try {
@@ -125,7 +129,7 @@ void TBurnThread::Execute() {
     if (failure.empty()) failure = "The CD could not be written: the burn stopped on an error.";
   }
   // The service goes on the main thread too: on Windows it must be released where it was made.
-  ui::CurrentToolkit().RunOnMainThread([this, &failure] {
+  return ui::RunOnMainThreadWhileUp([this, &failure] {
     job_.service.reset();
     // No wizard told the user of a failure: the program does, and says where the files are.
     if (!failure.empty()) {

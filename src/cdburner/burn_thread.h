@@ -38,8 +38,9 @@ class TBurnThread {
 
  private:
   explicit TBurnThread(BurnJob job) : job_(std::move(job)) {}
-  // Stages, burns, then waits on the main thread's hand-over.
-  void Execute();
+  // Stages, burns, then waits on the main thread's hand-over; false when there was no main thread
+  // to hand over to any more (the program let its toolkit go).
+  bool Execute();
 
   BurnJob job_;
 };

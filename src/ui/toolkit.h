@@ -131,8 +131,16 @@ std::unique_ptr<Toolkit> CreateNativeToolkit(const std::string& title, std::stri
 // Returns false when the handler failed.
 bool RunHandler(const std::function<void()>& handler);
 
-// The toolkit the program runs with. Set once at start-up (tests set ui::headless).
+// The toolkit the program runs with, on the main thread. Set once at start-up (tests set
+// ui::headless) and let go of, with null, before the toolkit is destroyed: letting go refuses every
+// later call from another thread and waits, letting pending messages run, for those on their way.
 Toolkit& CurrentToolkit();
 void SetToolkit(Toolkit* toolkit);
+
+// From a thread other than the main one: Toolkit::RunOnMainThread on the current toolkit, and
+// true; false, with call not run, once the toolkit has been let go of (the window closed and the
+// program is ending), so that a thread that outlives the window never reaches a toolkit that is
+// gone.
+bool RunOnMainThreadWhileUp(const std::function<void()>& call);
 
 }  // namespace ui

@@ -188,5 +188,20 @@ TEST_F(CdBurnerTest, ABurnOutlivingItsComponentHandsOverToNothing) {
   EXPECT_EQ(staging_.Read("a.zip"), "a");
 }
 
+// The window closed during a burn and the program let its toolkit go, as main does before the
+// toolkit is destroyed: the burn thread ends without a call to it.
+TEST_F(CdBurnerTest, ABurnOutlivingTheToolkitNeverCallsIt) {
+  WizardGate gate(fake_);
+  auto burner = MakeBurner();
+  burner->AddFile(sources_.Write("a.zip", "a"));
+  burner->StartBurn();
+  ASSERT_TRUE(gate.WaitEntered());
+  ui::SetToolkit(nullptr);
+  gate.Open();
+  EXPECT_FALSE(toolkit_.WaitForCall(300)) << "the burn thread called a toolkit let go of";
+  EXPECT_TRUE(done_.empty());
+  ui::SetToolkit(&toolkit_);
+}
+
 }  // namespace
 }  // namespace cdburner_test

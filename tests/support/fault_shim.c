@@ -7,18 +7,23 @@
 //                                  disk with the byte at file position <offset> inverted
 //   RD_FAULT_READ=<text>           reads of a file whose host path contains <text> fail (EIO)
 //   RD_FAULT_RENAME=<text>         renames onto a host path containing <text> fail (EBUSY)
+//   RD_FAULT_HOLD_LIST=<text>@<file>  opening a folder whose path contains <text> for listing
+//                                  makes <file>.held and waits until <file> is there (10 s at
+//                                  most), as a slow network drive would
 //
 // <text> is matched without regard to case, as the program matches Windows paths.
 //
 // Every write through the program's platform layer is a pwrite and every read a pread, so those
 // (and their 64-bit names) are the calls wrapped here.
 #define _GNU_SOURCE
+#include <dirent.h>
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -129,4 +134,32 @@ int renameat2(int from_folder, const char* from, int to_folder, const char* to, 
   static RenameAt2Function real;
   if (!real) real = (RenameAt2Function)dlsym(RTLD_NEXT, "renameat2");
   return RenameRefused(to) ? -1 : real(from_folder, from, to_folder, to, flags);
+}
+
+typedef DIR* (*OpendirFunction)(const char*);
+
+// Waits as RD_FAULT_HOLD_LIST says when it applies to the folder path.
+static void HoldListing(const char* path) {
+  const char* setting = getenv("RD_FAULT_HOLD_LIST");
+  if (!setting || !*setting) return;
+  const char* at = strrchr(setting, '@');
+  if (!at || at == setting) return;
+  char text[1024], held[4200];
+  size_t length = (size_t)(at - setting);
+  if (length >= sizeof text) return;
+  memcpy(text, setting, length);
+  text[length] = '\0';
+  if (!strcasestr(path, text)) return;
+  snprintf(held, sizeof held, "%s.held", at + 1);
+  int fd = open(held, O_CREAT | O_WRONLY, 0600);
+  if (fd >= 0) close(fd);
+  struct stat st;
+  for (int i = 0; i < 10000 && stat(at + 1, &st) != 0; ++i) usleep(1000);
+}
+
+DIR* opendir(const char* path) {
+  static OpendirFunction real;
+  if (!real) real = (OpendirFunction)dlsym(RTLD_NEXT, "opendir");
+  HoldListing(path);
+  return real(path);
 }

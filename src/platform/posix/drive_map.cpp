@@ -302,7 +302,8 @@ bool Exists(const std::string& path, bool* is_folder) {
 }
 
 // Case-insensitive lookup, in the folder's listing, of an element that does not exist under its
-// exact name; the element itself when none matches. st is the folder's own stat.
+// exact name; the element itself when none matches. st is the folder's own stat. The caller holds
+// the folder's FolderChangeLock.
 std::string FindInListing(const std::string& folder, struct stat st, const std::string& element,
                           bool* found, bool* is_folder) {
   *found = false;
@@ -310,15 +311,21 @@ std::string FindInListing(const std::string& folder, struct stat st, const std::
   const std::string folded = util::FoldCase(element);
   std::string name;
   {
-    std::lock_guard<std::mutex> lock(listing_mutex);
+    std::unique_lock<std::mutex> lock(listing_mutex);
     auto it = listings.find(folder);
     if (it != listings.end() && (!it->second.trusted || !SameState(it->second, st))) {
       Forget(it);
       it = listings.end();
     }
     if (it == listings.end()) {
+      // Read without the lock of every listing, which the lookups in other folders take: a
+      // large folder takes long to read, and may be waited for. This folder's own lock, held by
+      // the caller, keeps this process's changes to it out meanwhile.
+      lock.unlock();
       FolderListing listing;
       if (!ReadListing(folder.empty() ? "/" : folder, &st, &listing)) return element;
+      lock.lock();
+      if (auto kept = listings.find(folder); kept != listings.end()) Forget(kept);
       it = Keep(folder, std::move(listing));
     } else if (it->second.recent != recent_folders.begin()) {
       recent_folders.splice(recent_folders.begin(), recent_folders, it->second.recent);

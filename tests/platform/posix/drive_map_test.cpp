@@ -7,13 +7,16 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <optional>
 #include <thread>
 
 #include "app/locations/locations.h"
 #include "platform/platform.h"
+#include "support/faults.h"
 #include "util/files.h"
 
 namespace platform::posix {
@@ -297,6 +300,44 @@ TEST_F(DriveMapTest, ManyFoldersFromSeveralThreads) {
   }
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(wrong.load(), 0);
+}
+
+// A folder slow to list (on a network drive) holds up the lookups in that folder, not all of them:
+// the search's worker and the restore's threads look up names in other folders meanwhile. Each
+// folder is looked up from a thread of its own, as folders may share a lock by chance.
+TEST_F(DriveMapTest, AFolderSlowToListHoldsUpNoOther) {
+  if (!test_support::FaultShimLoaded()) GTEST_SKIP() << "needs the fault shim";
+  constexpr int kOthers = 8;
+  HostFile("c/Slow/Chart.cht", "c");
+  for (int i = 0; i < kOthers; ++i) HostFile("c/Quick" + std::to_string(i) + "/Chart.cht", "c");
+  UseMap("C:=3||" + Host("c"));
+  const std::string release = (root_ / "release").string();
+  test_support::ArmedFault hold("RD_FAULT_HOLD_LIST", "/Slow@" + release);
+  // The file's name under another case, so that its folder's listing is read.
+  const auto look_up = [](const std::string& folder) {
+    std::string host;
+    return ToHostPath("C:\\" + folder + "\\CHART.CHT", &host) ? host : std::string();
+  };
+  std::future<std::string> slow = std::async(std::launch::async, look_up, "Slow");
+  for (int i = 0; i < 10000 && !fs::exists(release + ".held"); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_TRUE(fs::exists(release + ".held"));
+  std::vector<std::future<std::string>> others;
+  for (int i = 0; i < kOthers; ++i) {
+    others.push_back(std::async(std::launch::async, look_up, "Quick" + std::to_string(i)));
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  bool one_done = false;
+  for (auto& other : others) {
+    one_done = one_done || other.wait_until(deadline) == std::future_status::ready;
+  }
+  HostFile("release", "");
+  EXPECT_TRUE(one_done) << "every lookup in another folder waited for the slow one";
+  for (int i = 0; i < kOthers; ++i) {
+    EXPECT_EQ(others[i].get(), Host("c") + "/Quick" + std::to_string(i) + "/Chart.cht");
+  }
+  EXPECT_EQ(slow.get(), Host("c") + "/Slow/Chart.cht");
 }
 
 // Names and kinds alone, as the search asks for them, agree with the full listing but for the dots.
