@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/thread_annotations.h"
 #include "base/wildcard.h"
 #include "platform/platform.h"
 #include "platform/posix/handles.h"
@@ -150,9 +151,9 @@ DriveMap DefaultMap() {
   return map;
 }
 
-std::mutex map_mutex;
-std::string map_signature;
-std::shared_ptr<const DriveMap> map_cache;
+base::Mutex map_mutex;
+std::string map_signature GUARDED_BY(map_mutex);
+std::shared_ptr<const DriveMap> map_cache GUARDED_BY(map_mutex);
 
 // What the platform knows of the folders whose names it needed without regard to case. Looking
 // for a name that does not exist yet means reading the whole folder, and the search and the
@@ -183,10 +184,10 @@ constexpr long kLongestTickWaited = 20'000'000;  // nanoseconds
 // Folders of no more names than this are read again rather than waited for.
 constexpr size_t kSmallFolder = 64;
 
-std::mutex listing_mutex;
-std::unordered_map<std::string, FolderListing> listings;
-std::list<std::string> recent_folders;  // most recently used first
-size_t listed_names = 0;
+base::Mutex listing_mutex;
+std::unordered_map<std::string, FolderListing> listings GUARDED_BY(listing_mutex);
+std::list<std::string> recent_folders GUARDED_BY(listing_mutex);  // most recently used first
+size_t listed_names GUARDED_BY(listing_mutex) = 0;
 
 // The locks of FolderChangeLock, a folder's chosen by the hash of its path.
 constexpr size_t kFolderLocks = 64;
@@ -231,16 +232,17 @@ bool StatFolder(const std::string& folder, struct stat* st) {
   return stat(folder.empty() ? "/" : folder.c_str(), st) == 0;
 }
 
-void Forget(std::unordered_map<std::string, FolderListing>::iterator it) {
+void Forget(std::unordered_map<std::string, FolderListing>::iterator it) REQUIRES(listing_mutex) {
   listed_names -= it->second.names.size();
   recent_folders.erase(it->second.recent);
   listings.erase(it);
 }
 
 // Keeps a listing as the most recently used, within the bounds by folders and by names; the one
-// just kept stays whatever its size. Holds listing_mutex.
+// just kept stays whatever its size.
 std::unordered_map<std::string, FolderListing>::iterator Keep(const std::string& folder,
-                                                              FolderListing listing) {
+                                                              FolderListing listing)
+    REQUIRES(listing_mutex) {
   recent_folders.push_front(folder);
   listing.recent = recent_folders.begin();
   listed_names += listing.names.size();
@@ -311,7 +313,7 @@ std::string FindInListing(const std::string& folder, struct stat st, const std::
   const std::string folded = util::FoldCase(element);
   std::string name;
   {
-    std::unique_lock<std::mutex> lock(listing_mutex);
+    base::MutexLock lock(listing_mutex);
     auto it = listings.find(folder);
     if (it != listings.end() && (!it->second.trusted || !SameState(it->second, st))) {
       Forget(it);
@@ -321,10 +323,10 @@ std::string FindInListing(const std::string& folder, struct stat st, const std::
       // Read without the lock of every listing, which the lookups in other folders take: a
       // large folder takes long to read, and may be waited for. This folder's own lock, held by
       // the caller, keeps this process's changes to it out meanwhile.
-      lock.unlock();
+      lock.Unlock();
       FolderListing listing;
       if (!ReadListing(folder.empty() ? "/" : folder, &st, &listing)) return element;
-      lock.lock();
+      lock.Lock();
       if (auto kept = listings.find(folder); kept != listings.end()) Forget(kept);
       it = Keep(folder, std::move(listing));
     } else if (it->second.recent != recent_folders.begin()) {
@@ -378,9 +380,9 @@ std::vector<std::string> Elements(const std::string& rest) {
 }
 
 // Applies one change of the platform's own to the listing of its folder, whose stat is st (or
-// forgets the listing when the folder is not the one listed). Holds listing_mutex.
+// forgets the listing when the folder is not the one listed).
 void ApplyChange(const std::string& folder, const struct stat* st, const std::string& name,
-                 bool added) {
+                 bool added) REQUIRES(listing_mutex) {
   auto it = listings.find(folder);
   if (it == listings.end()) return;
   FolderListing& listing = it->second;
@@ -445,7 +447,7 @@ FolderChangeLock::~FolderChangeLock() {
 void NoteFolderChange(const std::string& host_path, bool added) {
   std::string folder, name;
   if (!SplitHostPath(host_path, &folder, &name)) return;
-  std::lock_guard<std::mutex> lock(listing_mutex);
+  base::MutexLock lock(listing_mutex);
   if (listings.find(folder) == listings.end()) return;
   struct stat st;
   ApplyChange(folder, StatFolder(folder, &st) ? &st : nullptr, name, added);
@@ -454,7 +456,7 @@ void NoteFolderChange(const std::string& host_path, bool added) {
 void NoteNewFolder(const std::string& host_path) {
   struct stat st;
   if (!StatFolder(host_path, &st) || !S_ISDIR(st.st_mode)) return;
-  std::lock_guard<std::mutex> lock(listing_mutex);
+  base::MutexLock lock(listing_mutex);
   if (auto old = listings.find(host_path); old != listings.end()) Forget(old);
   FolderListing listing;
   listing.device = st.st_dev;
@@ -474,7 +476,7 @@ void NoteRename(const std::string& from_host_path, const std::string& to_host_pa
     NoteFolderChange(to_host_path, true);
     return;
   }
-  std::lock_guard<std::mutex> lock(listing_mutex);
+  base::MutexLock lock(listing_mutex);
   if (listings.find(from_folder) == listings.end()) return;
   struct stat st;
   const struct stat* folder_state = StatFolder(from_folder, &st) ? &st : nullptr;
@@ -517,7 +519,7 @@ std::shared_ptr<const DriveMap> CurrentDriveMap() {
   const std::string drives = Env("RIDIDEDUVURE_DRIVES");
   std::string signature = drives + '\0' + Env("WINEPREFIX") + '\0' + Env("HOME") + '\0' +
                           Env("TMPDIR") + '\0' + Env("USER");
-  std::lock_guard<std::mutex> lock(map_mutex);
+  base::MutexLock lock(map_mutex);
   if (!map_cache || signature != map_signature) {
     map_cache =
         std::make_shared<const DriveMap>(drives.empty() ? DefaultMap() : ParseDriveMap(drives));

@@ -692,7 +692,7 @@ void ExtractRun::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
 }
 
 bool ExtractRun::TakeRoom(const std::string& folder, uint64_t size, uint64_t* available) {
-  std::lock_guard<std::mutex> lock(room_mutex_);
+  base::MutexLock lock(room_mutex_);
   // Asked of the drive at the first file, and again before a file is turned away: others may
   // have freed room meanwhile, or the run's own count may be short of the truth.
   if (!room_left_ || !FitsInFreeSpace(size, *room_left_)) {
@@ -716,7 +716,7 @@ bool ExtractRun::CreateFolders(const std::string& relative, bool ahead) {
     if (split > at) {
       bool made = false;
       {
-        std::lock_guard<std::mutex> lock(made_folders_mutex_);
+        base::MutexLock lock(made_folders_mutex_);
         node = made_folders_.Child(node, std::string_view(relative).substr(at, split - at));
         made = made_folders_[node].folder;
         // The run's own thread takes a folder made ahead as its own.
@@ -733,7 +733,7 @@ bool ExtractRun::CreateFolders(const std::string& relative, bool ahead) {
             return false;
           }
         }
-        std::lock_guard<std::mutex> lock(made_folders_mutex_);
+        base::MutexLock lock(made_folders_mutex_);
         NameTree::Node& made_node = made_folders_[node];
         if (!made_node.folder) {
           made_node.folder = true;
@@ -750,7 +750,7 @@ bool ExtractRun::CreateFolders(const std::string& relative, bool ahead) {
 }
 
 void ExtractRun::RemoveFoldersMadeAhead() {
-  std::lock_guard<std::mutex> lock(made_folders_mutex_);
+  base::MutexLock lock(made_folders_mutex_);
   // Innermost first: a folder is made after the one it is in. One that holds anything stays.
   for (auto made = made_ahead_.rbegin(); made != made_ahead_.rend(); ++made) {
     if (made_folders_[made->first].ahead) platform::RemoveDirectory(made->second);

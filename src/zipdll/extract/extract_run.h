@@ -3,11 +3,11 @@
 #pragma once
 
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "base/thread_annotations.h"
 #include "platform/platform.h"
 #include "zipdll/common/zip_reader.h"
 #include "zipdll/extract/extract_reporter.h"
@@ -91,13 +91,14 @@ class ExtractRun {
   std::vector<std::string> known_passwords_;
   // Folders that this run found or made (marked folder), so that the folders of each entry are
   // looked for once per run rather than once per entry.
-  NameTree made_folders_;
-  std::mutex made_folders_mutex_;
-  std::vector<std::pair<size_t, std::string>> made_ahead_;  // node and path, in the order made
+  base::Mutex made_folders_mutex_;
+  NameTree made_folders_ GUARDED_BY(made_folders_mutex_);
+  // Node and path, in the order made.
+  std::vector<std::pair<size_t, std::string>> made_ahead_ GUARDED_BY(made_folders_mutex_);
   // The free room of the drive written to, as the drive last told it less what the run wrote
   // since: asking the drive for each file costs more than many small files take to write.
-  std::mutex room_mutex_;
-  std::optional<uint64_t> room_left_;
+  base::Mutex room_mutex_;
+  std::optional<uint64_t> room_left_ GUARDED_BY(room_mutex_);
   unsigned next_work_name_ = 0;  // drawn at random once a run
   uint64_t reported_ = 0;        // progress sent for the current entry
   uint64_t pending_ = 0;         // progress not yet sent
