@@ -7,9 +7,9 @@
 #include <new>
 #include <string>
 
-#include "zipdll/add/add_reporter.h"
 #include "zipdll/add/add_run.h"
 #include "zipdll/call_interface.h"
+#include "zipdll/common/reporter.h"
 
 namespace {
 
@@ -17,14 +17,14 @@ namespace {
 constexpr std::int32_t kLibraryVersion = 160;
 
 // A last word to the caller, who may no longer be listening.
-void Tell(zipdll::add::Reporter& reporter, const std::string& text) {
+void Tell(zipdll::Reporter& reporter, const std::string& text) {
   try {
     reporter.Message(text);
   } catch (...) {
   }
 }
 
-std::int32_t Run(zipdll::ZipCommandBlock& block, zipdll::add::Reporter& reporter) {
+std::int32_t Run(zipdll::ZipCommandBlock& block, zipdll::Reporter& reporter) {
   // The version comes first: a block of another layout is not read any further than that.
   if (block.version != zipdll::kInterfaceVersion) {
     reporter.Message("ZipDll: the call block has interface version " +
@@ -46,7 +46,7 @@ std::int32_t ZIPDLL_CALL GetZipDllVersion() { return kLibraryVersion; }
 
 std::int32_t ZIPDLL_CALL ZipDllExec(zipdll::ZipCommandBlock* block) {
   if (!block) return 0;
-  zipdll::add::Reporter reporter(block->callback, block->caller);
+  zipdll::Reporter reporter(block->callback, block->caller);
   try {
     return Run(*block, reporter);
   } catch (const zipdll::RunCancelled&) {

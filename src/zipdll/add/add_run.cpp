@@ -89,8 +89,8 @@ bool WriteData(ZipWriter& writer, const PackedEntry& packed, Reporter& reporter)
   for (uint64_t k = 0; k < pieces; ++k) {
     const uint64_t from = boundary(output, k), to = boundary(output, k + 1);
     if (!writer.Write(packed.data.data() + from, static_cast<size_t>(to - from))) return false;
-    reporter.Report(kActionProgress,
-                    static_cast<int64_t>(boundary(input, k + 1) - boundary(input, k)));
+    reporter.Call(kActionProgress, std::string(),
+                  static_cast<int64_t>(boundary(input, k + 1) - boundary(input, k)));
   }
   return true;
 }
@@ -120,6 +120,12 @@ class AddRun {
   // Adds one large file in pieces; false as AddFiles.
   bool StreamFile(ZipWriter& writer, const Planned& planned, const CentralRecord& record,
                   std::string* error);
+  // Tells the caller why what (a file or a file spec) was left out: why, in words that start
+  // with what it was, and the cause's.
+  void Skipped(SkipReason reason, const std::string& what, const std::string& why,
+               platform::Cause cause = platform::Cause::kNone) {
+    reporter_.Skipped(what, reason, platform::WithCause(why, cause), cause);
+  }
   // The block's deflate level, 0 (store) to 9.
   int Level() const { return static_cast<int>(std::clamp<Slot>(block_.level, 0, 9)); }
   int32_t Fail(const std::string& message, platform::Cause cause = platform::Cause::kNone,
@@ -284,7 +290,7 @@ bool AddRun::Begin(ZipWriter& writer, const CentralRecord& record, const std::st
   if (writer.BeginEntry(record)) return true;
   if (!writer.refused()) return WriteFailed(error);
   *refused = true;
-  reporter_.Skipped(kSkipNotStorable, path, NotStorable(record, path));
+  Skipped(kSkipNotStorable, path, NotStorable(record, path));
   return true;
 }
 
@@ -294,14 +300,13 @@ bool AddRun::StreamFile(ZipWriter& writer, const Planned& planned, const Central
   std::unique_ptr<platform::File> file = platform::File::Open(path, platform::File::Mode::kRead);
   uint64_t size = 0;
   if (!file || !file->Size(&size)) {
-    reporter_.Skipped(kSkipNotFound, path, "Skipped " + path + ": cannot open it",
-                      platform::LastCause());
+    Skipped(kSkipNotFound, path, "Skipped " + path + ": cannot open it", platform::LastCause());
     return true;
   }
-  reporter_.Report(kActionFileBegun, static_cast<int64_t>(size), path);
+  reporter_.Call(kActionFileBegun, path, static_cast<int64_t>(size));
   uint64_t stored = 0;
   const auto progress = [this](uint64_t bytes) {
-    reporter_.Report(kActionProgress, static_cast<int64_t>(bytes));
+    reporter_.Call(kActionProgress, std::string(), static_cast<int64_t>(bytes));
     return true;
   };
   switch (StreamEntry(writer, *file, record, Level(), planned.encrypt ? &planned.password : nullptr,
@@ -314,12 +319,12 @@ bool AddRun::StreamFile(ZipWriter& writer, const Planned& planned, const Central
     case StreamResult::kUnreadable: {
       const platform::Cause cause = platform::LastCause();
       consumed_bytes_ += planned.source.size;
-      reporter_.Skipped(kSkipNotFound, path, "Skipped " + path + ": it could not be read whole",
-                        cause == platform::Cause::kNone ? platform::Cause::kChanged : cause);
+      Skipped(kSkipNotFound, path, "Skipped " + path + ": it could not be read whole",
+              cause == platform::Cause::kNone ? platform::Cause::kChanged : cause);
       return true;
     }
     case StreamResult::kRefused:
-      reporter_.Skipped(kSkipNotStorable, path, NotStorable(record, path));
+      Skipped(kSkipNotStorable, path, NotStorable(record, path));
       return true;
     case StreamResult::kWriteFailed:
       break;
@@ -367,7 +372,7 @@ bool AddRun::AddFiles(ZipWriter& writer, std::string* error) {
     // A worker may take long over a large file or a slow drive; the caller hears from the run
     // meanwhile, and can stop it (the reporter throws, so the wait never ends in a refusal).
     const auto still_waiting = [this] {
-      reporter_.Report(kActionProgress, 0);
+      reporter_.Call(kActionProgress, std::string(), 0);
       return true;
     };
     PackedEntry packed = std::move(*packer.Take(job_of[i], still_waiting));
@@ -378,11 +383,11 @@ bool AddRun::AddFiles(ZipWriter& writer, std::string* error) {
     }
     consumed_bytes_ += source.size;
     if (!packed.ok) {
-      reporter_.Skipped(kSkipNotFound, source.path, "Skipped " + source.path + ": " + packed.error,
-                        packed.cause);
+      Skipped(kSkipNotFound, source.path, "Skipped " + source.path + ": " + packed.error,
+              packed.cause);
       continue;
     }
-    reporter_.Report(kActionFileBegun, static_cast<int64_t>(packed.size), source.path);
+    reporter_.Call(kActionFileBegun, source.path, static_cast<int64_t>(packed.size));
     record.method = packed.method;
     record.crc = packed.crc;
     record.flags = packed.encrypted ? zipformat::kFlagEncrypted : 0;
@@ -420,17 +425,17 @@ int32_t AddRun::Run() {
     batch_bytes += planned.source.size;
     ++batch_files;
   }
-  reporter_.Report(kActionBatchFiles, batch_files);
-  reporter_.Report(kActionBatchBytes, static_cast<int64_t>(batch_bytes));
+  reporter_.Call(kActionBatchFiles, std::string(), batch_files);
+  reporter_.Call(kActionBatchBytes, std::string(), static_cast<int64_t>(batch_bytes));
   batch_bytes_ = batch_bytes;
   for (const SkippedItem& item : skipped_) {
-    reporter_.Skipped(item.reason, item.what, item.message, item.cause);
+    Skipped(item.reason, item.what, item.message, item.cause);
   }
   const std::string old_comment = existing_.directory.comment;
   const std::string comment = block_.comment ? Text(block_.comment) : old_comment;
   const bool unchanged = planned_.empty() && existing_.file && comment == old_comment;
   if (unchanged) {
-    reporter_.Report(kActionEndOfBatch, 0);
+    reporter_.Call(kActionEndOfBatch, std::string(), 0);
     return 0;
   }
 
@@ -470,7 +475,7 @@ int32_t AddRun::Run() {
   // Only now is the archive complete in its place; a caller that stops here has its archive, and
   // hears how many files went in.
   try {
-    reporter_.Report(kActionEndOfBatch, 0);
+    reporter_.Call(kActionEndOfBatch, std::string(), 0);
   } catch (const RunCancelled&) {
   }
   return added_;

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "zipdll/add/add_reporter.h"
 #include "zipdll/call_interface.h"
+#include "zipdll/common/reporter.h"
 
 namespace zipdll::add {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "zipdll/call_interface.h"
-#include "zipdll/extract/extract_reporter.h"
+#include "zipdll/common/reporter.h"
 #include "zipdll/extract/extract_run.h"
 
 namespace {
@@ -17,7 +17,7 @@ constexpr std::int32_t kLibraryVersion = 160;
 std::string TextOf(const char* text) { return text ? std::string(text) : std::string(); }
 
 // A last word to the caller, who may no longer be listening.
-void Tell(zipdll::extract::Reporter& reporter, const std::string& text) {
+void Tell(zipdll::Reporter& reporter, const std::string& text) {
   try {
     reporter.Message(text);
   } catch (...) {
@@ -46,7 +46,7 @@ zipdll::extract::ExtractOptions OptionsFrom(const zipdll::UnzipCommandBlock& blo
   return options;
 }
 
-std::int32_t Run(zipdll::UnzipCommandBlock& block, zipdll::extract::Reporter& reporter) {
+std::int32_t Run(zipdll::UnzipCommandBlock& block, zipdll::Reporter& reporter) {
   // A block of another version may be shorter: its check value is only read once the version
   // says where it is.
   if (block.version != zipdll::kInterfaceVersion) {
@@ -77,7 +77,7 @@ std::int32_t ZIPDLL_CALL GetUnzDllVersion() { return kLibraryVersion; }
 
 std::int32_t ZIPDLL_CALL UnzDllExec(zipdll::UnzipCommandBlock* block) {
   if (!block) return 0;
-  zipdll::extract::Reporter reporter(block->callback, block->caller);
+  zipdll::Reporter reporter(block->callback, block->caller);
   try {
     return Run(*block, reporter);
   } catch (...) {

@@ -2,6 +2,8 @@
 // beside its target before it replaces anything, so that nothing the user had is lost on failure.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -9,8 +11,8 @@
 
 #include "base/thread_annotations.h"
 #include "platform/platform.h"
+#include "zipdll/common/reporter.h"
 #include "zipdll/common/zip_reader.h"
-#include "zipdll/extract/extract_reporter.h"
 #include "zipdll/extract/name_tree.h"
 
 namespace zipdll::extract {
@@ -40,8 +42,23 @@ class ExtractRun {
   int extracted() const { return extracted_; }
 
  private:
-  bool Matches(const EntryInfo& entry, const std::string& file_spec) const;
+  static constexpr uint64_t kProgressStep = 64 * 1024;
+  // Entries from this size on are written on a thread of their own while they are inflated.
+  static constexpr uint64_t kOverlapFrom = 512 * 1024;
+  // New files of entries below kOverlapFrom are written ahead on workers when a run has this
+  // many.
+  static constexpr size_t kAheadFrom = 8;
+  static constexpr size_t kNoJob = SIZE_MAX;
+  // Workers beside the run's own thread, which writes files too while it waits for one.
+  static unsigned AheadWorkers();
+
   void ProcessEntry(const EntryInfo& entry);
+  // Tells the caller why the entry name was left out, in the words of this library.
+  void Skipped(const std::string& name, SkipReason reason, const std::string& why,
+               platform::Cause cause = platform::Cause::kNone) {
+    reporter_->Skipped(name, reason,
+                       "Skipped \"" + name + "\": " + platform::WithCause(why, cause) + ".", cause);
+  }
   void MakeFolder(const EntryInfo& entry);
   // Decides whether to write target; false (after a skip report) when it is to stay.
   // *replacing tells whether a file of that name exists.

@@ -1,10 +1,10 @@
-#include "zipdll/extract/extract_reporter.h"
+#include "zipdll/common/reporter.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
 
-namespace zipdll::extract {
+namespace zipdll {
 
 const CallbackRecord& Reporter::Call(Action action, const std::string& text, int64_t value,
                                      Slot flag) {
@@ -12,7 +12,6 @@ const CallbackRecord& Reporter::Call(Action action, const std::string& text, int
   record_.caller = caller_;
   record_.action = action;
   record_.flag = flag;
-  // A 32-bit slot cannot carry more than 2 GiB; the caller only shows it as progress.
   record_.value = static_cast<Slot>(std::clamp<int64_t>(value, std::numeric_limits<Slot>::min(),
                                                         std::numeric_limits<Slot>::max()));
   const size_t length = std::min(text.size(), kCallbackTextSize - 1);
@@ -24,10 +23,10 @@ const CallbackRecord& Reporter::Call(Action action, const std::string& text, int
   return record_;
 }
 
-void Reporter::Skipped(const std::string& name, SkipReason reason, const std::string& why,
+void Reporter::Skipped(const std::string& what, SkipReason reason, const std::string& message,
                        platform::Cause cause) {
-  Message("Skipped \"" + name + "\": " + platform::WithCause(why, cause) + ".");
-  Call(kActionSkipped, name, reason, static_cast<Slot>(cause));
+  Message(message);
+  Call(kActionSkipped, what, reason, static_cast<Slot>(cause));
 }
 
-}  // namespace zipdll::extract
+}  // namespace zipdll
