@@ -71,9 +71,9 @@ int main(int argc, char** argv) {
   size_t files = 0;
   if (mode == "search") {
     // As BackupButClick searches, without the archive after it.
-    window.SearchFolders = std::make_unique<util::StringList>();
-    window.FoundFiles = std::make_unique<util::StringList>();
-    window.ESource->SetText(util::AddBackslash(window.ESource->Text()));
+    window.SearchFolders = std::make_unique<base::StringList>();
+    window.FoundFiles = std::make_unique<base::StringList>();
+    window.ESource->SetText(base::AddBackslash(window.ESource->Text()));
     app::TFileMaint::WalkedFiles walked_files;
     window.CollectSubfolders(window.ESource->Text(), *window.SearchFolders, &walked_files);
     window.SearchFolders->push_back(window.ESource->Text());

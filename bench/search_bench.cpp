@@ -46,8 +46,8 @@ int MakeTree(const fs::path& root, int folders) {
 }
 
 // What one listing per mask gives: the order the program's search must reproduce.
-util::StringList SearchOncePerMask(const util::StringList& folders, size_t mask_count) {
-  util::StringList found;
+base::StringList SearchOncePerMask(const base::StringList& folders, size_t mask_count) {
+  base::StringList found;
   for (const std::string& folder : folders) {
     for (size_t m = 0; m < mask_count; ++m) {
       for (const std::string& name : util::ListFiles(folder + search::SearchChartMasks[m])) {
@@ -97,20 +97,20 @@ int main(int argc, char** argv) {
       program = std::min(program, Seconds(start));
 
       start = Clock::now();
-      util::StringList searched;
+      base::StringList searched;
       window.CollectSubfolders("C:\\Tree\\", searched);
       searched.push_back("C:\\Tree\\");
       walk = std::min(walk, Seconds(start));
 
       // The search step alone, both ways.
       start = Clock::now();
-      util::StringList found;
+      base::StringList found;
       for (const std::string& folder : searched) {
         search::AppendMatchingFiles(folder, search::SearchChartMasks, mask_count, found);
       }
       listed_once = std::min(listed_once, Seconds(start));
       start = Clock::now();
-      const util::StringList reference = SearchOncePerMask(searched, mask_count);
+      const base::StringList reference = SearchOncePerMask(searched, mask_count);
       once_per_mask = std::min(once_per_mask, Seconds(start));
       same = same && reference == found && found == *window.FoundFiles;
     }

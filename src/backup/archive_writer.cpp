@@ -26,7 +26,7 @@ namespace {
 // stick repeated runs would fill it. Those that no process has open are removed from the backup
 // folder and from the temporary folder, where the component keeps its copy of an archive.
 void RemoveLeftWorkFiles(const std::string& folder) {
-  platform::RemoveLeftWorkFiles(util::AddBackslash(folder));
+  platform::RemoveLeftWorkFiles(base::AddBackslash(folder));
   platform::RemoveLeftWorkFiles(platform::GetTempPath());
 }
 
@@ -45,7 +45,7 @@ class TemporaryArchive {
 
  private:
   std::string path_;
-  util::ScopeExit<std::function<void()>> discard_;  // after path_, so that it runs first
+  base::ScopeExit<std::function<void()>> discard_;  // after path_, so that it runs first
 };
 
 // A fresh name in folder for the new archive, not yet existing (the component creates the file).
@@ -86,7 +86,7 @@ bool NamesFile(const std::string& stored, const std::string& path) {
   if (stored.size() > path.size()) return false;
   if (stored.size() < path.size() && path[path.size() - stored.size() - 1] != '\\') return false;
   // The library names the file as it was listed, which may differ in case from what is stored.
-  return util::EqualNoCase(std::string_view(path).substr(path.size() - stored.size()), stored);
+  return base::EqualNoCase(std::string_view(path).substr(path.size() - stored.size()), stored);
 }
 
 // The first added file that no entry of the archive names, or empty when each is named once;
@@ -97,13 +97,13 @@ std::string Unmatched(const std::vector<std::string>& stored_files,
   // against a few candidates.
   std::multimap<std::string, const std::string*> by_name;
   for (const std::string& stored : stored_files) {
-    by_name.emplace(util::FoldCase(stored.substr(stored.find_last_of('\\') + 1)), &stored);
+    by_name.emplace(base::FoldCase(stored.substr(stored.find_last_of('\\') + 1)), &stored);
   }
   for (const std::string& path : added) {
     // A name in the system's older code page is stored in UTF-8.
     std::string as_stored, why;
     if (!platform::NameAsUtf8(path, &as_stored, &why)) as_stored = path;
-    const auto [first, last] = by_name.equal_range(util::FoldCase(util::NameOf(as_stored)));
+    const auto [first, last] = by_name.equal_range(base::FoldCase(base::NameOf(as_stored)));
     auto match = first;
     while (match != last && !NamesFile(*match->second, as_stored)) ++match;
     if (match == last) return path;
@@ -166,7 +166,7 @@ Check CheckArchive(zip::TZip& zip, const std::string& path, const std::string& c
   if (count == 0) return Check::kSound;
 
   // The check borrows the component's extraction settings; they are put back however it ends.
-  const util::ScopeExit put_back(
+  const base::ScopeExit put_back(
       [&zip, options = zip.ExtrOptions, folder = zip.ExtrBaseDir, caption = zip::ProgressCaption] {
         zip.ExtrOptions = options;
         zip.ExtrBaseDir = folder;
@@ -202,8 +202,8 @@ TFileMaint::Written TFileMaint::WriteArchive(const std::string& target_folder,
                                              const std::string& place) {
   util::MakeFolderPath(target_folder);
   RemoveLeftWorkFiles(target_folder);
-  const std::string archive = util::AddBackslash(target_folder) + file_name;
-  TemporaryArchive temporary(*Zip1, TemporaryName(util::AddBackslash(target_folder)));
+  const std::string archive = base::AddBackslash(target_folder) + file_name;
+  TemporaryArchive temporary(*Zip1, TemporaryName(base::AddBackslash(target_folder)));
   // Every way this ends without a new archive says what was kept, and what could not be read.
   const auto fail = [&](const std::string& what) {
     Zip1->ZipFileName("");
@@ -238,10 +238,10 @@ TFileMaint::Written TFileMaint::WriteArchive(const std::string& target_folder,
                                  " could be read, so nothing of them was backed up."
                            : "No " + kind + " were found " + place + ".") +
                  " " +
-                 (kept ? "The backup " + file_name + " in " + util::AddBackslash(target_folder) +
+                 (kept ? "The backup " + file_name + " in " + base::AddBackslash(target_folder) +
                              " has been left as it was."
                        : "No " + file_name + " has been made in " +
-                             util::AddBackslash(target_folder) + "."));
+                             base::AddBackslash(target_folder) + "."));
     return Written::kNothing;
   };
   if (specs == 0) return nothing_stored(false);
@@ -283,7 +283,7 @@ TFileMaint::Written TFileMaint::WriteArchive(const std::string& target_folder,
     if (failure_cause == platform::Cause::kDiskFull && needed > 0) {
       uint64_t free_bytes = 0;
       const uint64_t wanted = static_cast<uint64_t>(needed);
-      if (platform::GetDiskFreeSpaceEx(util::AddBackslash(target_folder), &free_bytes) &&
+      if (platform::GetDiskFreeSpaceEx(base::AddBackslash(target_folder), &free_bytes) &&
           wanted > free_bytes) {
         why += " (about " + Megabytes(wanted - free_bytes) + " more are needed; " +
                Megabytes(free_bytes) + " are free)";

@@ -32,10 +32,10 @@ void TFileMaint::BackupButClick() {
   }
   const ui::BusyCursor busy(toolkit_);
   report_.Clear();
-  SearchFolders = std::make_unique<util::StringList>();
-  FoundFiles = std::make_unique<util::StringList>();
-  ESource->SetText(util::AddBackslash(ESource->Text()));
-  EDest->SetText(util::AddBackslash(EDest->Text()));
+  SearchFolders = std::make_unique<base::StringList>();
+  FoundFiles = std::make_unique<base::StringList>();
+  ESource->SetText(base::AddBackslash(ESource->Text()));
+  EDest->SetText(base::AddBackslash(EDest->Text()));
   const std::string source = ESource->Text();
   WalkedFiles walked_files;
   CollectSubfolders(source, *SearchFolders, &walked_files);
@@ -45,7 +45,7 @@ void TFileMaint::BackupButClick() {
   PLabel->SetCaption("Searching for Chart Files");
   toolkit_.ProcessMessages();
   if (RunStopped(*this)) return;
-  util::StringList unusable;
+  base::StringList unusable;
   GatherChartFiles(&walked_files, &unusable);
   if (RunStopped(*this)) return;
   PLabel->SetCaption("");
@@ -86,7 +86,7 @@ void TFileMaint::BackupButClick() {
             target, kUserDataArchiveName, kBackupCommentPrefix + SystemDataFolder,
             "Zipping up User Data Files.", kUserDataArchiveOptions, "Halvane user data files",
             user_folder.empty() ? "(Halvane was not found on this computer)"
-                                : "in " + util::AddBackslash(user_folder)) == Written::kFailed) {
+                                : "in " + base::AddBackslash(user_folder)) == Written::kFailed) {
       return;
     }
     if (RunStopped(*this)) return;
@@ -99,7 +99,7 @@ void TFileMaint::BackupButClick() {
   if (!report_.complete()) ReportMessage(report_.BackupText());
 }
 
-void TFileMaint::GatherChartFiles(WalkedFiles* walked_files, util::StringList* unusable) {
+void TFileMaint::GatherChartFiles(WalkedFiles* walked_files, base::StringList* unusable) {
   SearchListedFolders(search::kChartMaskCount, walked_files, unusable);
 }
 

@@ -26,16 +26,16 @@ void TFileMaint::GatherUserDataFiles() {
   // Only those that are there: a file named outright and not found would be a file left out.
   if (!HasUserFilesLayout() && !SystemDataFolder.empty()) {
     for (const char* name : {"dynsetup.fil", "COLSCHEM.INI"}) {
-      const std::string path = util::AddBackslash(SystemDataFolder) + name;
+      const std::string path = base::AddBackslash(SystemDataFolder) + name;
       if (util::FileExistsChecked(path)) FoundFiles->push_back(path);
     }
   }
   if (!UserDataFolder.empty()) {
     for (const std::string& mask : backup::UserDataMasks) {
-      FoundFiles->push_back(util::AddBackslash(UserDataFolder) + mask);
+      FoundFiles->push_back(base::AddBackslash(UserDataFolder) + mask);
     }
   }
-  if (!InterpFolder.empty()) FoundFiles->push_back(util::AddBackslash(InterpFolder) + "*.int");
+  if (!InterpFolder.empty()) FoundFiles->push_back(base::AddBackslash(InterpFolder) + "*.int");
 }
 
 bool TFileMaint::StageForCD(const std::string& target_folder) {
@@ -45,7 +45,7 @@ bool TFileMaint::StageForCD(const std::string& target_folder) {
     ReportMessage(
         "A CD is still being written, so these files were not sent to the CD Writing Wizard. "
         "The backup is in " +
-        util::AddBackslash(target_folder) + "; back up to CD again once the CD is finished.");
+        base::AddBackslash(target_folder) + "; back up to CD again once the CD is finished.");
     return true;
   }
   // No writer, or no service to write with: nothing is sent anywhere, and the user hears that
@@ -62,14 +62,14 @@ bool TFileMaint::StageForCD(const std::string& target_folder) {
   if (StopRequested) return false;
 
   const std::string program = platform::GetModuleFileName();
-  const std::string program_folder = util::FolderOf(program);
+  const std::string program_folder = base::FolderOf(program);
   const std::string autorun = program_folder + "autorun.inf";
   // Written before anything is queued, so a failure leaves the burner's list as it was. One the
   // user has put there is theirs: it goes on the disc unchanged.
   if (!util::FileExistsChecked(autorun) && !platform::WriteWholeFileSafely(autorun, kAutorunText)) {
     throw std::runtime_error("Unable to create \n\"" + autorun + "\"");
   }
-  const std::string archives = util::AddBackslash(target_folder);
+  const std::string archives = base::AddBackslash(target_folder);
   CDBurner1->AddFile(archives + kChartArchiveName);
   if (HVBackupCB->Checked()) CDBurner1->AddFile(archives + kUserDataArchiveName);
   CDBurner1->AddFile(autorun);
@@ -88,7 +88,7 @@ bool TFileMaint::StageForCD(const std::string& target_folder) {
 void TFileMaint::NoCdWritten(const std::string& target_folder, const std::string& reason) {
   PLabel->SetCaption("No CD was written.");
   ReportMessage("No CD was written: " + reason + ". The backup archives were left in " +
-                util::AddBackslash(target_folder) +
+                base::AddBackslash(target_folder) +
                 "; copy them onto a CD or a stick yourself, or back up to a folder instead.");
 }
 

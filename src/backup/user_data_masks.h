@@ -6,7 +6,7 @@
 
 namespace backup {
 
-inline const util::StringList UserDataMasks = {
+inline const base::StringList UserDataMasks = {
     "*.pt*", "*.as*", "*.xn*", "*.pl*", "*.pa*", "*.wh*", "*.fil", "*.ini", "*.fs*",
     "*.tr*", "*.ad*", "*.hv*", "*.di*", "*.mnu", "*.etp", "*.epp", "*.hvm", "*.sm*",
     "*.tsk", "*.alm", "*.sav", "*.jpg", "*.dat", "*.arp", "*.adp", "*.cas", "*.pnt",

@@ -5,7 +5,7 @@
 
 #include <utility>
 
-namespace util {
+namespace base {
 
 template <typename Call>
 class ScopeExit {
@@ -25,4 +25,10 @@ class ScopeExit {
   bool armed_ = true;
 };
 
+}  // namespace base
+
+// The window and the commands still name these util::, from when base/ was part of util/; they
+// name them base:: once the commands are modules of their own.
+namespace util {
+using namespace base;
 }  // namespace util

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cmath>
 
-namespace util {
+namespace base {
 
 std::string UpperText(std::string text) {
   for (char& c : text) {
@@ -141,4 +141,4 @@ char NextSpinnerChar() {
   return kSpinner[position.fetch_add(1) % 4];
 }
 
-}  // namespace util
+}  // namespace base

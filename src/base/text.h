@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace util {
+namespace base {
 
 // An ordered list of texts, neither sorted nor de-duplicated.
 using StringList = std::vector<std::string>;
@@ -73,4 +73,10 @@ int RoundedPercent(double part, double whole);
 // on (after "\" comes "|" again).
 char NextSpinnerChar();
 
+}  // namespace base
+
+// The window and the commands still name these util::, from when base/ was part of util/; they
+// name them base:: once the commands are modules of their own.
+namespace util {
+using namespace base;
 }  // namespace util

@@ -15,7 +15,7 @@
 #include <type_traits>
 #include <utility>
 
-namespace util {
+namespace base {
 
 template <typename Traits>
 class UniqueHandle {
@@ -56,4 +56,10 @@ class UniqueHandle {
   Handle handle_ = Traits::Invalid();
 };
 
+}  // namespace base
+
+// The window and the commands still name these util::, from when base/ was part of util/; they
+// name them base:: once the commands are modules of their own.
+namespace util {
+using namespace base;
 }  // namespace util

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-namespace util {
+namespace base {
 namespace {
 
 // Lower-cases ASCII letters and the UTF-8 forms of the Latin-1 capitals U+00C0 to U+00DE (not the
@@ -133,4 +133,4 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-}  // namespace util
+}  // namespace base

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace util {
+namespace base {
 
 // True when name matches mask: "*" stands for any run of characters, "?" for exactly one, and
 // letters match without regard to case (ASCII, and the accented Latin-1 letters in UTF-8). As in
@@ -21,4 +21,10 @@ std::string FoldCase(std::string_view text);
 // True when the two texts are equal without regard to case, in the sense of MatchesMask.
 bool EqualNoCase(std::string_view a, std::string_view b);
 
+}  // namespace base
+
+// The window and the commands still name these util::, from when base/ was part of util/; they
+// name them base:: once the commands are modules of their own.
+namespace util {
+using namespace base;
 }  // namespace util

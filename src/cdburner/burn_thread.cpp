@@ -77,14 +77,14 @@ int StageFiles(const std::vector<std::string>& files, const std::string& burn_ar
   if (platform::FindFiles(burn_area + "*.*", &entries)) {
     for (const auto& entry : entries) {
       if (!(entry.attributes & platform::kAttrDirectory))
-        earlier.insert(util::UpperText(entry.name));
+        earlier.insert(base::UpperText(entry.name));
     }
   }
   std::set<std::string> staged;
   int failed = 0;
   for (const std::string& path : files) {
-    const std::string name = util::NameOf(path);
-    const std::string key = util::UpperText(name);
+    const std::string name = base::NameOf(path);
+    const std::string key = base::UpperText(name);
     const std::string target = burn_area + name;
     bool copied = false;
     if (!name.empty() && !staged.count(key)) {

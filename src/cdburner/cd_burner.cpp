@@ -41,7 +41,7 @@ int EmptyFolder(const std::string& path, int depth = 0) {
     throw std::runtime_error("ASSERT FAILED:  Will not EmptyFolder without explicit path.");
   }
   if (!platform::FolderExists(path)) throw std::runtime_error("ASSERT FAILED:  Folder not Found");
-  const std::string folder = util::AddBackslash(path);
+  const std::string folder = base::AddBackslash(path);
   std::vector<platform::FindEntry> entries;
   if (depth > kMaxFolderDepth || !platform::FindFiles(folder + "*.*", &entries)) return 0;
   int failed = 0;
@@ -66,7 +66,7 @@ TCDBurner::TCDBurner(ui::Component* owner) : owner_(dynamic_cast<ui::Form*>(owne
   self_ = std::make_shared<TCDBurner*>(this);
 
   std::string area;
-  if (platform::GetCdBurnArea(&area) && !area.empty()) burn_area_ = util::AddBackslash(area);
+  if (platform::GetCdBurnArea(&area) && !area.empty()) burn_area_ = base::AddBackslash(area);
 
   std::string error;
   std::unique_ptr<platform::CdBurnService> service;
@@ -123,7 +123,7 @@ bool TCDBurner::AddFolder(const std::string& folder) { return AddTree(folder, 0)
 
 bool TCDBurner::AddTree(const std::string& folder, int depth) {
   if (folder.empty() || !platform::FolderExists(folder)) return false;
-  const std::string root = util::AddBackslash(folder);
+  const std::string root = base::AddBackslash(folder);
   std::vector<platform::FindEntry> entries;
   if (depth > kMaxFolderDepth || !platform::FindFiles(root + "*.*", &entries)) return true;
   bool all_added = true;
@@ -147,7 +147,7 @@ bool TCDBurner::ClearFiles() {
   queued_size_ = 0;
   const int failed = EmptyFolder(burn_area_);
   if (failed > 0) {
-    last_error_ = "Could not delete " + util::IntToText(failed) + " files/folders in burn area";
+    last_error_ = "Could not delete " + base::IntToText(failed) + " files/folders in burn area";
   }
   return failed == 0;
 }

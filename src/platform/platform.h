@@ -212,7 +212,7 @@ struct LibraryTraits {
   static Handle Invalid() { return nullptr; }
   static void Close(Handle library) { platform::FreeLibrary(library); }
 };
-using LoadedLibrary = util::UniqueHandle<LibraryTraits>;
+using LoadedLibrary = base::UniqueHandle<LibraryTraits>;
 
 // An open file, read and written in sequence from a position (CreateFileA, ReadFile, WriteFile,
 // SetFilePointerEx, SetEndOfFile). Closed when destroyed.

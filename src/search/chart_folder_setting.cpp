@@ -15,7 +15,7 @@ void TFileMaint::StoreChartFolderSetting() {
   // The user-files layout keeps charts in a "Charts" folder of their own; older versions keep
   // them in the user-data folder itself.
   const std::string chart_folder =
-      HasUserFilesLayout() ? util::AddBackslash(util::AddBackslash(UserDataFolder) + "Charts")
+      HasUserFilesLayout() ? base::AddBackslash(base::AddBackslash(UserDataFolder) + "Charts")
                            : UserDataFolder;
   settings.WriteString("Halvane", "ChartDataPath", chart_folder);
   // Version 9's list of recent charts names the old places; it would send the user there.

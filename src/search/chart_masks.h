@@ -11,7 +11,7 @@ namespace search {
 // Searched in every folder, in this order. The first four are the chart files themselves (the
 // older sibling program's and the application's); the rest are the application's other user
 // files, searched only when the user asks for them.
-inline const util::StringList SearchChartMasks = {
+inline const base::StringList SearchChartMasks = {
     "*.omb", "*.cht", "*.om2", "*.HVcht", "*.pag", "*.ast", "*.asp", "*.arp", "*.cas", "*.cpt",
     "*.csg", "*.di1", "*.di2", "*.di3",   "*.di4", "*.etp", "*.epp", "*.fil", "*.fst", "*.plc",
     "*.pte", "*.pts", "*.hvm", "*.smc",   "*.trp", "*.tsk", "*.wh1", "*.wh2", "*.wh3", "*.wh4",
@@ -22,13 +22,13 @@ inline constexpr size_t kChartMaskCount = 4;
 
 // Files of other software that happen to match the masks; matched anywhere in the full path,
 // without regard to case.
-inline const util::StringList ExcludedPathWords = {
+inline const base::StringList ExcludedPathWords = {
     "ATIDRIVE", "CHANNELTABLES", "ATRPUIXX", "ATR9D", "I386\\NOISE.CHT", "SYSTEM32\\NOISE.CHT"};
 
 // A kept file whose path holds one of these is a chart and brings its companions along.
-inline const util::StringList ChartExtensionWords = {".OMB", ".CHT", ".OM2", ".HVCHT"};
+inline const base::StringList ChartExtensionWords = {".OMB", ".CHT", ".OM2", ".HVCHT"};
 
 // Looked for beside each chart, in this order (the last character is the digit zero).
-inline const util::StringList CompanionExtensions = {".CHM", ".XN0"};
+inline const base::StringList CompanionExtensions = {".CHM", ".XN0"};
 
 }  // namespace search

@@ -15,14 +15,14 @@ namespace search {
 // that cannot be listed adds nothing.
 // A matching name that no Windows path can hold (a Linux name with "\" or ":") would name another
 // file, or none: it goes to *unusable instead, when given, and is left out either way.
-void AppendMatchingFiles(const std::string& folder, const util::StringList& masks,
-                         size_t mask_count, util::StringList& found,
-                         util::StringList* unusable = nullptr);
+void AppendMatchingFiles(const std::string& folder, const base::StringList& masks,
+                         size_t mask_count, base::StringList& found,
+                         base::StringList* unusable = nullptr);
 
 // The same for names already listed from folder, in the order it lists them.
-void AppendMatchingNames(const std::string& folder, const util::StringList& names,
-                         const util::StringList& masks, size_t mask_count, util::StringList& found,
-                         util::StringList* unusable = nullptr);
+void AppendMatchingNames(const std::string& folder, const base::StringList& names,
+                         const base::StringList& masks, size_t mask_count, base::StringList& found,
+                         base::StringList* unusable = nullptr);
 
 // The progress bar's position after the (index + 1)-th of count folders: the percentage rounded
 // to the nearest whole number, a half going to the even neighbour.

@@ -37,7 +37,7 @@ bool ListingsAhead::EnterStart(const std::string& folder) {
   return true;
 }
 
-bool ListingsAhead::Take(size_t index, util::StringList& list, util::StringList* files,
+bool ListingsAhead::Take(size_t index, base::StringList& list, base::StringList* files,
                          platform::Cause* cause) {
   if (cause) *cause = platform::Cause::kNone;
   // The folders before this one that the walk does not take (a path too long to list) are left

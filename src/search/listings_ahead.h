@@ -33,7 +33,7 @@ class ListingsAhead {
   // another name (through a link, a junction or a bind mount), or one of the kernel's own file
   // systems. The first name of a folder in the order of the walk is the one that counts. *cause,
   // when given, says why a folder could not be listed (kNone when it was).
-  bool Take(size_t index, util::StringList& list, util::StringList* files,
+  bool Take(size_t index, base::StringList& list, base::StringList* files,
             platform::Cause* cause = nullptr);
   // Takes the folder the walk starts from as entered, so that a link back to it is not entered;
   // false when the walk must not enter it.
@@ -50,8 +50,8 @@ class ListingsAhead {
     bool identified = false;  // the identity below is known
     bool kernel = false;      // on one of the kernel's own file systems: never listed
     platform::FolderIdentity identity;
-    util::StringList subfolders;
-    util::StringList files;
+    base::StringList subfolders;
+    base::StringList files;
     platform::Cause cause = platform::Cause::kNone;
   };
   Listing List(const Folder& folder) const;

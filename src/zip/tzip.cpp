@@ -21,7 +21,7 @@ std::string DefaultTempDir() {
   std::string temp = platform::GetTempPath();
   if (!temp.empty() && temp.size() <= kMaxPath) return temp;
   const std::string program = platform::GetModuleFileName();
-  return util::FolderOf(program);
+  return base::FolderOf(program);
 }
 
 // The fields of a record kept as stored; all zero while it holds no record.

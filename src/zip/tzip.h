@@ -155,7 +155,7 @@ class TZip {
   uint8_t AddOptions = kDefaultAddOptions;  // kAdd... bits (zip_options.h)
   std::string ExtrBaseDir;
   uint8_t ExtrOptions = kDefaultExtrOptions;  // kExtr... bits
-  util::StringList FileSpecs;
+  base::StringList FileSpecs;
   std::vector<TFileInfo> Contents;
   bool OemNames = false;
   bool Cancelled = false;

@@ -27,10 +27,10 @@ void* Load(Library& library, const std::string& dll_directory, const char* name,
            const char* exec_name, const char* version_name) {
   if (!library.module) {
     const std::string path =
-        dll_directory.empty() ? std::string(name) : util::AddBackslash(dll_directory) + name;
+        dll_directory.empty() ? std::string(name) : base::AddBackslash(dll_directory) + name;
     const unsigned previous_mode =
         platform::SetErrorMode(platform::kSemFailCriticalErrors | kSemNoGpFaultErrorBox);
-    const util::ScopeExit restore_mode([previous_mode] { platform::SetErrorMode(previous_mode); });
+    const base::ScopeExit restore_mode([previous_mode] { platform::SetErrorMode(previous_mode); });
     library.module.Reset(platform::LoadLibrary(path));
     if (library.module) {
       library.exec = platform::GetProcAddress(library.module.get(), exec_name);

@@ -66,7 +66,7 @@ class ArchiveCopy {
  private:
   std::string path_;
   bool copied_ = false;
-  util::ScopeExit<std::function<void()>> remove_;  // after path_, so that it runs first
+  base::ScopeExit<std::function<void()>> remove_;  // after path_, so that it runs first
   std::unique_ptr<platform::File> held_;           // closed before the copy is removed
 };
 
@@ -75,7 +75,7 @@ class ArchiveCopy {
 int TZip::CallLibrary(const std::function<int()>& call, bool let_messages_run_first) {
   OpenTraceFile();
   // Frees the progress window and closes the trace file however the library call ends.
-  const util::ScopeExit release([this] {
+  const base::ScopeExit release([this] {
     progress_form_.reset();
     CloseTraceFile();
   });
@@ -91,7 +91,7 @@ int TZip::Add() {
   std::string folder = TempDir;
   if (folder.empty()) folder = platform::GetTempPath();
   const ArchiveCopy copy(zip_file_name_, folder);
-  const util::ScopeExit clear_base([this] { AddBaseDir.clear(); });
+  const base::ScopeExit clear_base([this] { AddBaseDir.clear(); });
   const int result = AddRun();
   if (Cancelled) copy.Restore(zip_file_name_);
   return result;
@@ -116,7 +116,7 @@ int TZip::AddRun() {
     return 0;
   }
   zipdll::ZipDllExecFunction exec = LoadZipDll(DllDirectory);
-  const std::string root = AddBaseDir.empty() ? std::string() : util::AddBackslash(AddBaseDir);
+  const std::string root = AddBaseDir.empty() ? std::string() : base::AddBackslash(AddBaseDir);
   Cancelled = false;
   // The folder made current for the run is let go of when it ends, whichever way: a stick whose
   // folder is current cannot be ejected.
@@ -193,9 +193,9 @@ int TZip::Extract() {
   zipdll::UnzDllExecFunction exec = LoadUnzDll(DllDirectory);
   std::string target;
   if (!ExtrBaseDir.empty()) {
-    target = util::AddBackslash(ExtrBaseDir);
+    target = base::AddBackslash(ExtrBaseDir);
   } else {
-    target = util::FolderOf(zip_file_name_);
+    target = base::FolderOf(zip_file_name_);
   }
   // A name without a folder lies in the current folder already. The target is current for this
   // run only, as for an add.
@@ -241,7 +241,7 @@ void TZip::OpenTraceFile() {
   const std::string program = platform::GetModuleFileName();
   if (program.empty()) return;
   trace_file_ =
-      platform::File::Open(util::StripExtension(program) + ".trace", platform::File::Mode::kCreate);
+      platform::File::Open(base::StripExtension(program) + ".trace", platform::File::Mode::kCreate);
 }
 
 void TZip::CloseTraceFile() { trace_file_.reset(); }

@@ -51,7 +51,7 @@ std::string BackupTest::Bytes(const std::string& path) {
 
 std::vector<std::string> BackupTest::FilesIn(const std::string& folder) {
   std::vector<platform::FindEntry> entries;
-  platform::FindFiles(util::AddBackslash(folder) + "*", &entries);
+  platform::FindFiles(base::AddBackslash(folder) + "*", &entries);
   std::vector<std::string> names;
   for (const auto& entry : entries) {
     if (!(entry.attributes & platform::kAttrDirectory)) names.push_back(entry.name);

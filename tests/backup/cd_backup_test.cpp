@@ -34,7 +34,7 @@ class CdBackupTest : public BackupTest {
  protected:
   CdBackupTest() {
     const std::string program = platform::GetModuleFileName();
-    program_folder_ = util::FolderOf(program);
+    program_folder_ = base::FolderOf(program);
     program_name_ = program.substr(program_folder_.size());
     autorun_ = program_folder_ + "autorun.inf";
     had_autorun_ = platform::ReadWholeFile(autorun_, &saved_autorun_);

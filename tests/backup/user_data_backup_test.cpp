@@ -33,7 +33,7 @@ TEST_F(BackupTest, UserFilesLayoutArchivesTheUserFilesAndNamesTheSystemFolder) {
   EXPECT_THAT(Messages(), ElementsAre());
 
   ASSERT_TRUE(window_->FoundFiles);
-  const util::StringList& list = *window_->FoundFiles;
+  const base::StringList& list = *window_->FoundFiles;
   ASSERT_EQ(list.size(), 34u);
   EXPECT_EQ(list.front(), window_->UserDataFolder + "\\*.pt*");
   EXPECT_EQ(list[32], window_->UserDataFolder + "\\*.csg");
@@ -70,7 +70,7 @@ TEST_F(BackupTest, OlderLayoutAddsTheTwoSystemFilesAndKeepsTheFolderAsStored) {
   temp_.MakeFolder("Charts");
   RunBackup(temp_ / "Charts", temp_ / "Dest", true);
 
-  const util::StringList& list = *window_->FoundFiles;
+  const base::StringList& list = *window_->FoundFiles;
   ASSERT_EQ(list.size(), 2u + 33u + 1u);
   EXPECT_EQ(list[0], system_data + "\\dynsetup.fil");
   EXPECT_EQ(list[1], system_data + "\\COLSCHEM.INI");

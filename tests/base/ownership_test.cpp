@@ -9,7 +9,7 @@
 #include "base/scope_exit.h"
 #include "base/unique_handle.h"
 
-namespace util {
+namespace base {
 namespace {
 
 std::vector<int> closed;
@@ -81,4 +81,4 @@ TEST(ScopeExitTest, RunsOnReturnAndOnExceptionUnlessReleased) {
 }
 
 }  // namespace
-}  // namespace util
+}  // namespace base

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace util {
+namespace base {
 namespace {
 
 const size_t npos = std::string::npos;
@@ -113,4 +113,4 @@ TEST(TextTest, SpinnerCyclesFromProcessStart) {
 }
 
 }  // namespace
-}  // namespace util
+}  // namespace base

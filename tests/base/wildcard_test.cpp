@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace util {
+namespace base {
 namespace {
 
 TEST(WildcardTest, StarAndQuestionMark) {
@@ -39,4 +39,4 @@ TEST(WildcardTest, AccentedLettersFoldAndCountAsOneCharacter) {
 }
 
 }  // namespace
-}  // namespace util
+}  // namespace base

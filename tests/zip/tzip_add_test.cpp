@@ -40,7 +40,7 @@ std::vector<std::string> FilesIn(const std::string& folder) {
 
 std::string ProgramFolder() {
   const std::string program = platform::GetModuleFileName();
-  return util::FolderOf(program);
+  return base::FolderOf(program);
 }
 
 using AddTest = ZipTest;
@@ -253,7 +253,7 @@ TEST_F(AddTest, CallbackFollowsTheActionTable) {
 }
 
 TEST_F(AddTest, WritesTheTraceBesideTheProgram) {
-  const std::string trace = util::StripExtension(platform::GetModuleFileName()) + ".trace";
+  const std::string trace = base::StripExtension(platform::GetModuleFileName()) + ".trace";
   zip::TZip zip;
   zip.ShowProgressDialog = false;
   zip.Trace = true;

@@ -62,7 +62,7 @@ int ZipDriver::Add(const AddRequest& request,
                    const std::function<void(zipdll::ZipCommandBlock&)>& adjust) {
   const uint8_t options = request.options;
   const std::string root =
-      request.base_dir.empty() ? std::string() : util::AddBackslash(request.base_dir);
+      request.base_dir.empty() ? std::string() : base::AddBackslash(request.base_dir);
   std::vector<std::string> specs = request.specs;
   if (options & zip::kAddRelativeToBase) {
     for (std::string& file_spec : specs) {

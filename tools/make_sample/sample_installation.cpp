@@ -83,7 +83,7 @@ class Maker {
 }  // namespace
 
 std::string UserFilesFolder(const SampleOptions& options) {
-  return util::AddBackslash(options.documents_folder) + "Halvane User Files\\";
+  return base::AddBackslash(options.documents_folder) + "Halvane User Files\\";
 }
 
 std::string ChartFolder(const SampleOptions& options) {
@@ -94,9 +94,9 @@ std::vector<SampleFile> MakeSampleInstallation(const SampleOptions& options) {
   Maker maker(options.seed);
   std::vector<SampleFile> files;
   const std::string user_files = UserFilesFolder(options);
-  const std::string system_data = util::AddBackslash(options.system_data_folder);
+  const std::string system_data = base::AddBackslash(options.system_data_folder);
 
-  maker.Add(files, util::AddBackslash(options.windows_folder) + "Halvane9.INI",
+  maker.Add(files, base::AddBackslash(options.windows_folder) + "Halvane9.INI",
             "[Halvane]\r\nSystemDataPath=" + options.system_data_folder + "\r\nVersion=9.0\r\n");
   maker.Add(files, user_files + "Settings\\Halvane9.INI",
             "[Halvane]\r\nChartDataPath=" + ChartFolder(options) +

@@ -121,7 +121,7 @@ bool ReadNames(const std::string& opened, const struct stat& st, FolderListing* 
   listing->names.clear();
   listing->folds_alike = false;
   while (dirent* entry = readdir(dir.get())) {
-    if (!listing->names.emplace(util::FoldCase(entry->d_name), entry->d_name).second) {
+    if (!listing->names.emplace(base::FoldCase(entry->d_name), entry->d_name).second) {
       listing->folds_alike = true;
     }
   }
@@ -156,7 +156,7 @@ void ApplyChange(const std::string& folder, const struct stat* st, const std::st
     Forget(it);
     return;
   }
-  const std::string folded = util::FoldCase(name);
+  const std::string folded = base::FoldCase(name);
   auto match = listing.names.find(folded);
   if (added) {
     if (match == listing.names.end()) {
@@ -200,7 +200,7 @@ std::string FindInListing(const std::string& folder, struct stat st, const std::
                           bool* found, bool* is_folder) {
   *found = false;
   *is_folder = false;
-  const std::string folded = util::FoldCase(element);
+  const std::string folded = base::FoldCase(element);
   std::string name;
   {
     base::MutexLock lock(listing_mutex);

@@ -13,13 +13,13 @@ struct DescriptorTraits {
   static Handle Invalid() { return -1; }
   static void Close(Handle fd) { close(fd); }
 };
-using Descriptor = util::UniqueHandle<DescriptorTraits>;
+using Descriptor = base::UniqueHandle<DescriptorTraits>;
 
 struct DirectoryTraits {
   using Handle = DIR*;
   static Handle Invalid() { return nullptr; }
   static void Close(Handle dir) { closedir(dir); }
 };
-using Directory = util::UniqueHandle<DirectoryTraits>;
+using Directory = base::UniqueHandle<DirectoryTraits>;
 
 }  // namespace platform::posix

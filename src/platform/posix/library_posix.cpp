@@ -29,7 +29,7 @@ std::string GetModuleFileName() {
 void* LoadLibrary(const std::string& name) {
   size_t split = name.find_last_of("\\/:");
   std::string base = split == std::string::npos ? name : name.substr(split + 1);
-  if (base.size() > 4 && util::EqualNoCase(base.substr(base.size() - 4), ".dll")) {
+  if (base.size() > 4 && base::EqualNoCase(base.substr(base.size() - 4), ".dll")) {
     base = "lib" + base.substr(0, base.size() - 4) + ".so";
   }
   std::string folder;

@@ -259,7 +259,7 @@ bool FindFiles(const std::string& pattern, std::vector<FindEntry>* entries, Find
                       (entry->d_name[1] == 0 || (entry->d_name[1] == '.' && entry->d_name[2] == 0));
     if (dots && detail == FindDetail::kNamesAndKinds) continue;
     std::string name = entry->d_name;
-    if (!util::MatchesMask(name, mask)) continue;
+    if (!base::MatchesMask(name, mask)) continue;
     if (dots) {
       if (is_root < 0) is_root = IsDriveRoot(dirfd(dir)) ? 1 : 0;
       if (is_root) continue;

@@ -86,7 +86,7 @@ struct ComTraits {
   static void Close(Handle object) { object->Release(); }
 };
 template <typename T>
-using ComRef = util::UniqueHandle<ComTraits<T>>;
+using ComRef = base::UniqueHandle<ComTraits<T>>;
 
 // The out parameter of a call that hands over a new reference.
 template <typename T>

@@ -17,14 +17,14 @@ struct FileHandleTraits {
   static Handle Invalid() { return INVALID_HANDLE_VALUE; }
   static void Close(Handle handle) { ::CloseHandle(handle); }
 };
-using FileHandle = util::UniqueHandle<FileHandleTraits>;
+using FileHandle = base::UniqueHandle<FileHandleTraits>;
 
 struct FindHandleTraits {
   using Handle = HANDLE;
   static Handle Invalid() { return INVALID_HANDLE_VALUE; }
   static void Close(Handle handle) { ::FindClose(handle); }
 };
-using FindHandle = util::UniqueHandle<FindHandleTraits>;
+using FindHandle = base::UniqueHandle<FindHandleTraits>;
 
 int32_t ToDosTime(const FILETIME& utc) {
   FILETIME local;

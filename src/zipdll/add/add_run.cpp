@@ -38,7 +38,7 @@ bool IsOn(Slot value) { return value != 0; }
 
 // The folder the archive is in; a bare name is in the current folder.
 std::string FolderBeside(const std::string& path) {
-  const std::string folder = util::FolderOf(path);
+  const std::string folder = base::FolderOf(path);
   return folder.empty() ? std::string(".\\") : folder;
 }
 
@@ -192,14 +192,14 @@ void AddRun::Plan() {
   replaced_.assign(old_entries.size(), false);
   std::map<std::string, size_t> old_index;
   for (size_t i = 0; i < old_entries.size(); ++i) {
-    old_index.emplace(util::UpperText(old_entries[i].name), i);
+    old_index.emplace(base::UpperText(old_entries[i].name), i);
   }
   const bool update = IsOn(block_.update);
   const bool freshen = IsOn(block_.freshen) && !update;
   for (SourceFile& file : files) {
     // Never the archive into itself.
-    if (util::EqualNoCase(file.path, archive_)) continue;
-    auto found = old_index.find(util::UpperText(file.name));
+    if (base::EqualNoCase(file.path, archive_)) continue;
+    auto found = old_index.find(base::UpperText(file.name));
     if (found != old_index.end() && replaced_[found->second]) continue;
     if (found == old_index.end() && freshen) {
       if (file.is_folder) continue;  // folders come with the files they hold, if any
@@ -443,7 +443,7 @@ int32_t AddRun::Run() {
   // The work file goes unless it became the archive; the guard comes before out, so the file is
   // closed before it is deleted.
   std::string temp;
-  util::ScopeExit remove_temp([&temp] {
+  base::ScopeExit remove_temp([&temp] {
     if (!temp.empty()) platform::DeleteFile(temp);
   });
   std::unique_ptr<platform::File> out =

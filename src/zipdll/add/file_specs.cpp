@@ -22,7 +22,7 @@ bool IsAbsolute(const std::string& path) {
 bool HasWildcard(const std::string& text) { return text.find_first_of("*?") != std::string::npos; }
 
 bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
-  return text.size() >= prefix.size() && util::EqualNoCase(text.substr(0, prefix.size()), prefix);
+  return text.size() >= prefix.size() && base::EqualNoCase(text.substr(0, prefix.size()), prefix);
 }
 
 // The folder part of a Windows path as the archive stores it: no drive, no server and share, no
@@ -93,7 +93,7 @@ class Walker {
         subfolders.push_back(&entry);
         continue;
       }
-      if (!util::MatchesMask(entry.name, mask)) continue;
+      if (!base::MatchesMask(entry.name, mask)) continue;
       TakeFile(folder + entry.name, stored + entry.name, entry);
     }
     if (holds_nothing) *holds_nothing = empty;
@@ -161,9 +161,9 @@ class Walker {
 bool FindOne(const std::string& path, FindEntry* found) {
   std::vector<FindEntry> entries;
   if (!platform::FindFiles(path, &entries)) return false;
-  const std::string name = util::NameOf(path);
+  const std::string name = base::NameOf(path);
   for (const FindEntry& entry : entries) {
-    if (util::EqualNoCase(entry.name, name)) {
+    if (base::EqualNoCase(entry.name, name)) {
       *found = entry;
       return true;
     }
@@ -194,8 +194,8 @@ void ExpandFileSpec(const std::string& file_spec, const std::string& root,
     return options.drop_folder_names ? std::string() : StoredFolder(below);
   };
 
-  const std::string last = util::NameOf(full);
-  const std::string parent = util::FolderOf(full);
+  const std::string last = base::NameOf(full);
+  const std::string parent = base::FolderOf(full);
   Walker walker(options, files, skipped);
   if (HasWildcard(last)) {
     const std::string stored = stored_of(parent);
@@ -246,7 +246,7 @@ void ExpandFileSpec(const std::string& file_spec, const std::string& root,
 std::string DosName(const std::string& element, std::vector<std::string>* taken) {
   static const std::string kAllowed = "!#$%&'()-@^_`{}~";
   const auto clean = [](const std::string& original, bool* changed) {
-    const std::string text = util::UpperText(original);
+    const std::string text = base::UpperText(original);
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
       const unsigned char c = static_cast<unsigned char>(text[i]);
@@ -306,11 +306,11 @@ void FinishNames(const SpecOptions& options, std::vector<SourceFile>* files,
       continue;
     }
     file.name = std::move(utf8);
-    const std::string key = util::UpperText(file.name);
+    const std::string key = base::UpperText(file.name);
     auto [it, inserted] = path_of_name.emplace(key, file.path);
     if (!inserted) {
       // The same file named twice is taken once; two files under one name cannot both be stored.
-      if (!util::EqualNoCase(it->second, file.path) && !file.is_folder) {
+      if (!base::EqualNoCase(it->second, file.path) && !file.is_folder) {
         skipped->push_back({file.path, kSkipNotFound,
                             "Skipped " + file.path + ": the archive already gets a file named " +
                                 file.name + " from " + it->second,
@@ -334,7 +334,7 @@ void FinishNames(const SpecOptions& options, std::vector<SourceFile>* files,
         const bool is_folder_element = end != std::string::npos;
         if (!is_folder_element) end = name.size();
         const std::string element = name.substr(at, end - at);
-        const std::string key = util::UpperText(original_prefix + element);
+        const std::string key = base::UpperText(original_prefix + element);
         auto found = short_of.find(key + (is_folder_element ? "/" : ""));
         std::string short_element;
         if (found != short_of.end()) {

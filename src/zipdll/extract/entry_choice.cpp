@@ -17,7 +17,7 @@ std::string WithBackslashes(std::string name) {
 
 // The last element of a stored name, without the slash a folder entry ends with. Split at the
 // slashes only: a stored name may hold a ":", and a file spec is matched against what follows the
-// last slash, as it is stored (util::NameOf would also split at the ":").
+// last slash, as it is stored (base::NameOf would also split at the ":").
 std::string FileNamePart(const std::string& name) {
   std::string path = WithBackslashes(name);
   while (!path.empty() && path.back() == '\\') path.pop_back();
@@ -32,9 +32,9 @@ bool Matches(const std::string& stored_name, const std::string& file_spec) {
   if (mask.find('\\') != std::string::npos) {
     std::string name = WithBackslashes(stored_name);
     while (!name.empty() && name.back() == '\\') name.pop_back();
-    return util::MatchesMask(name, mask);
+    return base::MatchesMask(name, mask);
   }
-  return util::MatchesMask(FileNamePart(stored_name), mask);
+  return base::MatchesMask(FileNamePart(stored_name), mask);
 }
 
 }  // namespace
@@ -51,15 +51,15 @@ ChosenEntries ChooseEntries(const Directory& directory, const std::vector<std::s
     if (pattern.find_first_of("*?") != std::string::npos) {
       masks.push_back(i);
     } else if (pattern.find('\\') != std::string::npos) {
-      exact_paths.emplace(util::FoldCase(pattern), i);
+      exact_paths.emplace(base::FoldCase(pattern), i);
     } else {
-      exact_names.emplace(util::FoldCase(pattern), i);
+      exact_names.emplace(base::FoldCase(pattern), i);
     }
   }
   const auto use_exact = [&](const std::unordered_multimap<std::string, size_t>& exact,
                              const std::string& text, bool* wanted) {
     if (exact.empty()) return;
-    const auto [first, last] = exact.equal_range(util::FoldCase(text));
+    const auto [first, last] = exact.equal_range(base::FoldCase(text));
     for (auto it = first; it != last; ++it) *wanted = choice.spec_used[it->second] = true;
   };
   for (const EntryInfo& entry : directory.entries) {

@@ -124,7 +124,7 @@ bool ExtractRun::WriteAhead(const AheadJob& job, platform::File& archive) {
                archive, data_offset, entry, std::string(),
                [](const uint8_t*, size_t) { return true; }, &detail) == EntryDataResult::kOk;
   }
-  const std::string folder = util::FolderOf(job.target);
+  const std::string folder = base::FolderOf(job.target);
   const std::string relative_folder = folder.substr(options_.target_folder.size());
   if (!relative_folder.empty() && !CreateFolders(relative_folder, true)) return false;
   // Made and opened in one step, only where no file of that name is: a file that is there
@@ -132,7 +132,7 @@ bool ExtractRun::WriteAhead(const AheadJob& job, platform::File& archive) {
   std::unique_ptr<platform::File> file =
       platform::File::Open(job.target, platform::File::Mode::kCreateNew);
   if (!file) return false;
-  util::ScopeExit remove([&] {
+  base::ScopeExit remove([&] {
     file.reset();
     platform::DeleteFile(job.target);
   });
@@ -158,7 +158,7 @@ void ExtractRun::ReportWrittenAhead(const EntryInfo& entry, const AheadJob& job,
   file.Keep();
   // Its folders are the run's too now; they were all made, so this only says so.
   if (!job.target.empty())
-    CreateFolders(util::FolderOf(job.target).substr(options_.target_folder.size()));
+    CreateFolders(base::FolderOf(job.target).substr(options_.target_folder.size()));
   ++extracted_;
   FinishProgress(entry);
 }

@@ -111,7 +111,7 @@ void ExtractRun::Run() {
   const std::vector<AheadJob> jobs = PlanAhead(chosen, unfit, &job_of);
   // Folders made ahead for files the run never kept go after those files (declared first, so
   // that it runs after ahead is gone).
-  util::ScopeExit remove_unkept_folders([this] { RemoveFoldersMadeAhead(); });
+  base::ScopeExit remove_unkept_folders([this] { RemoveFoldersMadeAhead(); });
   // Each slot reads the archive through a handle of its own, positioned as it needs.
   std::vector<std::unique_ptr<platform::File>> archives;
   std::optional<FilesAhead> ahead;
@@ -286,7 +286,7 @@ void ExtractRun::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
                             bool replacing) {
   // The relative part has no ":" (SafeRelativePath refuses it), so this is the target folder
   // and the folders of the entry's name.
-  const std::string folder = util::FolderOf(target);
+  const std::string folder = base::FolderOf(target);
   const std::string relative_folder = folder.substr(options_.target_folder.size());
   if (!relative_folder.empty() && !CreateFolders(relative_folder)) {
     Skipped(entry.name, kSkipNotWritten, "its folder cannot be created", platform::LastCause());
@@ -318,7 +318,7 @@ void ExtractRun::WriteEntry(const EntryInfo& entry, uint64_t data_offset,
     return;
   }
   // Closed, then deleted, unless it was moved into place; the writer below goes first.
-  util::ScopeExit remove_work([&] {
+  base::ScopeExit remove_work([&] {
     work.reset();
     platform::DeleteFile(work_path);
   });

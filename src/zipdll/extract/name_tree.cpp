@@ -5,7 +5,7 @@
 namespace zipdll::extract {
 
 size_t NameTree::Child(size_t parent, std::string_view element) {
-  const auto [at, made] = children_.try_emplace(Key{parent, util::FoldCase(element)}, 0);
+  const auto [at, made] = children_.try_emplace(Key{parent, base::FoldCase(element)}, 0);
   if (made) {
     at->second = nodes_.size();
     nodes_.push_back(Node{parent});

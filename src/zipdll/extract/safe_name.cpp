@@ -15,11 +15,11 @@ bool IsDeviceName(std::string_view element) {
   std::string_view base = element.substr(0, element.find('.'));
   while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
   for (std::string_view device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"}) {
-    if (util::EqualNoCase(base, device)) return true;
+    if (base::EqualNoCase(base, device)) return true;
   }
   if (base.size() < 4) return false;
   const std::string_view stem = base.substr(0, 3), digit = base.substr(3);
-  if (!util::EqualNoCase(stem, "COM") && !util::EqualNoCase(stem, "LPT")) return false;
+  if (!base::EqualNoCase(stem, "COM") && !base::EqualNoCase(stem, "LPT")) return false;
   if (digit.size() == 1) return digit[0] >= '0' && digit[0] <= '9';
   // U+00B9, U+00B2 and U+00B3 in UTF-8.
   return digit == "\xC2\xB9" || digit == "\xC2\xB2" || digit == "\xC2\xB3";

@@ -370,9 +370,9 @@ TEST_F(DriveMapTest, ListingsOfNamesAndKindsAgreeWithFullOnes) {
   EXPECT_EQ(full.at(".hidden"), kAttrHidden);
   EXPECT_EQ(full.at(".."), kAttrDirectory);
   EXPECT_EQ(full.size(), 8u);
-  util::StringList charts = util::ListFiles("C:\\Data\\*.CHT");
+  base::StringList charts = util::ListFiles("C:\\Data\\*.CHT");
   std::sort(charts.begin(), charts.end());
-  EXPECT_EQ(charts, (util::StringList{"chart.cht", "linked.cht"}));
+  EXPECT_EQ(charts, (base::StringList{"chart.cht", "linked.cht"}));
 }
 
 TEST_F(DriveMapTest, PathsLongerThanWindowsAllows) {
@@ -389,7 +389,7 @@ TEST_F(DriveMapTest, PathsLongerThanWindowsAllows) {
   std::string contents;
   EXPECT_TRUE(ReadWholeFile(file, &contents));
   EXPECT_EQ(contents, "far down");
-  EXPECT_EQ(util::ListFiles(folder + "\\*.cht"), (util::StringList{"chart.cht"}));
+  EXPECT_EQ(util::ListFiles(folder + "\\*.cht"), (base::StringList{"chart.cht"}));
   // The program's own existence check stops at 255 characters, by design.
   EXPECT_FALSE(util::FileExistsChecked(file));
 }
