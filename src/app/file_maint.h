@@ -22,6 +22,9 @@ class TZip;
 namespace cdburner {
 class TCDBurner;
 }
+namespace restore {
+class RestorePlan;
+}
 
 namespace app {
 
@@ -120,6 +123,11 @@ class TFileMaint : public Locations {
                          WalkedFiles* walked_files = nullptr);
   void SearchChartFiles();
   void FilterChartFiles(const WalkedFiles* walked_files = nullptr);
+  // With Auto, a restore points the application's settings at the chart folder inside the
+  // user-data folder when its chart folder is elsewhere: whether it would now, the sentence
+  // that tells the user so, and the change itself.
+  bool ChartFolderSettingDue() const;
+  std::string ChartFolderSettingNote() const;
   void StoreChartFolderSetting();
 
   // --- the Backup command (backup/) ---
@@ -162,6 +170,13 @@ class TFileMaint : public Locations {
   void RestoreOntoCommentDrive();
   // The members the older layout may write below root; *refused counts the others.
   util::StringList MembersToRestore(const std::string& root, int* refused) const;
+  // Counts into plan what the user-data step would write, from "RUDadoze.zev" in the source
+  // folder; the component is left on that archive.
+  void PlanUserData(restore::RestorePlan* plan);
+  // The archive's path and its comment, as the question names its source.
+  std::string ArchiveSource(const std::string& archive) const;
+  // Shows the plan's question; on No the status line says so and the command ends.
+  bool AskBeforeRestore(const restore::RestorePlan& plan);
 
  private:
   // Runs a command with the re-entry guard: the option boxes, the action buttons, the mode and
@@ -170,6 +185,9 @@ class TFileMaint : public Locations {
   // A folder box holding a path of the host's own form ("/home/ann/backups") shows the drive path
   // of the same folder instead, which is what the commands work with.
   void TakeTypedFolders();
+  // The folder the chart-folder setting names: "Charts" in the user-files layout, else the
+  // user-data folder itself.
+  std::string ChartFolderForSetting() const;
   // Appends to FoundFiles the files of each of SearchFolders that match the first mask_count
   // chart masks, from the walk's names of the folder when it has them, with the progress bar
   // and the messages running; ends early when the run is stopped.
