@@ -171,7 +171,7 @@ class TFileMaint : public Locations {
   // The members the older layout may write below root; *refused counts the others.
   util::StringList MembersToRestore(const std::string& root, int* refused) const;
   // Counts into plan what the user-data step would write, from "RUDadoze.zev" in the source
-  // folder; the component is left on that archive.
+  // folder (or notes that there is none); the component is left on that archive.
   void PlanUserData(restore::RestorePlan* plan);
   // The archive's path and its comment, as the question names its source.
   std::string ArchiveSource(const std::string& archive) const;

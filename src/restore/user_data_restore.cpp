@@ -130,7 +130,11 @@ void TFileMaint::RestoreOntoCommentDrive() {
 
 void TFileMaint::PlanUserData(restore::RestorePlan* plan) {
   const std::string archive = util::AddBackslash(ESource->Text()) + kUserDataArchiveName;
-  if (!util::FileExistsChecked(archive)) return;
+  if (!util::FileExistsChecked(archive)) {
+    plan->AddNote(std::string("The user data will not be restored: there is no ") +
+                  kUserDataArchiveName + " in " + util::AddBackslash(ESource->Text()) + ".");
+    return;
+  }
   zip::TZip& zip = *Zip1;
   zip.ZipFileName(archive);
   plan->AddSource(ArchiveSource(archive));

@@ -184,6 +184,10 @@ TEST_F(ChartArchiveTest, MissingUserDataArchiveEndsAfterTheCharts) {
   RestoreFrom(Source(), "", true);
   EXPECT_EQ(FilesIn(UserFiles() + "Charts"), kChartMembers);
   EXPECT_EQ(Messages(), Names{"No Halvane Backup was found at that source location."});
+  // The question said so before the charts went.
+  EXPECT_THAT(questions_, testing::ElementsAre(testing::HasSubstr(
+                              "\nThe user data will not be restored: there is no RUDadoze.zev in " +
+                              Source() + ".\n")));
   EXPECT_EQ(Label("PLabel").caption, "Working.");
   EXPECT_FALSE(toolkit_.busy);
 }
