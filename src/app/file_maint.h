@@ -86,6 +86,10 @@ class TFileMaint : public Locations {
   // A command (Backup or Restore) is running: the controls that could start another one or
   // change what it reads are disabled meanwhile.
   bool CommandRunning() const { return command_running_; }
+  // The Backup command as the Backup button runs it, for a run without a person.
+  void RunBackupCommand() { RunCommand(&TFileMaint::BackupButClick); }
+  // What the last command left out.
+  const RunReport& Report() const { return report_; }
 
   // --- the window's handlers ---
   void FormShow();
