@@ -138,7 +138,7 @@ bool AppendToLog(const std::string& folder, const std::string& record) {
   const std::string log = util::AddBackslash(folder) + kBackupLogName;
   bool held = false;
   const std::unique_ptr<platform::FolderLock> lock =
-      platform::FolderLock::Take(util::AddBackslash(folder), 10000, &held);
+      platform::FolderLock::Take(util::AddBackslash(folder), 3000, &held);
   if (!lock && held) {
     Say("This run could not be added to the log " + log +
         ": another backup into this folder is running, and the log is its to write now.");
