@@ -193,6 +193,16 @@ int RunBackupFromCommandLine(const CommandLine& line) {
     told.push_back(asked ? text + "\n(Answered " + answer + ".)" : text);
   };
 
+  // A folder typed as the host names it must lie on one of the drives.
+  for (const std::string& folder : {line.destination, line.source}) {
+    const std::string drive_path = platform::DrivePathOfTypedPath(folder);
+    if (!folder.empty() && (drive_path.size() < 2 || drive_path[1] != ':')) {
+      Say("No backup has been made: " + folder +
+          " is on no drive of this computer that the program can reach.");
+      Say("Result: the backup failed; an earlier backup there is as it was.");
+      return kExitFailed;
+    }
+  }
   TFileMaint window(toolkit);
   window.Form().Show();  // finds the application and proposes the folders, as on opening
   window.CDRomCB->SetChecked(false);
