@@ -5,7 +5,7 @@ namespace app {
 const char kUsage[] =
     "Usage: ridideduvure [--help | --version]\n"
     "       ridideduvure --backup DEST [--source FOLDER] [--user-data | --no-user-data]\n"
-    "                    [--whole-disk]\n"
+    "                    [--whole-disk] [--keep N]\n"
     "       ridideduvure --verify FOLDER|ARCHIVE\n"
     "\n"
     "Backs up and restores the files of the astrology application Halvane (versions 4 to 9)\n"
@@ -18,6 +18,8 @@ const char kUsage[] =
     "  --user-data      also backs up the application's user data (the default)\n"
     "  --no-user-data   backs up the chart files only\n"
     "  --whole-disk     searches the whole of drive C: for chart files\n"
+    "  --keep N         earlier backups kept in DEST\\Earlier backups besides the newest\n"
+    "                   (default 4; 0 keeps none)\n"
     "  --verify PATH    reads back ChartBackup.zip and RUDadoze.zev in the folder PATH (or the\n"
     "                   archive PATH) and checks every entry\n"
     "  --help           shows this text\n"
@@ -78,7 +80,8 @@ CommandLine ReadCommandLine(const std::vector<std::string>& words, bool slash_op
     if (!Split(words[i], slash_options, &name, &value)) {
       return wrong("\"" + words[i] + "\" is not an option it knows.");
     }
-    const bool takes_value = name == "--backup" || name == "--source" || name == "--verify";
+    const bool takes_value =
+        name == "--backup" || name == "--source" || name == "--verify" || name == "--keep";
     if (takes_value && !value) {
       if (i + 1 >= words.size() || words[i + 1].empty()) return wrong(name + " needs a folder.");
       value = words[++i];
@@ -98,6 +101,14 @@ CommandLine ReadCommandLine(const std::vector<std::string>& words, bool slash_op
       line.user_data = name == "--user-data";
     } else if (name == "--whole-disk") {
       line.whole_disk = true;
+    } else if (name == "--keep") {
+      if (line.keep) return wrong("--keep is given twice.");
+      const std::string& count = *value;
+      if (count.empty() || count.size() > 4 ||
+          count.find_first_not_of("0123456789") != std::string::npos) {
+        return wrong("--keep needs a number of earlier backups, such as 4.");
+      }
+      line.keep = std::stoi(count);
     } else {
       return wrong("\"" + words[i] + "\" is not an option it knows.");
     }
@@ -107,8 +118,8 @@ CommandLine ReadCommandLine(const std::vector<std::string>& words, bool slash_op
       *target = *value;
     }
   }
-  const bool backup_options =
-      !line.source.empty() || line.user_data.has_value() || line.whole_disk;
+  const bool backup_options = !line.source.empty() || line.user_data.has_value() ||
+                              line.whole_disk || line.keep.has_value();
   if (!line.verify.empty()) {
     if (!line.destination.empty() || backup_options) {
       return wrong("--verify is given alone, with the folder or archive to check.");

@@ -15,6 +15,7 @@ struct CommandLine {
   std::string source;              // --source FOLDER; empty: the window's proposal
   std::optional<bool> user_data;   // --user-data / --no-user-data; unset: the window's tick
   bool whole_disk = false;         // --whole-disk
+  std::optional<int> keep;         // --keep N: earlier backups kept; unset: the window's number
   std::string verify;              // --verify FOLDER|ARCHIVE
   std::string error;               // kWrong: what could not be understood
 };

@@ -11,6 +11,7 @@
 
 #include "app/locations/locations.h"
 #include "app/run_report.h"
+#include "backup/backup_history.h"
 #include "base/text.h"
 #include "platform/cause.h"
 #include "platform/platform.h"
@@ -90,6 +91,10 @@ class TFileMaint : public Locations {
   void RunBackupCommand() { RunCommand(&TFileMaint::BackupButClick); }
   // What the last command left out.
   const RunReport& Report() const { return report_; }
+  // Earlier backups a backup folder keeps besides the newest one (0 keeps none), and those the
+  // last Backup dropped, each with why.
+  int KeepEarlierBackups = backup::kEarlierBackupsKept;
+  std::vector<std::string> DroppedBackups;
 
   // --- the window's handlers ---
   void FormShow();
@@ -152,6 +157,12 @@ class TFileMaint : public Locations {
   // where the archives are and that no CD was written, when the burn did not start.
   bool StageForCD(const std::string& target_folder);
   void NoCdWritten(const std::string& target_folder, const std::string& reason);
+  // Before an archive is written: on a drive short of room for a new archive as large as the one
+  // it replaces, earlier backups go, oldest first, until it fits.
+  void MakeRoomFor(const std::string& target_folder, const std::string& archive);
+  // After a backup: the history of the folder cut to KeepEarlierBackups, and what a killed run
+  // left of it.
+  void TrimHistory(const std::string& target_folder);
 
   // --- the Restore command (restore/) ---
   void RestoreButtClick();
@@ -203,6 +214,8 @@ class TFileMaint : public Locations {
   // What the running command left out, told once at its end.
   RunReport report_;
   bool command_running_ = false;
+  // Where this Backup keeps the archives it replaces: one folder for both of them.
+  std::string history_folder_;
   bool closed_ = false;
 };
 

@@ -208,6 +208,7 @@ int RunBackupFromCommandLine(const CommandLine& line) {
   window.CDRomCB->SetChecked(false);
   window.SearchDiskCB->SetChecked(line.whole_disk);
   if (line.user_data) window.HVBackupCB->SetChecked(*line.user_data);
+  if (line.keep) window.KeepEarlierBackups = *line.keep;
   window.RadioGroup1Click();
   if (!line.source.empty()) window.ESource->SetText(line.source);
   window.EDest->SetText(line.destination);
@@ -242,6 +243,10 @@ int RunBackupFromCommandLine(const CommandLine& line) {
   char took[64];
   std::snprintf(took, sizeof took, "%.1f s", seconds);
   record += "  " + Grouped(all_files) + " files, " + Megabytes(all_bytes) + ", in " + took + "\n";
+  for (const std::string& dropped : window.DroppedBackups) {
+    Say("Earlier backup dropped: " + dropped + ".");
+    record += "  Earlier backup dropped: " + dropped + "\n";
+  }
   for (const std::string& note : report.notes()) record += Indented(note) + "\n";
   for (const std::string& missing : report.missing()) record += "  Left out: " + missing + "\n";
   for (const std::string& text : told) {

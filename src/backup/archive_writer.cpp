@@ -10,6 +10,7 @@
 #include "app/file_maint.h"
 #include "app/run_watch.h"
 #include "backup/archive_check.h"
+#include "backup/backup_history.h"
 #include "base/scope_exit.h"
 #include "base/wildcard.h"
 #include "platform/name_encoding.h"
@@ -203,6 +204,9 @@ TFileMaint::Written TFileMaint::WriteArchive(const std::string& target_folder,
   util::MakeFolderPath(target_folder);
   RemoveLeftWorkFiles(target_folder);
   const std::string archive = util::AddBackslash(target_folder) + file_name;
+  // The CD's staging folder keeps no history: only the newest archives go to the CD.
+  const bool keeps_history = KeepEarlierBackups > 0 && !CDRomCB->Checked();
+  if (keeps_history) MakeRoomFor(target_folder, archive);
   TemporaryArchive temporary(*Zip1, TemporaryName(util::AddBackslash(target_folder)));
   // Every way this ends without a new archive says what was kept, and what could not be read.
   const auto fail = [&](const std::string& what) {
@@ -307,8 +311,27 @@ TFileMaint::Written TFileMaint::WriteArchive(const std::string& target_folder,
                   ".");
   }
   Zip1->ZipFileName("");
+  // The archive replaced goes into the history first, by a rename on the same drive; should the
+  // new one then not take its name, the old one comes back.
+  std::string kept_in;
+  if (keeps_history && util::FileExistsChecked(archive)) {
+    if (history_folder_.empty()) {
+      history_folder_ = backup::MakeHistoryFolder(target_folder, platform::GetFileAge(archive));
+    }
+    if (history_folder_.empty() ||
+        !platform::MoveFileReplacing(archive, history_folder_ + file_name)) {
+      const std::string why = platform::CausePhrase(platform::LastCause());
+      return fail("The earlier backup " + archive + " could not be moved into " +
+                  util::AddBackslash(target_folder) + backup::kHistoryFolderName +
+                  (why.empty() ? "" : ": " + why) +
+                  ". The new backup has not taken its place, so that the earlier one is kept.");
+    }
+    kept_in = history_folder_ + file_name;
+  }
   if (!platform::MoveFileReplacing(temporary.path(), archive)) {
-    const std::string why = platform::CausePhrase(platform::LastCause());
+    const platform::Cause cause = platform::LastCause();
+    if (!kept_in.empty()) platform::MoveFileReplacing(kept_in, archive);
+    const std::string why = platform::CausePhrase(cause);
     return fail("The backup could not be written to " + archive + (why.empty() ? "" : ": " + why) +
                 ".");
   }
@@ -316,6 +339,35 @@ TFileMaint::Written TFileMaint::WriteArchive(const std::string& target_folder,
   Zip1->ZipFileName(archive);
   report_.Count(file_name, static_cast<size_t>(added));
   return Written::kYes;
+}
+
+void TFileMaint::MakeRoomFor(const std::string& target_folder, const std::string& archive) {
+  std::vector<platform::FindEntry> found;
+  if (!platform::FindFiles(archive, &found) || found.size() != 1) return;
+  const uint64_t wanted = found[0].size;
+  uint64_t free_bytes = 0;
+  std::vector<std::string> earlier = backup::EarlierBackups(target_folder);
+  for (size_t oldest = 0; oldest < earlier.size(); ++oldest) {
+    if (!platform::GetDiskFreeSpaceEx(util::AddBackslash(target_folder), &free_bytes) ||
+        free_bytes >= wanted) {
+      return;
+    }
+    backup::DropEarlierBackup(earlier[oldest]);
+    DroppedBackups.push_back(earlier[oldest] + ": to make room for the new backup (about " +
+                             Megabytes(wanted) + " are needed)");
+  }
+}
+
+void TFileMaint::TrimHistory(const std::string& target_folder) {
+  backup::RemoveEmptyHistory(target_folder);
+  std::vector<std::string> earlier = backup::EarlierBackups(target_folder);
+  const size_t kept = KeepEarlierBackups > 0 ? static_cast<size_t>(KeepEarlierBackups) : 0;
+  for (size_t oldest = 0; oldest + kept < earlier.size(); ++oldest) {
+    backup::DropEarlierBackup(earlier[oldest]);
+    DroppedBackups.push_back(earlier[oldest] + ": only the last " + std::to_string(kept) +
+                             " earlier backups are kept");
+  }
+  backup::RemoveEmptyHistory(target_folder);
 }
 
 }  // namespace app

@@ -4,6 +4,8 @@
 #include <memory>
 
 #include "app/file_maint.h"
+#include "backup/backup_history.h"
+#include "base/scope_exit.h"
 #include "platform/folder_lock.h"
 #include "platform/platform.h"
 #include "search/chart_masks.h"
@@ -59,6 +61,12 @@ void TFileMaint::BackupButClick() {
   }
   SearchFolders = std::make_unique<util::StringList>();
   FoundFiles = std::make_unique<util::StringList>();
+  history_folder_.clear();
+  DroppedBackups.clear();
+  // However the run ends, it leaves no empty folder among the earlier backups.
+  const util::ScopeExit tidy_history([&] {
+    if (!CDRomCB->Checked()) backup::RemoveEmptyHistory(target);
+  });
   const std::string source = ESource->Text();
   WalkedFiles walked_files;
   CollectSubfolders(source, *SearchFolders, &walked_files);
@@ -113,6 +121,7 @@ void TFileMaint::BackupButClick() {
     }
     if (RunStopped(*this)) return;
   }
+  if (!CDRomCB->Checked()) TrimHistory(target);
   if (CDRomCB->Checked()) {
     if (!StageForCD(target) || StopRequested) return;
   }

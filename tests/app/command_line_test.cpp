@@ -36,6 +36,7 @@ TEST(CommandLineTest, WordsAreReadAsTheUsageSays) {
     std::string destination, source, verify;
     std::optional<bool> user_data;
     bool whole_disk;
+    std::optional<int> keep = std::nullopt;
   };
   const Case cases[] = {
       {{}, false, Action::kWindow, "", "", "", std::nullopt, false},
@@ -49,6 +50,10 @@ TEST(CommandLineTest, WordsAreReadAsTheUsageSays) {
       {{"/backup", "D:\\B", "/whole-disk"}, true, Action::kBackup, "D:\\B", "", "", std::nullopt,
        true},
       {{"/backup:D:\\B", "/no-user-data"}, true, Action::kBackup, "D:\\B", "", "", false, false},
+      {{"--backup", "D:\\B", "--keep", "0"}, false, Action::kBackup, "D:\\B", "", "", std::nullopt,
+       false, 0},
+      {{"--keep", "x", "--backup", "D:\\B"}, false, Action::kWrong, "", "", "", std::nullopt,
+       false},
       {{"--verify", "D:\\B"}, false, Action::kVerify, "", "", "D:\\B", std::nullopt, false},
       // Wrong: a path where an option belongs, a slash where it means a path, a missing folder,
       // options that contradict each other or go with nothing.
@@ -78,6 +83,7 @@ TEST(CommandLineTest, WordsAreReadAsTheUsageSays) {
     EXPECT_EQ(line.verify, c.verify);
     EXPECT_EQ(line.user_data, c.user_data);
     EXPECT_EQ(line.whole_disk, c.whole_disk);
+    EXPECT_EQ(line.keep, c.keep);
     EXPECT_EQ(line.error.empty(), c.action != Action::kWrong) << line.error;
   }
 }
