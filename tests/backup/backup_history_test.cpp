@@ -78,7 +78,9 @@ TEST_F(BackupHistoryTest, SixBackupsKeepTheNewestAndTheFourBeforeItEachAsItWas) 
   };
   ASSERT_TRUE(Mode().Select(1));
   ASSERT_TRUE(Edit("ESource").Type(Dest() + backup::kHistoryFolderName + "\\2026-01-03 10-00"));
-  if (Check("AutoDest").checked) ASSERT_TRUE(Check("AutoDest").Click());
+  if (Check("AutoDest").checked) {
+    ASSERT_TRUE(Check("AutoDest").Click());
+  }
   ASSERT_TRUE(Edit("EDest").Type(temp_ / "Restored"));
   ASSERT_TRUE(Button("RestoreButt").Click());
   EXPECT_EQ(temp_.Read("Restored\\Moon.cht"), "version 3");
