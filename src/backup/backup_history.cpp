@@ -57,12 +57,14 @@ std::string MakeHistoryFolder(const std::string& backup_folder, int32_t dos_time
 
 std::vector<std::string> EarlierBackups(const std::string& backup_folder) {
   const std::string root = HistoryRoot(backup_folder);
-  std::vector<std::string> folders;
+  std::vector<std::string> names;
   for (const platform::FindEntry& entry : Entries(root)) {
-    if (entry.attributes & platform::kAttrDirectory) folders.push_back(root + entry.name + "\\");
+    if (entry.attributes & platform::kAttrDirectory) names.push_back(entry.name);
   }
   // The names sort as their times do: the minute, then its seconds, then a number.
-  std::sort(folders.begin(), folders.end());
+  std::sort(names.begin(), names.end());
+  std::vector<std::string> folders;
+  for (const std::string& name : names) folders.push_back(root + name + "\\");
   return folders;
 }
 

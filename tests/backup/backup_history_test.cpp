@@ -87,16 +87,22 @@ TEST_F(BackupHistoryTest, SixBackupsKeepTheNewestAndTheFourBeforeItEachAsItWas) 
 }
 
 TEST_F(BackupHistoryTest, BackupsWithinOneMinuteGetFoldersOfTheirOwn) {
-  for (int run = 0; run < 3; ++run) {
+  Open();
+  window_->KeepEarlierBackups = 3;
+  for (int run = 0; run < 4; ++run) {
     temp_.Write("Src\\Moon.cht", "run " + std::to_string(run));
     RunBackup(temp_ / "Src", temp_ / "Dest", false);
     ASSERT_TRUE(platform::SetFileAge(Archive(), Day(7) | 21));  // 10:00:42 every time
   }
   RunBackup(temp_ / "Src", temp_ / "Dest", false);
+  // Four earlier ones made, the oldest of them dropped.
   std::vector<std::string> names;
-  for (const auto& [name, bytes] : History()) names.push_back(name);
-  EXPECT_THAT(names, ElementsAre("2026-01-07 10-00", "2026-01-07 10-00-42",
-                                 "2026-01-07 10-00-42 (2)"));
+  for (const std::string& folder : backup::EarlierBackups(Dest())) {
+    names.push_back(folder.substr(Dest().size()));
+  }
+  EXPECT_THAT(names, ElementsAre("Earlier backups\\2026-01-07 10-00-42\\",
+                                 "Earlier backups\\2026-01-07 10-00-42 (2)\\",
+                                 "Earlier backups\\2026-01-07 10-00-42 (3)\\"));
 }
 
 TEST_F(BackupHistoryTest, KeepingNoneKeepsNoneAndDropsWhatWasKept) {
