@@ -11,6 +11,7 @@
 
 #include "app/locations/locations.h"
 #include "app/run_report.h"
+#include "backup/backup_history.h"
 #include "base/text.h"
 #include "platform/cause.h"
 #include "platform/platform.h"
@@ -21,6 +22,9 @@ class TZip;
 }
 namespace cdburner {
 class TCDBurner;
+}
+namespace restore {
+class RestorePlan;
 }
 
 namespace app {
@@ -83,6 +87,14 @@ class TFileMaint : public Locations {
   // A command (Backup or Restore) is running: the controls that could start another one or
   // change what it reads are disabled meanwhile.
   bool CommandRunning() const { return command_running_; }
+  // The Backup command as the Backup button runs it, for a run without a person.
+  void RunBackupCommand() { RunCommand(&TFileMaint::BackupButClick); }
+  // What the last command left out.
+  const RunReport& Report() const { return report_; }
+  // Earlier backups a backup folder keeps besides the newest one (0 keeps none), and those the
+  // last Backup dropped, each with why.
+  int KeepEarlierBackups = backup::kEarlierBackupsKept;
+  std::vector<std::string> DroppedBackups;
 
   // --- the window's handlers ---
   void FormShow();
@@ -120,6 +132,11 @@ class TFileMaint : public Locations {
                          WalkedFiles* walked_files = nullptr);
   void SearchChartFiles();
   void FilterChartFiles(const WalkedFiles* walked_files = nullptr);
+  // With Auto, a restore points the application's settings at the chart folder inside the
+  // user-data folder when its chart folder is elsewhere: whether it would now, the sentence
+  // that tells the user so, and the change itself.
+  bool ChartFolderSettingDue() const;
+  std::string ChartFolderSettingNote() const;
   void StoreChartFolderSetting();
 
   // --- the Backup command (backup/) ---
@@ -140,6 +157,12 @@ class TFileMaint : public Locations {
   // where the archives are and that no CD was written, when the burn did not start.
   bool StageForCD(const std::string& target_folder);
   void NoCdWritten(const std::string& target_folder, const std::string& reason);
+  // Before an archive is written: on a drive short of room for a new archive as large as the one
+  // it replaces, earlier backups go, oldest first, until it fits.
+  void MakeRoomFor(const std::string& target_folder, const std::string& archive);
+  // After a backup: the history of the folder cut to KeepEarlierBackups, and what a killed run
+  // left of it.
+  void TrimHistory(const std::string& target_folder);
 
   // --- the Restore command (restore/) ---
   void RestoreButtClick();
@@ -162,6 +185,13 @@ class TFileMaint : public Locations {
   void RestoreOntoCommentDrive();
   // The members the older layout may write below root; *refused counts the others.
   util::StringList MembersToRestore(const std::string& root, int* refused) const;
+  // Counts into plan what the user-data step would write, from "RUDadoze.zev" in the source
+  // folder (or notes that there is none); the component is left on that archive.
+  void PlanUserData(restore::RestorePlan* plan);
+  // The archive's path and its comment, as the question names its source.
+  std::string ArchiveSource(const std::string& archive) const;
+  // Shows the plan's question; on No the status line says so and the command ends.
+  bool AskBeforeRestore(const restore::RestorePlan& plan);
 
  private:
   // Runs a command with the re-entry guard: the option boxes, the action buttons, the mode and
@@ -170,6 +200,9 @@ class TFileMaint : public Locations {
   // A folder box holding a path of the host's own form ("/home/ann/backups") shows the drive path
   // of the same folder instead, which is what the commands work with.
   void TakeTypedFolders();
+  // The folder the chart-folder setting names: "Charts" in the user-files layout, else the
+  // user-data folder itself.
+  std::string ChartFolderForSetting() const;
   // Appends to FoundFiles the files of each of SearchFolders that match the first mask_count
   // chart masks, from the walk's names of the folder when it has them, with the progress bar
   // and the messages running; ends early when the run is stopped.
@@ -181,6 +214,8 @@ class TFileMaint : public Locations {
   // What the running command left out, told once at its end.
   RunReport report_;
   bool command_running_ = false;
+  // Where this Backup keeps the archives it replaces: one folder for both of them.
+  std::string history_folder_;
   bool closed_ = false;
 };
 

@@ -39,12 +39,17 @@ class RunReport {
 
   static constexpr size_t kListed = 20;
 
- private:
   struct Tally {
     std::string archive;
     size_t done = 0;
     size_t of = 0;
   };
+  // For a record of the run: the counts, the notes and every file that did not go through.
+  const std::vector<Tally>& tallies() const { return tallies_; }
+  const std::vector<std::string>& notes() const { return notes_; }
+  const std::vector<std::string>& missing() const { return missing_; }
+
+ private:
   std::vector<Tally> tallies_;
   std::vector<std::string> notes_;
   std::vector<std::string> missing_;  // "path: why"

@@ -10,6 +10,7 @@
 #include "app/file_maint.h"
 #include "app/run_watch.h"
 #include "backup/archive_check.h"
+#include "backup/backup_history.h"
 #include "base/scope_exit.h"
 #include "base/wildcard.h"
 #include "platform/name_encoding.h"
@@ -26,7 +27,7 @@ namespace {
 // stick repeated runs would fill it. Those that no process has open are removed from the backup
 // folder and from the temporary folder, where the component keeps its copy of an archive.
 void RemoveLeftWorkFiles(const std::string& folder) {
-  platform::RemoveLeftWorkFiles(base::AddBackslash(folder));
+  platform::RemoveLeftWorkFiles(util::AddBackslash(folder));
   platform::RemoveLeftWorkFiles(platform::GetTempPath());
 }
 
@@ -45,7 +46,7 @@ class TemporaryArchive {
 
  private:
   std::string path_;
-  base::ScopeExit<std::function<void()>> discard_;  // after path_, so that it runs first
+  util::ScopeExit<std::function<void()>> discard_;  // after path_, so that it runs first
 };
 
 // A fresh name in folder for the new archive, not yet existing (the component creates the file).
@@ -86,7 +87,7 @@ bool NamesFile(const std::string& stored, const std::string& path) {
   if (stored.size() > path.size()) return false;
   if (stored.size() < path.size() && path[path.size() - stored.size() - 1] != '\\') return false;
   // The library names the file as it was listed, which may differ in case from what is stored.
-  return base::EqualNoCase(std::string_view(path).substr(path.size() - stored.size()), stored);
+  return util::EqualNoCase(std::string_view(path).substr(path.size() - stored.size()), stored);
 }
 
 // The first added file that no entry of the archive names, or empty when each is named once;
@@ -97,13 +98,13 @@ std::string Unmatched(const std::vector<std::string>& stored_files,
   // against a few candidates.
   std::multimap<std::string, const std::string*> by_name;
   for (const std::string& stored : stored_files) {
-    by_name.emplace(base::FoldCase(stored.substr(stored.find_last_of('\\') + 1)), &stored);
+    by_name.emplace(util::FoldCase(stored.substr(stored.find_last_of('\\') + 1)), &stored);
   }
   for (const std::string& path : added) {
     // A name in the system's older code page is stored in UTF-8.
     std::string as_stored, why;
     if (!platform::NameAsUtf8(path, &as_stored, &why)) as_stored = path;
-    const auto [first, last] = by_name.equal_range(base::FoldCase(base::NameOf(as_stored)));
+    const auto [first, last] = by_name.equal_range(util::FoldCase(util::NameOf(as_stored)));
     auto match = first;
     while (match != last && !NamesFile(*match->second, as_stored)) ++match;
     if (match == last) return path;
@@ -166,7 +167,7 @@ Check CheckArchive(zip::TZip& zip, const std::string& path, const std::string& c
   if (count == 0) return Check::kSound;
 
   // The check borrows the component's extraction settings; they are put back however it ends.
-  const base::ScopeExit put_back(
+  const util::ScopeExit put_back(
       [&zip, options = zip.ExtrOptions, folder = zip.ExtrBaseDir, caption = zip::ProgressCaption] {
         zip.ExtrOptions = options;
         zip.ExtrBaseDir = folder;
@@ -202,8 +203,11 @@ TFileMaint::Written TFileMaint::WriteArchive(const std::string& target_folder,
                                              const std::string& place) {
   util::MakeFolderPath(target_folder);
   RemoveLeftWorkFiles(target_folder);
-  const std::string archive = base::AddBackslash(target_folder) + file_name;
-  TemporaryArchive temporary(*Zip1, TemporaryName(base::AddBackslash(target_folder)));
+  const std::string archive = util::AddBackslash(target_folder) + file_name;
+  // The CD's staging folder keeps no history: only the newest archives go to the CD.
+  const bool keeps_history = KeepEarlierBackups > 0 && !CDRomCB->Checked();
+  if (keeps_history) MakeRoomFor(target_folder, archive);
+  TemporaryArchive temporary(*Zip1, TemporaryName(util::AddBackslash(target_folder)));
   // Every way this ends without a new archive says what was kept, and what could not be read.
   const auto fail = [&](const std::string& what) {
     Zip1->ZipFileName("");
@@ -238,10 +242,10 @@ TFileMaint::Written TFileMaint::WriteArchive(const std::string& target_folder,
                                  " could be read, so nothing of them was backed up."
                            : "No " + kind + " were found " + place + ".") +
                  " " +
-                 (kept ? "The backup " + file_name + " in " + base::AddBackslash(target_folder) +
+                 (kept ? "The backup " + file_name + " in " + util::AddBackslash(target_folder) +
                              " has been left as it was."
                        : "No " + file_name + " has been made in " +
-                             base::AddBackslash(target_folder) + "."));
+                             util::AddBackslash(target_folder) + "."));
     return Written::kNothing;
   };
   if (specs == 0) return nothing_stored(false);
@@ -283,7 +287,7 @@ TFileMaint::Written TFileMaint::WriteArchive(const std::string& target_folder,
     if (failure_cause == platform::Cause::kDiskFull && needed > 0) {
       uint64_t free_bytes = 0;
       const uint64_t wanted = static_cast<uint64_t>(needed);
-      if (platform::GetDiskFreeSpaceEx(base::AddBackslash(target_folder), &free_bytes) &&
+      if (platform::GetDiskFreeSpaceEx(util::AddBackslash(target_folder), &free_bytes) &&
           wanted > free_bytes) {
         why += " (about " + Megabytes(wanted - free_bytes) + " more are needed; " +
                Megabytes(free_bytes) + " are free)";
@@ -307,8 +311,27 @@ TFileMaint::Written TFileMaint::WriteArchive(const std::string& target_folder,
                   ".");
   }
   Zip1->ZipFileName("");
+  // The archive replaced goes into the history first, by a rename on the same drive; should the
+  // new one then not take its name, the old one comes back.
+  std::string kept_in;
+  if (keeps_history && util::FileExistsChecked(archive)) {
+    if (history_folder_.empty()) {
+      history_folder_ = backup::MakeHistoryFolder(target_folder, platform::GetFileAge(archive));
+    }
+    if (history_folder_.empty() ||
+        !platform::MoveFileReplacing(archive, history_folder_ + file_name)) {
+      const std::string why = platform::CausePhrase(platform::LastCause());
+      return fail("The earlier backup " + archive + " could not be moved into " +
+                  util::AddBackslash(target_folder) + backup::kHistoryFolderName +
+                  (why.empty() ? "" : ": " + why) +
+                  ". The new backup has not taken its place, so that the earlier one is kept.");
+    }
+    kept_in = history_folder_ + file_name;
+  }
   if (!platform::MoveFileReplacing(temporary.path(), archive)) {
-    const std::string why = platform::CausePhrase(platform::LastCause());
+    const platform::Cause cause = platform::LastCause();
+    if (!kept_in.empty()) platform::MoveFileReplacing(kept_in, archive);
+    const std::string why = platform::CausePhrase(cause);
     return fail("The backup could not be written to " + archive + (why.empty() ? "" : ": " + why) +
                 ".");
   }
@@ -316,6 +339,35 @@ TFileMaint::Written TFileMaint::WriteArchive(const std::string& target_folder,
   Zip1->ZipFileName(archive);
   report_.Count(file_name, static_cast<size_t>(added));
   return Written::kYes;
+}
+
+void TFileMaint::MakeRoomFor(const std::string& target_folder, const std::string& archive) {
+  std::vector<platform::FindEntry> found;
+  if (!platform::FindFiles(archive, &found) || found.size() != 1) return;
+  const uint64_t wanted = found[0].size;
+  uint64_t free_bytes = 0;
+  std::vector<std::string> earlier = backup::EarlierBackups(target_folder);
+  for (size_t oldest = 0; oldest < earlier.size(); ++oldest) {
+    if (!platform::GetDiskFreeSpaceEx(util::AddBackslash(target_folder), &free_bytes) ||
+        free_bytes >= wanted) {
+      return;
+    }
+    backup::DropEarlierBackup(earlier[oldest]);
+    DroppedBackups.push_back(earlier[oldest] + ": to make room for the new backup (about " +
+                             Megabytes(wanted) + " are needed)");
+  }
+}
+
+void TFileMaint::TrimHistory(const std::string& target_folder) {
+  backup::RemoveEmptyHistory(target_folder);
+  std::vector<std::string> earlier = backup::EarlierBackups(target_folder);
+  const size_t kept = KeepEarlierBackups > 0 ? static_cast<size_t>(KeepEarlierBackups) : 0;
+  for (size_t oldest = 0; oldest + kept < earlier.size(); ++oldest) {
+    backup::DropEarlierBackup(earlier[oldest]);
+    DroppedBackups.push_back(earlier[oldest] + ": only the last " + std::to_string(kept) +
+                             " earlier backups are kept");
+  }
+  backup::RemoveEmptyHistory(target_folder);
 }
 
 }  // namespace app

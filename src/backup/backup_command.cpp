@@ -4,6 +4,9 @@
 #include <memory>
 
 #include "app/file_maint.h"
+#include "backup/backup_history.h"
+#include "base/scope_exit.h"
+#include "platform/folder_lock.h"
 #include "platform/platform.h"
 #include "search/chart_masks.h"
 #include "ui/toolkit.h"
@@ -19,6 +22,9 @@ constexpr uint8_t kChartArchiveOptions =
 constexpr uint8_t kUserDataArchiveOptions = kChartArchiveOptions | zip::kAddRelativeToBase;
 static_assert(kChartArchiveOptions == 0x54 && kUserDataArchiveOptions == 0x5C);
 
+// How long a backup waits for another one into the same folder to finish.
+constexpr int kLockWaitMs = 10000;
+
 // Exit was clicked, or the window closed (which releases FoundFiles), while messages ran: the run
 // ends without starting its next step.
 bool RunStopped(const TFileMaint& window) { return StopRequested || !window.FoundFiles; }
@@ -32,20 +38,44 @@ void TFileMaint::BackupButClick() {
   }
   const ui::BusyCursor busy(toolkit_);
   report_.Clear();
-  SearchFolders = std::make_unique<base::StringList>();
-  FoundFiles = std::make_unique<base::StringList>();
-  ESource->SetText(base::AddBackslash(ESource->Text()));
-  EDest->SetText(base::AddBackslash(EDest->Text()));
+  ESource->SetText(util::AddBackslash(ESource->Text()));
+  EDest->SetText(util::AddBackslash(EDest->Text()));
+  const std::string target = CDRomCB->Checked() ? std::string("C:\\temp") : EDest->Text();
+  // One backup at a time into a folder, whoever started it: a second one waits a little for the
+  // first, then leaves the folder to it. A folder that takes no lock file takes no backup either,
+  // and the run says so when it writes.
+  util::MakeFolderPath(target);
+  bool held = false;
+  const std::unique_ptr<platform::FolderLock> lock = platform::FolderLock::Take(
+      util::AddBackslash(target), kLockWaitMs, &held, [](void* window) {
+        static_cast<TFileMaint*>(window)->toolkit_.ProcessMessages();
+        return !StopRequested;
+      }, this);
+  if (!lock && held) {
+    if (!StopRequested) {
+      ReportMessage("No backup was made in " + util::AddBackslash(target) +
+                    ": another backup into this folder is running. The backups there are left "
+                    "to it; start this one again when it has finished.");
+    }
+    return;
+  }
+  SearchFolders = std::make_unique<util::StringList>();
+  FoundFiles = std::make_unique<util::StringList>();
+  history_folder_.clear();
+  DroppedBackups.clear();
+  // However the run ends, it leaves no empty folder among the earlier backups.
+  const util::ScopeExit tidy_history([&] {
+    if (!CDRomCB->Checked()) backup::RemoveEmptyHistory(target);
+  });
   const std::string source = ESource->Text();
   WalkedFiles walked_files;
   CollectSubfolders(source, *SearchFolders, &walked_files);
   if (RunStopped(*this)) return;
   SearchFolders->push_back(source);  // the source folder is searched last
-  const std::string target = CDRomCB->Checked() ? std::string("C:\\temp") : EDest->Text();
   PLabel->SetCaption("Searching for Chart Files");
   toolkit_.ProcessMessages();
   if (RunStopped(*this)) return;
-  base::StringList unusable;
+  util::StringList unusable;
   GatherChartFiles(&walked_files, &unusable);
   if (RunStopped(*this)) return;
   PLabel->SetCaption("");
@@ -86,11 +116,12 @@ void TFileMaint::BackupButClick() {
             target, kUserDataArchiveName, kBackupCommentPrefix + SystemDataFolder,
             "Zipping up User Data Files.", kUserDataArchiveOptions, "Halvane user data files",
             user_folder.empty() ? "(Halvane was not found on this computer)"
-                                : "in " + base::AddBackslash(user_folder)) == Written::kFailed) {
+                                : "in " + util::AddBackslash(user_folder)) == Written::kFailed) {
       return;
     }
     if (RunStopped(*this)) return;
   }
+  if (!CDRomCB->Checked()) TrimHistory(target);
   if (CDRomCB->Checked()) {
     if (!StageForCD(target) || StopRequested) return;
   }
@@ -99,7 +130,7 @@ void TFileMaint::BackupButClick() {
   if (!report_.complete()) ReportMessage(report_.BackupText());
 }
 
-void TFileMaint::GatherChartFiles(WalkedFiles* walked_files, base::StringList* unusable) {
+void TFileMaint::GatherChartFiles(WalkedFiles* walked_files, util::StringList* unusable) {
   SearchListedFolders(search::kChartMaskCount, walked_files, unusable);
 }
 

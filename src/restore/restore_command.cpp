@@ -11,6 +11,7 @@
 #include "base/wildcard.h"
 #include "platform/platform.h"
 #include "restore/restore_masks.h"
+#include "restore/restore_plan.h"
 #include "util/files.h"
 #include "zip/progress_form.h"
 #include "zip/tzip.h"
@@ -27,63 +28,13 @@ void TFileMaint::ExtractMatching(const util::StringList& patterns) {
   ExtractReported(/*flat=*/true);
 }
 
-namespace {
-
-std::string WithBackslashes(std::string name) {
-  for (char& c : name) {
-    if (c == '/') c = '\\';
-  }
-  return name;
-}
-
-// Whether the library takes this entry for one of the file patterns, as it matches them: a pattern
-// with a backslash against the whole stored path, any other against the file name alone; no
-// pattern at all takes everything.
-bool Chosen(const std::string& entry, const util::StringList& specs) {
-  if (specs.empty()) return true;
-  for (const std::string& spec : specs) {
-    const std::string mask = WithBackslashes(spec);
-    if (util::MatchesMask(mask.find('\\') != std::string::npos ? entry : util::NameOf(entry), mask))
-      return true;
-  }
-  return false;
-}
-
-// In a restore that drops the stored folders, entries of one file name from several folders all
-// land on one file, and only one of them can come back: the newest, as the update keeps it (the
-// first of equals). Each other one, with the entry that takes its place.
-std::vector<std::pair<std::string, std::string>> Displaced(
-    const std::vector<zip::TFileInfo>& contents, const util::StringList& specs) {
-  std::map<std::string, std::vector<const zip::TFileInfo*>> by_name;
-  for (const zip::TFileInfo& info : contents) {
-    if (info.FileName.empty() || info.FileName.back() == '\\') continue;
-    if (!Chosen(info.FileName, specs)) continue;
-    by_name[util::FoldCase(util::NameOf(info.FileName))].push_back(&info);
-  }
-  std::vector<std::pair<std::string, std::string>> displaced;
-  for (const auto& [name, entries] : by_name) {
-    if (entries.size() < 2) continue;
-    const zip::TFileInfo* kept = entries.front();
-    for (const zip::TFileInfo* entry : entries) {
-      if (static_cast<uint32_t>(entry->DosDateTime()) > static_cast<uint32_t>(kept->DosDateTime()))
-        kept = entry;
-    }
-    for (const zip::TFileInfo* entry : entries) {
-      if (entry != kept) displaced.emplace_back(entry->FileName, kept->FileName);
-    }
-  }
-  return displaced;
-}
-
-}  // namespace
-
 void TFileMaint::ExtractReported(bool flat) {
   zip::TZip& zip = *Zip1;
   const std::string archive = util::NameOf(zip.ZipFileName());
   const std::string folder = util::AddBackslash(zip.ExtrBaseDir);
   // Where an entry was to be written, as the user will look for it, and where it came from.
   const auto target_of = [&](const std::string& entry) {
-    const std::string name = WithBackslashes(entry);
+    const std::string name = restore::WithBackslashes(entry);
     const std::string file = flat ? util::NameOf(name) : name;
     return folder + file + (file == name ? std::string() : " (" + name + " in the backup)");
   };
@@ -96,25 +47,25 @@ void TFileMaint::ExtractReported(bool flat) {
     if (folder_cause == platform::Cause::kNone) folder_cause = platform::Cause::kNotFound;
     for (const zip::TFileInfo& info : zip.Contents) {
       if (info.FileName.empty() || info.FileName.back() == '\\') continue;
-      if (Chosen(info.FileName, zip.FileSpecs))
+      if (restore::Chosen(info.FileName, zip.FileSpecs))
         report_.Missing(target_of(info.FileName), folder_cause, "");
     }
     report_.Count(archive, 0);
     return;
   }
   const std::vector<std::pair<std::string, std::string>> displaced =
-      flat ? Displaced(zip.Contents, zip.FileSpecs)
+      flat ? restore::Displaced(zip.Contents, zip.FileSpecs)
            : std::vector<std::pair<std::string, std::string>>();
   int extracted = 0;
   std::set<std::string> written, named;
   {
     const RunWatch watch(zip);
     extracted = zip.Extract();
-    for (const std::string& name : watch.Added()) written.insert(WithBackslashes(name));
+    for (const std::string& name : watch.Added()) written.insert(restore::WithBackslashes(name));
     for (const RunWatch::Skip& skip : watch.skips()) {
       if (!LeavesOut(skip)) continue;
       report_.Missing(target_of(skip.what), skip.cause, SkipReasonPhrase(skip.reason));
-      named.insert(WithBackslashes(skip.what));
+      named.insert(restore::WithBackslashes(skip.what));
     }
   }
   size_t lost = 0;
@@ -136,30 +87,58 @@ constexpr char kNoLooseRestoreMessage[] =
 
 }  // namespace
 
+bool TFileMaint::AskBeforeRestore(const restore::RestorePlan& plan) {
+  if (toolkit_.MessageBox(plan.Question(), toolkit_.ApplicationTitle(),
+                          ui::kMbYesNo | ui::kMbIconQuestion | ui::kMbDefButton2) == ui::kIdYes) {
+    return true;
+  }
+  PLabel->SetCaption("Restore cancelled.");
+  AdvProgress1->SetPosition(0);
+  return false;
+}
+
+std::string TFileMaint::ArchiveSource(const std::string& archive) const {
+  const std::string comment = Zip1->ZipComment();
+  return archive + (comment.empty() ? std::string() : " (\"" + comment + "\")");
+}
+
 // The members are written without their stored folders.
 void TFileMaint::RestoreFromArchive(const std::string& archive) {
   zip::TZip& zip = *Zip1;
+  const bool store_setting = ChartFolderSettingDue();
+  // Without an application there is no folder to restore into, and an empty target would mean
+  // the archive's own folder.
+  std::string chart_target = EDest->Text();
+  if (AutoDest->Checked()) {
+    chart_target =
+        HasUserFilesLayout() ? util::AddBackslash(UserDataFolder) + "Charts" : UserDataFolder;
+  }
+  const util::StringList chart_specs =
+      HasUserFilesLayout() ? restore::ChartPatterns : util::StringList();
+  {
+    restore::RestorePlan plan;
+    {
+      ui::BusyCursor busy(toolkit_);
+      zip.ZipFileName(archive);
+      plan.AddSource(ArchiveSource(archive));
+      if (!chart_target.empty()) plan.AddExtraction(zip.Contents, chart_specs, chart_target, true);
+      if (HVBackupCB->Checked()) PlanUserData(&plan);
+      if (store_setting) plan.AddNote(ChartFolderSettingNote());
+    }
+    if (plan.Changes() && !AskBeforeRestore(plan)) return;
+  }
   {
     ui::BusyCursor busy(toolkit_);
     util::MakeFolderPath(EDest->Text());
     zip.ZipFileName(archive);
     zip::ProgressCaption = "Unzipping and Restoring Chart files.";
-    if (AutoDest->Checked()) {
-      if (ChartFolder != UserDataFolder && !UserDataFolder.empty()) {
-        StoreChartFolderSetting();
-      }
-      zip.ExtrBaseDir =
-          HasUserFilesLayout() ? util::AddBackslash(UserDataFolder) + "Charts" : UserDataFolder;
-    } else {
-      zip.ExtrBaseDir = EDest->Text();
-    }
+    if (store_setting) StoreChartFolderSetting();
+    zip.ExtrBaseDir = chart_target;
     zip.ExtrOptions = restore::kUpdateOptions;
-    // Without an application there is no folder to restore into, and an empty target would mean
-    // the archive's own folder.
     if (!zip.ExtrBaseDir.empty()) {
       if (HasUserFilesLayout()) {
         util::MakeFolderPath(zip.ExtrBaseDir);
-        ExtractMatching(restore::ChartPatterns);
+        ExtractMatching(chart_specs);
       } else {
         // Whole archive: a list left over from a refused earlier run must not narrow it.
         zip.FileSpecs.clear();
@@ -178,69 +157,70 @@ void TFileMaint::RestoreFromArchive(const std::string& archive) {
 // Only older files are replaced.
 void TFileMaint::RestoreLooseFiles() {
   UpdateRestoreDestination();
+  // The search takes the old chart folder in; the setting is changed only once the user agrees.
+  const bool store_setting = ChartFolderSettingDue();
   SearchChartFiles();
-  bool copied_nothing = false;
-  {
-    ui::BusyCursor busy(toolkit_);
-    // The search lets window messages run: after Exit the list is released and the run is over.
-    if (StopRequested || !FoundFiles) return;
-    if (FoundFiles->empty()) {
-      PLabel->SetCaption("No Files Found");
-      AdvProgress1->SetPosition(0);
-      return;
-    }
-    const std::string destination = EDest->Text();
-    if (UserDataFolder.empty() || destination != UserDataFolder) {
-      copied_nothing = true;
-    } else {
-      PLabel->SetCaption("Restoring files.");
-      util::MakeFolderPath(UserDataFolder);
-      // Files of one name from several folders land on one file: the newest comes back.
-      // Folded name -> its newest found file and that file's age; a name found once is not
-      // looked at here.
-      std::map<std::string, std::pair<std::string, std::optional<int32_t>>> newest;
-      for (const std::string& found : *FoundFiles) {
-        const auto [it, first] =
-            newest.try_emplace(util::FoldCase(util::WordWithDot(found)), found, std::nullopt);
-        if (first) continue;
-        auto& [path, age] = it->second;
-        if (!age) age = platform::GetFileAge(path);
-        const int32_t found_age = platform::GetFileAge(found);
-        if (found_age > *age) it->second = {found, found_age};
-      }
-      size_t copied = 0;
-      const size_t count = FoundFiles->size();
-      for (size_t i = 0; i < count; ++i) {
-        toolkit_.ProcessMessages();
-        if (StopRequested || !FoundFiles || i >= FoundFiles->size()) return;
-        const util::StringList& found = *FoundFiles;
-        AdvProgress1->SetPosition(
-            util::RoundedPercent(static_cast<double>(i + 1), static_cast<double>(found.size())));
-        const std::string& source = found[i];
-        const std::string target = util::AddBackslash(destination) + util::WordWithDot(source);
-        if (source == target) continue;
-        const std::string& kept = newest[util::FoldCase(util::WordWithDot(source))].first;
-        if (kept != source && kept != target) {
-          report_.Missing(source, platform::Cause::kNone,
-                          "only one file of that name can be restored, and " + kept + " is newer");
-          continue;
-        }
-        if (platform::GetFileAge(source) > platform::GetFileAge(target)) {
-          if (util::CopyFileSetAttr(source, target, 0)) {
-            ++copied;
-          } else {
-            report_.Missing(source, platform::LastCause(), "it could not be copied");
-          }
-        }
-      }
-      report_.Count("the chart files found below " + ESource->Text(), copied);
-    }
+  // The search lets window messages run: after Exit the list is released and the run is over.
+  if (StopRequested || !FoundFiles) return;
+  if (FoundFiles->empty()) {
+    PLabel->SetCaption("No Files Found");
+    AdvProgress1->SetPosition(0);
+    return;
   }
-  if (copied_nothing) {
+  const std::string destination = EDest->Text();
+  if (UserDataFolder.empty() || destination != UserDataFolder) {
     ReportMessage(UserDataFolder.empty()
                       ? std::string(kNoLooseRestoreMessage) + ", and no Halvane installation " +
                             "was found on this computer."
                       : std::string(kNoLooseRestoreMessage) + ":\n" + UserDataFolder);
+    PLabel->SetCaption("Finished.");
+    AdvProgress1->SetPosition(100);
+    return;
+  }
+  // Files of one name from several folders land on one file: the newest comes back.
+  restore::NewestByName newest;
+  {
+    restore::RestorePlan plan;
+    {
+      ui::BusyCursor busy(toolkit_);
+      newest = restore::NewestOfEachName(*FoundFiles);
+      plan.AddSource("loose chart files found below " + ESource->Text());
+      plan.AddCopies(*FoundFiles, newest, destination);
+      if (store_setting) plan.AddNote(ChartFolderSettingNote());
+    }
+    if (plan.Changes() && !AskBeforeRestore(plan)) return;
+  }
+  {
+    ui::BusyCursor busy(toolkit_);
+    if (store_setting) StoreChartFolderSetting();
+    PLabel->SetCaption("Restoring files.");
+    util::MakeFolderPath(UserDataFolder);
+    size_t copied = 0;
+    const size_t count = FoundFiles->size();
+    for (size_t i = 0; i < count; ++i) {
+      toolkit_.ProcessMessages();
+      if (StopRequested || !FoundFiles || i >= FoundFiles->size()) return;
+      const util::StringList& found = *FoundFiles;
+      AdvProgress1->SetPosition(
+          util::RoundedPercent(static_cast<double>(i + 1), static_cast<double>(found.size())));
+      const std::string& source = found[i];
+      const std::string target = util::AddBackslash(destination) + util::WordWithDot(source);
+      if (source == target) continue;
+      const std::string& kept = newest[util::FoldCase(util::WordWithDot(source))];
+      if (kept != source && kept != target) {
+        report_.Missing(source, platform::Cause::kNone,
+                        "only one file of that name can be restored, and " + kept + " is newer");
+        continue;
+      }
+      if (platform::GetFileAge(source) > platform::GetFileAge(target)) {
+        if (util::CopyFileSetAttr(source, target, 0)) {
+          ++copied;
+        } else {
+          report_.Missing(source, platform::LastCause(), "it could not be copied");
+        }
+      }
+    }
+    report_.Count("the chart files found below " + ESource->Text(), copied);
   }
   PLabel->SetCaption("Finished.");
   AdvProgress1->SetPosition(100);

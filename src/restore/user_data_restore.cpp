@@ -8,6 +8,7 @@
 #include "backup/user_data_masks.h"
 #include "base/wildcard.h"
 #include "restore/restore_masks.h"
+#include "restore/restore_plan.h"
 #include "util/files.h"
 #include "zip/progress_form.h"
 #include "zip/tzip.h"
@@ -124,6 +125,34 @@ void TFileMaint::RestoreOntoCommentDrive() {
                   " of the user data backup " + (refused == 1 ? "was" : "were") +
                   " not restored: only Halvane's own kinds of file are restored, and only into "
                   "the Halvane folders of this computer.");
+  }
+}
+
+void TFileMaint::PlanUserData(restore::RestorePlan* plan) {
+  const std::string archive = util::AddBackslash(ESource->Text()) + kUserDataArchiveName;
+  if (!util::FileExistsChecked(archive)) {
+    plan->AddNote(std::string("The user data will not be restored: there is no ") +
+                  kUserDataArchiveName + " in " + util::AddBackslash(ESource->Text()) + ".");
+    return;
+  }
+  zip::TZip& zip = *Zip1;
+  zip.ZipFileName(archive);
+  plan->AddSource(ArchiveSource(archive));
+  if (HasUserFilesLayout()) {
+    const std::string root = util::AddBackslash(UserDataFolder);
+    for (const restore::UserDataCategory& category : restore::UserDataCategories) {
+      plan->AddExtraction(zip.Contents, category.patterns, root + category.folder, true);
+    }
+    return;
+  }
+  const std::string root =
+      DriveRootOf(util::TextAfter(zip.ZipComment(), 0, kBackupCommentPrefix));
+  if (root.empty() || HalvaneVersion == 0) return;
+  int refused = 0;
+  const util::StringList members = MembersToRestore(root, &refused);
+  if (!members.empty()) {
+    plan->AddExtraction(zip.Contents, members, root, false,
+                        "onto " + root + ", each into the folder it was backed up from");
   }
 }
 

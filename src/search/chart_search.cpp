@@ -138,7 +138,6 @@ void TFileMaint::SearchChartFiles() {
         !walked_files.entered.count(chart_folder)) {
       SearchFolders->push_back(ChartFolder);
     }
-    StoreChartFolderSetting();
   }
   toolkit_.ProcessMessages();
   if (SearchStopped(*this)) return;

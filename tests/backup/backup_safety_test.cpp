@@ -10,6 +10,7 @@
 #include <random>
 
 #include "backup_fixture.h"
+#include "backup/backup_history.h"
 #include "platform/platform.h"
 #include "platform/work_files.h"
 #include "zip/tzip.h"
@@ -80,6 +81,8 @@ class BackupSafetyTest : public BackupTest {
     EXPECT_TRUE(Bytes(user_archive()) == good_user_data_) << "the user-data archive was changed";
     EXPECT_THAT(FilesIn(temp_ / "Dest"),
                 ::testing::UnorderedElementsAre("ChartBackup.zip", "RUDadoze.zev"));
+    // Nothing was replaced, so nothing went to the earlier backups either.
+    EXPECT_FALSE(platform::FolderExists(temp_ / "Dest\\" + backup::kHistoryFolderName));
     EXPECT_THAT(Label("PLabel").history, ::testing::Not(Contains("Finished.")));
     EXPECT_FALSE(toolkit_.busy);
   }
@@ -422,25 +425,43 @@ INSTANTIATE_TEST_SUITE_P(OneByte, DamagedWriteTest, ::testing::ValuesIn(kDamages
                            return std::string(info.param.name);
                          });
 
+struct RefusedRename {
+  const char* name;
+  const char* variable;  // of the fault shim
+  const char* path;
+  const char* told;      // how the box begins, after its first words
+};
+
 class RefusedRenameTest : public BackupFaultTest,
-                          public ::testing::WithParamInterface<const char*> {};
+                          public ::testing::WithParamInterface<RefusedRename> {};
 
 TEST_P(RefusedRenameTest, KeepsThePreviousArchivesAndSaysSo) {
   MakeGoodBackup();
   {
-    const test_support::ArmedFault refuse("RD_FAULT_RENAME", GetParam());
+    const test_support::ArmedFault refuse(GetParam().variable, GetParam().path);
     RunBackup(temp_ / "Src", temp_ / "Dest", true);
   }
   ExpectGoodBackupKept();
-  EXPECT_THAT(Messages(),
-              ElementsAre(AllOf(StartsWith("The backup could not be written to " + chart_archive()),
-                                EndsWith("An earlier backup there has been left as it was."))));
+  EXPECT_THAT(Messages(), ElementsAre(AllOf(StartsWith(GetParam().told + chart_archive()),
+                                            EndsWith("An earlier backup there has been left as "
+                                                     "it was."))));
 }
 
-// The adding library's own rename of its work file over the new archive, and the last step of
-// the command, the new archive over the old one.
-INSTANTIATE_TEST_SUITE_P(EitherRename, RefusedRenameTest,
-                         ::testing::Values("/Dest/~ridideduvure-backup-", "/Dest/ChartBackup.zip"));
+// The adding library's own rename of its work file over the new archive; the move of the archive
+// replaced into the earlier backups; and the last step of the command, the new archive over the
+// old one, after which the old one comes back from the earlier backups.
+INSTANTIATE_TEST_SUITE_P(
+    EachRename, RefusedRenameTest,
+    ::testing::Values(
+        RefusedRename{"LibraryOntoTheNewArchive", "RD_FAULT_RENAME", "/Dest/~ridideduvure-backup-",
+                      "The backup could not be written to "},
+        RefusedRename{"OldIntoTheEarlierBackups", "RD_FAULT_RENAME", "/Dest/Earlier backups/",
+                      "The earlier backup "},
+        RefusedRename{"NewOverTheOld", "RD_FAULT_RENAME_FROM", "/Dest/~ridideduvure-backup-",
+                      "The backup could not be written to "}),
+    [](const ::testing::TestParamInfo<RefusedRename>& info) {
+      return std::string(info.param.name);
+    });
 
 // Work files in the backup folder: the names that start with a prefix of the program's own.
 std::vector<std::string> WorkFilesIn(const std::vector<std::string>& names) {

@@ -11,6 +11,7 @@
 
 #include "backup_fixture.h"
 #include "cdburner/cd_burner.h"
+#include "backup/backup_history.h"
 #include "platform/platform.h"
 #include "support/fake_cd_burn.h"
 #include "util/files.h"
@@ -141,6 +142,8 @@ TEST_F(CdBackupTest, HandsBothArchivesAndTheProgramToTheBurnerAfterTheNotice) {
   const std::string second_charts = Bytes("C:\\temp\\ChartBackup.zip");
   EXPECT_THAT(Entries("C:\\temp\\ChartBackup.zip"), ElementsAre(EntryName(temp_ / "Src2\\b.cht")));
   EXPECT_NE(second_charts, first_charts);
+  // The archives it replaced are not kept: only the newest go to the CD.
+  EXPECT_FALSE(platform::FolderExists(std::string("C:\\temp\\") + backup::kHistoryFolderName));
   EXPECT_EQ(Bytes(staging_ + "ChartBackup.zip"), second_charts);
   EXPECT_THAT(FilesIn(staging_), Not(Contains("RUDadoze.zev")));
   EXPECT_EQ(Bytes(autorun_), "[autorun]\nopen=mine.exe\n");

@@ -184,6 +184,10 @@ TEST_F(ChartArchiveTest, MissingUserDataArchiveEndsAfterTheCharts) {
   RestoreFrom(Source(), "", true);
   EXPECT_EQ(FilesIn(UserFiles() + "Charts"), kChartMembers);
   EXPECT_EQ(Messages(), Names{"No Halvane Backup was found at that source location."});
+  // The question said so before the charts went.
+  EXPECT_THAT(questions_, testing::ElementsAre(testing::HasSubstr(
+                              "\nThe user data will not be restored: there is no RUDadoze.zev in " +
+                              Source() + ".\n")));
   EXPECT_EQ(Label("PLabel").caption, "Working.");
   EXPECT_FALSE(toolkit_.busy);
 }
@@ -277,6 +281,13 @@ TEST_F(UserDataTest, OlderLayoutRestoresOntoTheDriveOfTheComment) {
   EXPECT_EQ(zip::ProgressCaption, "Unzipping and Restoring User Data files to" + origin);
   EXPECT_EQ(Label("PLabel").caption, "Finished.");
   EXPECT_TRUE(Messages().empty());
+  // The question before it named both places: the charts into the user-data folder, the user
+  // data onto the drive with their folders, and the settings of the older layout.
+  EXPECT_THAT(questions_, testing::ElementsAre(testing::AllOf(
+                              testing::HasSubstr("\n8 files will be written:\n   6 into " +
+                                                 temp_ / "userdata\\\n"),
+                              testing::HasSubstr("\n   2 onto c:\\, each into the folder it was backed up from\n"),
+                              testing::Not(testing::HasSubstr("recent charts")))));
 }
 
 TEST_F(UserDataTest, OlderLayoutCommentWithoutDriveRestoresNothing) {

@@ -79,6 +79,7 @@ TEST_F(LooseRestoreTest, OtherDestinationCopiesNothingAndSaysSo) {
   const std::string elsewhere = temp_.MakeFolder("elsewhere");
   Open();
   RestoreFrom(Source(), elsewhere);
+  EXPECT_TRUE(questions_.empty());  // nothing to ask about
   EXPECT_EQ(FilesIn(elsewhere), Names{});
   EXPECT_EQ(FilesIn(UserFiles()), Names{});
   ASSERT_EQ(Messages().size(), 1u);

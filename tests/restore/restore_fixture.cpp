@@ -6,6 +6,16 @@
 #include "zip/tzip.h"
 
 namespace app {
+namespace {
+
+// The Yes/No box a restore asks before it writes anything.
+bool IsRestoreQuestion(const ui::headless::ShownMessage& box) {
+  const std::string ending = "Restore now?";
+  return (box.flags & 0xF) == ui::kMbYesNo && box.text.size() >= ending.size() &&
+         box.text.compare(box.text.size() - ending.size(), ending.size(), ending) == 0;
+}
+
+}  // namespace
 
 int32_t DosTime(int year, int month, int day, int hour, int minute) {
   const uint32_t date = ((year - 1980) << 9) | (month << 5) | day;
@@ -60,6 +70,22 @@ std::string RestoreTest::Contents(const std::string& path) {
   std::string contents;
   platform::ReadWholeFile(path, &contents);
   return contents;
+}
+
+RestoreTest::RestoreTest() {
+  toolkit_.answer_of = [this](const ui::headless::ShownMessage& box) -> std::optional<int> {
+    if (!IsRestoreQuestion(box)) return std::nullopt;
+    questions_.push_back(box.text);
+    return question_answer_;
+  };
+}
+
+std::vector<std::string> RestoreTest::Messages() const {
+  std::vector<std::string> texts;
+  for (const ui::headless::ShownMessage& box : toolkit_.messages) {
+    if (!IsRestoreQuestion(box)) texts.push_back(box.text);
+  }
+  return texts;
 }
 
 void RestoreTest::PrepareRestore(const std::string& source, const std::string& destination,

@@ -18,6 +18,13 @@ int32_t DosTime(int year, int month, int day, int hour, int minute);
 
 class RestoreTest : public WindowTest {
  protected:
+  // The question a restore asks before it writes is answered with question_answer_ and kept in
+  // questions_, out of Messages().
+  RestoreTest();
+  std::vector<std::string> Messages() const;
+  std::vector<std::string> questions_;
+  int question_answer_ = ui::kIdYes;
+
   // The options the Backup command writes its two archives with.
   static constexpr uint8_t kChartOptions =
       zip::kAddRecurse | zip::kAddFolderEntries | zip::kAddHiddenSystem;

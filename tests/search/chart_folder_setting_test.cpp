@@ -1,5 +1,5 @@
-// With Auto on, the search also takes in the application's old chart folder and points the
-// settings file at the chart folder inside the user-files folder.
+// With Auto on, a restore of loose chart files also searches the application's old chart folder,
+// and then points the settings file at the chart folder inside the user-files folder.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -18,10 +18,16 @@ using ::testing::ElementsAre;
 
 class ChartFolderSettingTest : public WindowTest {
  protected:
+  // A restore of the loose chart files below source, answered Yes.
   void SearchFrom(const std::string& source) {
+    ASSERT_TRUE(Mode().Select(1));
     ASSERT_TRUE(Check("AutoDest").checked);
     ASSERT_TRUE(Edit("ESource").Type(source));
-    window_->SearchChartFiles();
+    toolkit_.answer_of = [](const ui::headless::ShownMessage& box) -> std::optional<int> {
+      if ((box.flags & 0xF) == ui::kMbYesNo) return ui::kIdYes;
+      return std::nullopt;
+    };
+    ASSERT_TRUE(Button("RestoreButt").Click());
   }
   std::string Settings() const {
     std::string text;

@@ -7,6 +7,7 @@
 //                                  disk with the byte at file position <offset> inverted
 //   RD_FAULT_READ=<text>           reads of a file whose host path contains <text> fail (EIO)
 //   RD_FAULT_RENAME=<text>         renames onto a host path containing <text> fail (EBUSY)
+//   RD_FAULT_RENAME_FROM=<text>    renames of a host path containing <text> fail (EBUSY)
 //   RD_FAULT_HOLD_LIST=<text>@<file>  opening a folder whose path contains <text> for listing
 //                                  makes <file>.held and waits until <file> is there (10 s at
 //                                  most), as a slow network drive would
@@ -111,9 +112,13 @@ ssize_t pread64(int fd, void* buffer, size_t size, off_t position) {
   return real(fd, buffer, size, position);
 }
 
-static int RenameRefused(const char* to) {
-  const char* text = getenv("RD_FAULT_RENAME");
-  if (!text || !*text || !to || !strcasestr(to, text)) return 0;
+static int Named(const char* variable, const char* path) {
+  const char* text = getenv(variable);
+  return text && *text && path && strcasestr(path, text);
+}
+
+static int RenameRefused(const char* from, const char* to) {
+  if (!Named("RD_FAULT_RENAME", to) && !Named("RD_FAULT_RENAME_FROM", from)) return 0;
   errno = EBUSY;
   return 1;
 }
@@ -121,19 +126,19 @@ static int RenameRefused(const char* to) {
 int rename(const char* from, const char* to) {
   static RenameFunction real;
   if (!real) real = (RenameFunction)dlsym(RTLD_NEXT, "rename");
-  return RenameRefused(to) ? -1 : real(from, to);
+  return RenameRefused(from, to) ? -1 : real(from, to);
 }
 
 int renameat(int from_folder, const char* from, int to_folder, const char* to) {
   static RenameAtFunction real;
   if (!real) real = (RenameAtFunction)dlsym(RTLD_NEXT, "renameat");
-  return RenameRefused(to) ? -1 : real(from_folder, from, to_folder, to);
+  return RenameRefused(from, to) ? -1 : real(from_folder, from, to_folder, to);
 }
 
 int renameat2(int from_folder, const char* from, int to_folder, const char* to, unsigned flags) {
   static RenameAt2Function real;
   if (!real) real = (RenameAt2Function)dlsym(RTLD_NEXT, "renameat2");
-  return RenameRefused(to) ? -1 : real(from_folder, from, to_folder, to, flags);
+  return RenameRefused(from, to) ? -1 : real(from_folder, from, to_folder, to, flags);
 }
 
 typedef DIR* (*OpendirFunction)(const char*);

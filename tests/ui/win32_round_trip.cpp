@@ -325,6 +325,16 @@ TEST_F(Win32RoundTripTest, BackupAndRestoreThroughTheWindowGiveBackEveryFile) {
         << "no \"Finished.\"; the status line says \"" << TextOf(main.status) << "\"";
     ASSERT_NO_FATAL_FAILURE(Exit(program, main));
   }
+  // The restore asked first, and the Yes restored: the question names the archives, the chart
+  // folder and the settings file to be changed.
+  ASSERT_FALSE(boxes_.empty()) << "the restore asked nothing before it wrote";
+  const std::string question = boxes_.front();
+  boxes_.erase(boxes_.begin());
+  for (const std::string& part :
+       {backup + "ChartBackup.zip (\"", backup + "RUDadoze.zev (\"", " into " + chart_folder + "\n",
+        "will be pointed at the chart folder " + chart_folder, std::string("Restore now?")}) {
+    EXPECT_NE(question.find(part), std::string::npos) << part << " is not in:\n" << question;
+  }
   for (const std::string& box : boxes_) ADD_FAILURE() << "a message box: " << box;
 
   // The kept settings file now names the folder the charts came back to, and keeps the rest.

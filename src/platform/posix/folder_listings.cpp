@@ -268,6 +268,27 @@ std::string FindElement(const std::string& folder, const std::string& element, b
   return FindInListing(folder, st, element, found, is_folder);
 }
 
+namespace {
+
+// A listing that no longer matches its folder was outdated by another process: it goes before
+// this process changes the folder, whose times would otherwise pass for this change's alone and
+// keep the listing without the other's names.
+void ForgetIfChangedElsewhere(const std::string& host_path) {
+  std::string folder, name;
+  if (!SplitHostPath(host_path, &folder, &name)) return;
+  {
+    base::MutexLock lock(listing_mutex);
+    if (listings.find(folder) == listings.end()) return;
+  }
+  struct stat st;
+  const bool there = StatFolder(folder, &st);
+  base::MutexLock lock(listing_mutex);
+  auto it = listings.find(folder);
+  if (it != listings.end() && (!there || !SameState(it->second, st))) Forget(it);
+}
+
+}  // namespace
+
 FolderChangeLock::FolderChangeLock(const std::string& host_path,
                                    const std::string& second_host_path) {
   const auto lock_of = [](const std::string& path) -> std::recursive_mutex* {
@@ -282,6 +303,8 @@ FolderChangeLock::FolderChangeLock(const std::string& host_path,
   if (first_ && second_ && second_ < first_) std::swap(first_, second_);
   if (first_) first_->lock();
   if (second_) second_->lock();
+  ForgetIfChangedElsewhere(host_path);
+  if (!second_host_path.empty()) ForgetIfChangedElsewhere(second_host_path);
 }
 
 FolderChangeLock::~FolderChangeLock() {

@@ -72,6 +72,9 @@ void HeadlessProgressView::Click() {
 int HeadlessToolkit::MessageBox(const std::string& text, const std::string& caption,
                                 unsigned flags) {
   messages.push_back({text, caption, flags});
+  if (answer_of) {
+    if (const std::optional<int> answer = answer_of(messages.back())) return *answer;
+  }
   if (message_answers.empty()) return (flags & 0xF) == kMbOk ? kIdOk : kIdCancel;
   int answer = message_answers.front();
   message_answers.pop_front();

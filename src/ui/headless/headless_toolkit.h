@@ -108,6 +108,9 @@ class HeadlessToolkit : public Toolkit {
   std::string title = "RidideDuvure";
   // The next answers to MessageBox; when empty, kIdOk for kMbOk boxes, else kIdCancel.
   std::deque<int> message_answers;
+  // When set, asked first about every message box: an answer it gives is taken, and the queue is
+  // left for the other boxes.
+  std::function<std::optional<int>(const ShownMessage&)> answer_of;
   // The next answers to InputBox; when empty, Cancel (nothing).
   std::deque<std::optional<std::string>> input_answers;
   std::vector<ShownMessage> messages;                 // every message box shown, in order

@@ -270,6 +270,15 @@ TEST_F(DriveMapTest, KeptListingsFollowEveryChange) {
   EXPECT_FALSE(FolderExists("C:\\charts\\OLD"));
   ASSERT_TRUE(ToHostPath("C:\\charts\\OLD", &host));
   EXPECT_EQ(host, charts + "OLD");
+
+  // Made behind its back (by another program), then a change of the platform's own in the same
+  // folder: the folder's new times are not this change's alone, and the other name is found.
+  // (Read once the folder's times are past the clock's tick, the listing is trusted.)
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_TRUE(ToHostPath("C:\\charts\\brown.cht", &host));
+  fs::create_directory(charts + "BACKUP");
+  ASSERT_TRUE(DeleteFile("C:\\Charts\\Brown.cht"));
+  EXPECT_TRUE(FolderExists("C:\\Charts\\backup"));
 }
 
 // More folders than are kept, looked up from several threads while files land in them: every
