@@ -205,6 +205,8 @@ int RunBackupFromCommandLine(const CommandLine& line) {
   }
   TFileMaint window(toolkit);
   window.Form().Show();  // finds the application and proposes the folders, as on opening
+  // A backup, also when the program was started from a CD (which opens the window on Restore).
+  window.RadioGroup1->SetItemIndex(0);
   window.CDRomCB->SetChecked(false);
   window.SearchDiskCB->SetChecked(line.whole_disk);
   if (line.user_data) window.HVBackupCB->SetChecked(*line.user_data);
