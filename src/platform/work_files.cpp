@@ -4,6 +4,8 @@
 #include <random>
 #include <vector>
 
+#include "platform/folder_lock.h"
+
 namespace platform {
 
 std::string WorkFileName(const std::string& role) {
@@ -26,6 +28,8 @@ std::unique_ptr<File> CreateWorkFile(const std::string& folder, const std::strin
   path->clear();
   return nullptr;
 }
+
+std::string FolderLockName() { return std::string(kWorkFilePrefix) + "lock"; }
 
 void RemoveLeftWorkFiles(const std::string& folder) {
   if (folder.empty()) return;

@@ -77,16 +77,15 @@ RestorePlan::Place& RestorePlan::PlaceFor(const std::string& folder, const std::
   return places_.back();
 }
 
-void RestorePlan::Land(Place& place, const std::string& target, uint32_t age) {
-  const int32_t there = platform::GetFileAge(target);
-  if (there == -1) {
-    // A folder in the way takes no file; the restore names it afterwards.
-    if (!platform::FolderExists(target)) ++place.written;
-  } else if (static_cast<uint32_t>(there) < age) {
+void RestorePlan::Land(Place& place, const std::string& target, int32_t there, bool newer) {
+  if (!newer) {
+    ++kept_;
+  } else if (there != -1) {
     ++place.written;
     ++place.replaced;
-  } else {
-    ++kept_;
+  } else if (!platform::FolderExists(target)) {
+    // A folder in the way takes no file; the restore names it afterwards.
+    ++place.written;
   }
 }
 
@@ -97,8 +96,11 @@ void RestorePlan::AddExtraction(const std::vector<zip::TFileInfo>& contents,
   Place& place = PlaceFor(base, where);
   for (const auto& [target, entries] : ByTarget(contents, specs, flat)) {
     shared_ += entries.size() - 1;
-    const std::string name = entries[0]->FileName;
-    Land(place, base + (flat ? util::NameOf(name) : name), AgeOf(*entries[0]));
+    const std::string& name = entries[0]->FileName;
+    const std::string target_path = base + (flat ? util::NameOf(name) : name);
+    const int32_t there = platform::GetFileAge(target_path);
+    Land(place, target_path, there,
+         there == -1 || static_cast<uint32_t>(there) < AgeOf(*entries[0]));
   }
 }
 
@@ -134,16 +136,8 @@ void RestorePlan::AddCopies(const util::StringList& files, const NewestByName& n
       continue;
     }
     // The copy compares the ages as they are, a missing file's -1 included.
-    const int32_t age = platform::GetFileAge(file);
     const int32_t there = platform::GetFileAge(target);
-    if (age <= there) {
-      ++kept_;
-    } else if (there != -1) {
-      ++place.written;
-      ++place.replaced;
-    } else if (!platform::FolderExists(target)) {
-      ++place.written;
-    }
+    Land(place, target, there, platform::GetFileAge(file) > there);
   }
 }
 

@@ -71,8 +71,9 @@ class RestorePlan {
     std::string folder, where;
     size_t written = 0, replaced = 0;
   };
-  // One file to land on target, from a source of that age (DOS time); place is its folder.
-  void Land(Place& place, const std::string& target, uint32_t age);
+  // One file to land on target, whose age is there (-1: no file), in place's folder; newer: the
+  // restore's own comparison of the ages says the file there gives way.
+  void Land(Place& place, const std::string& target, int32_t there, bool newer);
   Place& PlaceFor(const std::string& folder, const std::string& where);
 
   std::vector<std::string> sources_;

@@ -9,11 +9,8 @@
 #include "platform/folder_lock.h"
 #include "platform/posix/drive_map.h"
 #include "platform/posix/handles.h"
-#include "platform/work_files.h"
 
 namespace platform {
-
-std::string FolderLockName() { return std::string(kWorkFilePrefix) + "lock"; }
 
 std::unique_ptr<FolderLock> FolderLock::Take(const std::string& folder, int wait_ms, bool* held,
                                              bool (*wait)(void*), void* context) {

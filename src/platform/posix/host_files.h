@@ -39,5 +39,8 @@ Descriptor OpenRegularFile(const std::string& host, int flags, struct stat* st);
 // A work file beside target, and its flush and rename over target (temp_files_posix.cpp).
 Descriptor CreateTempBeside(const std::string& target, std::string* temp);
 bool CommitTemp(Descriptor fd, const std::string& temp, const std::string& target);
+// Gives up a work file after a failed step: closes and removes it, and fails with the errno the
+// step left.
+bool DiscardTemp(Descriptor fd, const std::string& temp);
 
 }  // namespace platform::posix

@@ -376,13 +376,7 @@ bool CopyFile(const std::string& source, const std::string& destination, bool fa
   in.Reset();
   struct timespec times[2] = {st.st_atim, st.st_mtim};
   ok = ok && fchmod(out.get(), st.st_mode & 07777) == 0 && futimens(out.get(), times) == 0;
-  if (!ok) {
-    const int error = errno;
-    out.Reset();
-    unlink(temp.c_str());
-    posix::NoteFolderChange(temp, false);
-    return Refuse(error);
-  }
+  if (!ok) return DiscardTemp(std::move(out), temp);
   return CommitTemp(std::move(out), temp, to);
 }
 

@@ -39,7 +39,12 @@ bool CommitTemp(Descriptor fd, const std::string& temp, const std::string& targe
     posix::NoteRename(temp, target);
     return true;
   }
+  return DiscardTemp(Descriptor(), temp);
+}
+
+bool DiscardTemp(Descriptor fd, const std::string& temp) {
   const int error = errno;
+  fd.Reset();
   unlink(temp.c_str());
   posix::NoteFolderChange(temp, false);
   return Refuse(error);
@@ -68,11 +73,7 @@ bool WriteWholeFileSafely(const std::string& path, const std::string& contents) 
     mode &= ~mask;
   }
   if (!WriteAll(fd.get(), contents.data(), contents.size()) || fchmod(fd.get(), mode) != 0) {
-    const int error = errno;
-    fd.Reset();
-    unlink(temp.c_str());
-    posix::NoteFolderChange(temp, false);
-    return Refuse(error);
+    return DiscardTemp(std::move(fd), temp);
   }
   return CommitTemp(std::move(fd), temp, host);
 }

@@ -2,11 +2,8 @@
 
 #include "platform/folder_lock.h"
 #include "platform/win32/windows_api.h"
-#include "platform/work_files.h"
 
 namespace platform {
-
-std::string FolderLockName() { return std::string(kWorkFilePrefix) + "lock"; }
 
 std::unique_ptr<FolderLock> FolderLock::Take(const std::string& folder, int wait_ms, bool* held,
                                              bool (*wait)(void*), void* context) {

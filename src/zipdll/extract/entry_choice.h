@@ -16,9 +16,10 @@ struct ChosenEntries {
   uint64_t bytes = 0;                     // their sizes as the archive gives them, at most 2^64-1
 };
 
-// A spec with a wildcard is matched as a mask; one with a folder in it against the whole stored
-// name, any other against the entry's file name alone, so that "*.cht" takes "Charts/SMITH.CHT".
-// Names and specs compare without regard to case, with "/" and "\" alike. No specs: every entry.
+// A file pattern with a wildcard is matched as a mask; one with a folder in it against the whole
+// stored name, any other against the entry's file name alone, so that "*.cht" takes
+// "Charts/SMITH.CHT". Names and patterns compare without regard to case, with "/" and "\" alike.
+// No patterns: every entry.
 ChosenEntries ChooseEntries(const Directory& directory, const std::vector<std::string>& specs);
 
 }  // namespace zipdll::extract
