@@ -19,6 +19,8 @@
 #include <string>
 
 #include "app/file_maint.h"
+#include "search/chart_masks.h"
+#include "search/chart_search.h"
 #include "ui/headless/headless_toolkit.h"
 
 namespace {
@@ -80,16 +82,18 @@ int main(int argc, char** argv) {
   };
   size_t files = 0;
   if (mode == "search") {
-    // As BackupButClick searches, without the archive after it.
-    window.SearchFolders = std::make_unique<base::StringList>();
-    window.FoundFiles = std::make_unique<base::StringList>();
-    window.ESource->SetText(base::AddBackslash(window.ESource->Text()));
-    app::TFileMaint::WalkedFiles walked_files;
-    window.CollectSubfolders(window.ESource->Text(), *window.SearchFolders, &walked_files);
-    window.SearchFolders->push_back(window.ESource->Text());
-    window.GatherChartFiles(&walked_files);
-    window.FilterChartFiles(&walked_files);
-    files = window.FoundFiles->size();
+    // As the Backup command searches, without the archive after it.
+    const command::Tools tools{toolkit, *window.Zip1, base::StopToken(), window.PLabel,
+                               window.AdvProgress1};
+    search::ChartSearch chart_search(tools);
+    const std::string source = base::AddBackslash(window.ESource->Text());
+    base::StringList folders, found;
+    search::WalkedFiles walked_files;
+    chart_search.CollectSubfolders(source, folders, &walked_files);
+    folders.push_back(source);
+    chart_search.SearchListedFolders(folders, search::kChartMaskCount, found, &walked_files);
+    search::ChartSearch::FilterChartFiles(found, &walked_files);
+    files = found.size();
   } else {
     if (mode == "backup") {
       window.BackupButClick();

@@ -12,6 +12,7 @@
 
 #include "app/file_maint.h"
 #include "search/chart_masks.h"
+#include "search/chart_search.h"
 #include "search/folder_scan.h"
 #include "ui/headless/headless_toolkit.h"
 #include "util/files.h"
@@ -83,6 +84,8 @@ int main(int argc, char** argv) {
   ui::SetToolkit(&toolkit);
   app::TFileMaint window(toolkit);
   window.Form().Show();
+  const command::Tools tools{toolkit, *window.Zip1, base::StopToken(), window.PLabel,
+                             window.AdvProgress1};
   std::printf("tree: %d folders, 3 files each\n", made);
   for (const bool all_masks : {false, true}) {
     const size_t mask_count = all_masks ? search::SearchChartMasks.size() : search::kChartMaskCount;
@@ -98,7 +101,7 @@ int main(int argc, char** argv) {
 
       start = Clock::now();
       base::StringList searched;
-      window.CollectSubfolders("C:\\Tree\\", searched);
+      search::ChartSearch(tools).CollectSubfolders("C:\\Tree\\", searched);
       searched.push_back("C:\\Tree\\");
       walk = std::min(walk, Seconds(start));
 

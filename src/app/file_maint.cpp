@@ -1,8 +1,11 @@
 #include "app/file_maint.h"
 
+#include "backup/backup_command.h"
 #include "base/scope_exit.h"
 #include "cdburner/cd_burner.h"
 #include "platform/platform.h"
+#include "restore/restore_command.h"
+#include "search/chart_search.h"
 #include "util/files.h"
 #include "zip/tzip.h"
 
@@ -27,6 +30,11 @@ bool ReportMessage(const std::string& text) {
   ui::Toolkit& toolkit = ui::CurrentToolkit();
   toolkit.MessageBox(text, toolkit.ApplicationTitle(), ui::kMbOk);
   return true;
+}
+
+std::string BackupSourceProposal(const locations::Locations& found, bool whole_disk) {
+  if (whole_disk || found.ChartFolder.empty()) return "C:\\";
+  return base::AddBackslash(found.ChartFolder);
 }
 
 TFileMaint::TFileMaint(ui::Toolkit& toolkit)
@@ -92,8 +100,8 @@ void TFileMaint::FormShow() {
               platform::GetDriveType(program.substr(0, 1) + ":\\") == platform::kDriveCdrom;
   if (RunFromCD) RadioGroup1->SetItemIndex(kRestoreItem);
   RadioGroup1Click();
-  if (HalvaneVersion != 0) {
-    HVBackupCB->SetCaption("Include All Halvane " + std::to_string(HalvaneVersion) +
+  if (locations::HalvaneVersion != 0) {
+    HVBackupCB->SetCaption("Include All Halvane " + std::to_string(locations::HalvaneVersion) +
                            " User Data Files");
   }
 }
@@ -113,10 +121,7 @@ void TFileMaint::RadioGroup1Click() {
     RestoreButt->SetVisible(false);
     AutoDest->SetVisible(false);
 
-    ESource->SetText("C:\\");
-    if (!SearchDiskCB->Checked() && !ChartFolder.empty()) {
-      ESource->SetText(util::AddBackslash(ChartFolder));
-    }
+    ESource->SetText(BackupSourceProposal(*this, SearchDiskCB->Checked()));
 
     if (CDRomCB->Checked()) {
       EDest->SetText(util::FindDriveOfType(platform::kDriveCdrom));
@@ -128,8 +133,8 @@ void TFileMaint::RadioGroup1Click() {
     if (!CDRomCB->Checked()) EDest->SetText(util::FindDriveOfType(platform::kDriveFixed));
     FallBackFromDriveC(*EDest);
     EDest->SetEnabled(!CDRomCB->Checked());
-    if (HalvaneVersion != 0) {
-      HVBackupCB->SetCaption("Include All Halvane " + std::to_string(HalvaneVersion) +
+    if (locations::HalvaneVersion != 0) {
+      HVBackupCB->SetCaption("Include All Halvane " + std::to_string(locations::HalvaneVersion) +
                              " User Data Files");
     }
   } else if (mode == kRestoreItem) {
@@ -147,7 +152,7 @@ void TFileMaint::RadioGroup1Click() {
     }
     FallBackFromDriveC(*ESource);
     if (RunFromCD) {
-      ESource->SetText(util::FolderOf(platform::GetModuleFileName()));
+      ESource->SetText(base::FolderOf(platform::GetModuleFileName()));
       ESource->SetEnabled(false);
     }
     toolkit_.ProcessMessages();
@@ -160,11 +165,11 @@ void TFileMaint::RadioGroup1Click() {
 
 void TFileMaint::UpdateRestoreDestination() {
   const std::string archive =
-      util::AddBackslash(platform::DrivePathOfTypedPath(ESource->Text())) + kChartArchiveName;
+      base::AddBackslash(platform::DrivePathOfTypedPath(ESource->Text())) + command::kChartArchiveName;
   std::string origin;
   if (util::FileExistsChecked(archive)) {
     Zip1->ZipFileName(archive);
-    origin = util::TextAfter(Zip1->ZipComment(), 0, kBackupCommentPrefix);
+    origin = base::TextAfter(Zip1->ZipComment(), 0, command::kBackupCommentPrefix);
   }
   if (!origin.empty()) EDest->SetText(origin);
   if (AutoDest->Checked()) EDest->SetText(UserDataFolder);
@@ -183,6 +188,7 @@ void TFileMaint::ESourceChange() {
 
 void TFileMaint::BitBtn2Click() {
   StopRequested = true;
+  stop_.Request();
   toolkit_.ProcessMessages();
   form_->Close();
   toolkit_.ProcessMessages();
@@ -190,6 +196,7 @@ void TFileMaint::BitBtn2Click() {
 
 void TFileMaint::FormClose() {
   closed_ = true;
+  stop_.Request();
   // Exit during a run: every window goes at once, though the archive under way is finished first
   // (half an archive would replace nothing, and the old one stays until the new one is whole).
   if (Zip1) Zip1->DropProgressWindow();
@@ -200,7 +207,7 @@ void TFileMaint::Zip1ZEDProgressEvent(zip::TZip&, const std::string&, int bytes_
                                       int total_bytes) {
   // Nothing sensible to show for an empty batch: the bar stays where it is.
   if (total_bytes == 0) return;
-  AdvProgress1->SetPosition(util::RoundedPercent(bytes_done, total_bytes));
+  AdvProgress1->SetPosition(base::RoundedPercent(bytes_done, total_bytes));
 }
 
 void TFileMaint::Zip1MergeProgress(zip::TZip& sender, const std::string& file_name, int bytes_done,
@@ -234,11 +241,86 @@ void TFileMaint::RunCommand(void (TFileMaint::*command)()) {
   }
   TakeTypedFolders();
   command_running_ = true;
-  const util::ScopeExit restore([&] {
+  const base::ScopeExit restore([&] {
     command_running_ = false;
     for (size_t i = 0; i < std::size(guarded); ++i) guarded[i]->SetEnabled(was_enabled[i]);
   });
   (this->*command)();
+}
+
+command::Tools TFileMaint::Tools() {
+  return command::Tools{toolkit_, *Zip1, stop_.Token(), PLabel, AdvProgress1};
+}
+
+void TFileMaint::KeepLists(const base::StringList* folders, const base::StringList* files) {
+  if (closed_) return;
+  if (folders) SearchFolders = std::make_unique<base::StringList>(*folders);
+  if (files) FoundFiles = std::make_unique<base::StringList>(*files);
+}
+
+void TFileMaint::SearchChartFiles() {
+  if (ESource->Text().empty()) return;
+  ESource->SetText(base::AddBackslash(ESource->Text()));
+  const bool chart_folder_too =
+      AutoDest->Checked() && ChartFolder != UserDataFolder && !UserDataFolder.empty();
+  const command::Tools tools = Tools();
+  const std::optional<search::Found> found = search::SearchChartFiles(
+      tools, ESource->Text(), HVBackupCB->Checked(),
+      chart_folder_too ? std::optional<std::string>(ChartFolder) : std::nullopt);
+  if (found) KeepLists(&found->folders, &found->files);
+}
+
+void TFileMaint::BackupButClick() {
+  if (ESource->Text().empty() || EDest->Text().empty()) {
+    ReportMessage("Both Source and Dest must be selected.");
+    return;
+  }
+  const ui::BusyCursor busy(toolkit_);
+  report_.Clear();
+  DroppedBackups.clear();
+  ESource->SetText(base::AddBackslash(ESource->Text()));
+  EDest->SetText(base::AddBackslash(EDest->Text()));
+  const command::Tools tools = Tools();
+  backup::BackupCommand command(tools, *this, CDBurner1.get());
+  backup::BackupRequest request;
+  request.source = ESource->Text();
+  request.destination = EDest->Text();
+  request.to_cd = CDRomCB->Checked();
+  request.user_data = HVBackupCB->Checked();
+  request.keep_earlier = KeepEarlierBackups;
+  backup::BackupResult result = command.Run(request);
+  report_ = std::move(result.report);
+  DroppedBackups = std::move(result.dropped_backups);
+  KeepLists(&result.folders, &result.files);
+}
+
+void TFileMaint::RestoreButtClick() {
+  AdvProgress1->SetPosition(0);
+  PLabel->SetCaption("");
+  if (ESource->Text().empty() || EDest->Text().empty()) {
+    ReportMessage("Both Source and Dest must be selected.");
+    return;
+  }
+  PLabel->SetCaption("Working.");
+  report_.Clear();
+  if (!util::FileExistsChecked(base::AddBackslash(ESource->Text()) + command::kChartArchiveName)) {
+    // Loose chart files: the destination as the source box proposes it, and the source as the
+    // search takes it, with its backslash.
+    UpdateRestoreDestination();
+    ESource->SetText(base::AddBackslash(ESource->Text()));
+  }
+  const command::Tools tools = Tools();
+  restore::RestoreCommand command(tools, *this);
+  restore::RestoreRequest request;
+  request.source = ESource->Text();
+  request.destination = EDest->Text();
+  request.auto_destination = AutoDest->Checked();
+  request.user_data = HVBackupCB->Checked();
+  restore::RestoreResult result = command.Run(request);
+  report_ = std::move(result.report);
+  if (closed_) return;
+  if (result.destination) EDest->SetText(*result.destination);
+  KeepLists(result.folders ? &*result.folders : nullptr, result.files ? &*result.files : nullptr);
 }
 
 }  // namespace app

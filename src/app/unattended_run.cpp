@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "app/file_maint.h"
-#include "app/run_watch.h"
+#include "backup/backup_command.h"
+#include "command/run_watch.h"
 #include "base/scope_exit.h"
 #include "platform/folder_lock.h"
 #include "platform/platform.h"
@@ -135,10 +136,10 @@ std::string Indented(const std::string& text) {
 // Appends the record to the folder's log under the folder's lock, so that two runs never write
 // it at once. False, with the console told, when it cannot be written.
 bool AppendToLog(const std::string& folder, const std::string& record) {
-  const std::string log = util::AddBackslash(folder) + kBackupLogName;
+  const std::string log = base::AddBackslash(folder) + kBackupLogName;
   bool held = false;
   const std::unique_ptr<platform::FolderLock> lock =
-      platform::FolderLock::Take(util::AddBackslash(folder), 3000, &held);
+      platform::FolderLock::Take(base::AddBackslash(folder), 3000, &held);
   if (!lock && held) {
     Say("This run could not be added to the log " + log +
         ": another backup into this folder is running, and the log is its to write now.");
@@ -181,7 +182,7 @@ std::string WithRecord(const std::string& log, const std::string& record) {
 int RunBackupFromCommandLine(const CommandLine& line) {
   ui::console::ConsoleToolkit toolkit;
   ui::SetToolkit(&toolkit);
-  const util::ScopeExit unset([] { ui::SetToolkit(nullptr); });
+  const base::ScopeExit unset([] { ui::SetToolkit(nullptr); });
   const std::string started_at = Now();
   const Clock::time_point started = Clock::now();
   // What the window would have shown in boxes; the report's own box is logged from the report.
@@ -203,27 +204,35 @@ int RunBackupFromCommandLine(const CommandLine& line) {
       return kExitFailed;
     }
   }
-  TFileMaint window(toolkit);
-  window.Form().Show();  // finds the application and proposes the folders, as on opening
-  // A backup, also when the program was started from a CD (which opens the window on Restore).
-  window.RadioGroup1->SetItemIndex(0);
-  window.CDRomCB->SetChecked(false);
-  window.SearchDiskCB->SetChecked(line.whole_disk);
-  if (line.user_data) window.HVBackupCB->SetChecked(*line.user_data);
-  if (line.keep) window.KeepEarlierBackups = *line.keep;
-  window.RadioGroup1Click();
-  if (!line.source.empty()) window.ESource->SetText(line.source);
-  window.EDest->SetText(line.destination);
-  {
-    const ProgressLines progress(*window.Zip1);
-    window.RunBackupCommand();
+  locations::Locations found;
+  locations::ClearLocations(found);
+  locations::LocateApplication(util::GetDocumentsDir(), found);
+  // The folders as the window would propose and take them.
+  backup::BackupRequest request;
+  request.source = platform::DrivePathOfTypedPath(
+      line.source.empty() ? BackupSourceProposal(found, line.whole_disk) : line.source);
+  request.destination = platform::DrivePathOfTypedPath(line.destination);
+  request.user_data = line.user_data.value_or(true);
+  request.keep_earlier = line.keep.value_or(backup::kEarlierBackupsKept);
+  zip::TZip zip;
+  zip.ShowProgressDialog = false;
+  const command::Tools tools{toolkit, zip, base::StopToken()};
+  backup::BackupResult run;
+  if (request.source.empty() || request.destination.empty()) {
+    tools.Tell("Both Source and Dest must be selected.");
+  } else {
+    request.source = base::AddBackslash(request.source);
+    request.destination = base::AddBackslash(request.destination);
+    const ProgressLines progress(zip);
+    backup::BackupCommand command(tools, found, nullptr);
+    run = command.Run(request);
   }
-  const std::string folder = util::AddBackslash(window.EDest->Text());
-  const std::string source = window.ESource->Text();
-  const RunReport& report = window.Report();
-  const bool finished = window.PLabel->Caption() == "Finished.";
+  const std::string& folder = request.destination;
+  const std::string& source = request.source;
+  const command::RunReport& report = run.report;
+  const bool finished = run.outcome == command::Outcome::kFinished;
   size_t written = 0;
-  for (const RunReport::Tally& tally : report.tallies()) written += tally.done > 0 ? 1 : 0;
+  for (const command::RunReport::Tally& tally : report.tallies()) written += tally.done > 0 ? 1 : 0;
   const int status = !finished            ? kExitFailed
                      : report.complete() ? kExitDone
                      : written > 0       ? kExitLeftOut
@@ -232,20 +241,20 @@ int RunBackupFromCommandLine(const CommandLine& line) {
   const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
   std::string record = started_at + "  Backup of " + source + " into " + folder + "\n";
   uint64_t all_files = 0, all_bytes = 0;
-  for (const RunReport::Tally& tally : report.tallies()) {
+  for (const command::RunReport::Tally& tally : report.tallies()) {
     uint64_t files = 0, bytes = 0;
-    if (tally.done > 0 && Stored(*window.Zip1, folder + tally.archive, &files, &bytes)) {
+    if (tally.done > 0 && Stored(zip, folder + tally.archive, &files, &bytes)) {
       record += "  " + tally.archive + ": " + Grouped(files) + " files, " + Megabytes(bytes) +
                 " stored\n";
       all_files += files;
       all_bytes += bytes;
     }
   }
-  window.Zip1->ZipFileName("");
+  zip.ZipFileName("");
   char took[64];
   std::snprintf(took, sizeof took, "%.1f s", seconds);
   record += "  " + Grouped(all_files) + " files, " + Megabytes(all_bytes) + ", in " + took + "\n";
-  for (const std::string& dropped : window.DroppedBackups) {
+  for (const std::string& dropped : run.dropped_backups) {
     Say("Earlier backup dropped: " + dropped + ".");
     record += "  Earlier backup dropped: " + dropped + "\n";
   }
@@ -269,15 +278,15 @@ int RunBackupFromCommandLine(const CommandLine& line) {
 int RunVerifyFromCommandLine(const CommandLine& line) {
   ui::console::ConsoleToolkit toolkit;
   ui::SetToolkit(&toolkit);
-  const util::ScopeExit unset([] { ui::SetToolkit(nullptr); });
+  const base::ScopeExit unset([] { ui::SetToolkit(nullptr); });
   toolkit.on_message = [](const std::string& text, const std::string&) { Say(text); };
   const std::string path = platform::DrivePathOfTypedPath(line.verify);
   std::vector<std::string> archives;
   if (platform::FolderExists(path)) {
-    const std::string folder = util::AddBackslash(path);
-    archives.push_back(folder + kChartArchiveName);
-    if (util::FileExistsChecked(folder + kUserDataArchiveName)) {
-      archives.push_back(folder + kUserDataArchiveName);
+    const std::string folder = base::AddBackslash(path);
+    archives.push_back(folder + command::kChartArchiveName);
+    if (util::FileExistsChecked(folder + command::kUserDataArchiveName)) {
+      archives.push_back(folder + command::kUserDataArchiveName);
     }
   } else {
     archives.push_back(path);
@@ -309,9 +318,9 @@ int RunVerifyFromCommandLine(const CommandLine& line) {
     std::vector<std::string> damaged;
     std::string failure;
     {
-      const RunWatch watch(zip);
+      const command::RunWatch watch(zip);
       tested = zip.Extract();
-      for (const RunWatch::Skip& skip : watch.skips()) {
+      for (const command::RunWatch::Skip& skip : watch.skips()) {
         damaged.push_back(skip.what + ": " + (skip.why.empty() ? "it cannot be read" : skip.why));
       }
       failure = watch.failure();

@@ -18,7 +18,8 @@ inline constexpr char kBackupLogName[] = "BackupLog.txt";
 // The log keeps this many runs, the newest last.
 inline constexpr size_t kLoggedRuns = 200;
 
-// The Backup command on the window's own code, the window never shown. Returns the exit status.
+// The Backup command without a window, with the folders and options the window would propose.
+// Returns the exit status.
 int RunBackupFromCommandLine(const CommandLine& line);
 
 // Reads back the archives of a backup folder, or one archive, entry by entry. Returns kExitDone

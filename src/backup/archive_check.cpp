@@ -9,7 +9,7 @@
 #include "zipformat/end_records.h"
 #include "zipformat/zip_records.h"
 
-namespace app {
+namespace backup {
 namespace {
 
 using zipformat::CentralHeader;
@@ -303,4 +303,4 @@ std::string DirectoryProblem(const std::string& path, const std::string& comment
   return DirectoryCheck(*file, comment, added).Problem();
 }
 
-}  // namespace app
+}  // namespace backup

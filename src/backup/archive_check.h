@@ -8,7 +8,7 @@
 #include <map>
 #include <string>
 
-namespace app {
+namespace backup {
 
 // The file each stored name ("\" between folders) was added from.
 using AddedFiles = std::map<std::string, std::string>;
@@ -18,4 +18,4 @@ using AddedFiles = std::map<std::string, std::string>;
 std::string DirectoryProblem(const std::string& path, const std::string& comment,
                              const AddedFiles& added);
 
-}  // namespace app
+}  // namespace backup

@@ -1,4 +1,4 @@
-// WriteArchive: one archive of FoundFiles, written so that the user never loses the last good
+// WriteArchive: one archive of the files found, written so that the user never loses the last good
 // backup. The new archive is made under a temporary name beside the old one, read back and
 // checked entry by entry, and takes the old one's name only then; a failed, cancelled or damaged
 // run leaves the old archive as it was.
@@ -7,8 +7,8 @@
 #include <map>
 #include <set>
 
-#include "app/file_maint.h"
-#include "app/run_watch.h"
+#include "backup/backup_command.h"
+#include "command/run_watch.h"
 #include "backup/archive_check.h"
 #include "backup/backup_history.h"
 #include "base/scope_exit.h"
@@ -20,14 +20,14 @@
 #include "zip/progress_form.h"
 #include "zip/tzip.h"
 
-namespace app {
+namespace backup {
 namespace {
 
 // A run that was killed or crashed leaves its work files behind, as large as the archive; on a
 // stick repeated runs would fill it. Those that no process has open are removed from the backup
 // folder and from the temporary folder, where the component keeps its copy of an archive.
 void RemoveLeftWorkFiles(const std::string& folder) {
-  platform::RemoveLeftWorkFiles(util::AddBackslash(folder));
+  platform::RemoveLeftWorkFiles(base::AddBackslash(folder));
   platform::RemoveLeftWorkFiles(platform::GetTempPath());
 }
 
@@ -46,7 +46,7 @@ class TemporaryArchive {
 
  private:
   std::string path_;
-  util::ScopeExit<std::function<void()>> discard_;  // after path_, so that it runs first
+  base::ScopeExit<std::function<void()>> discard_;  // after path_, so that it runs first
 };
 
 // A fresh name in folder for the new archive, not yet existing (the component creates the file).
@@ -87,7 +87,7 @@ bool NamesFile(const std::string& stored, const std::string& path) {
   if (stored.size() > path.size()) return false;
   if (stored.size() < path.size() && path[path.size() - stored.size() - 1] != '\\') return false;
   // The library names the file as it was listed, which may differ in case from what is stored.
-  return util::EqualNoCase(std::string_view(path).substr(path.size() - stored.size()), stored);
+  return base::EqualNoCase(std::string_view(path).substr(path.size() - stored.size()), stored);
 }
 
 // The first added file that no entry of the archive names, or empty when each is named once;
@@ -98,13 +98,13 @@ std::string Unmatched(const std::vector<std::string>& stored_files,
   // against a few candidates.
   std::multimap<std::string, const std::string*> by_name;
   for (const std::string& stored : stored_files) {
-    by_name.emplace(util::FoldCase(stored.substr(stored.find_last_of('\\') + 1)), &stored);
+    by_name.emplace(base::FoldCase(stored.substr(stored.find_last_of('\\') + 1)), &stored);
   }
   for (const std::string& path : added) {
     // A name in the system's older code page is stored in UTF-8.
     std::string as_stored, why;
     if (!platform::NameAsUtf8(path, &as_stored, &why)) as_stored = path;
-    const auto [first, last] = by_name.equal_range(util::FoldCase(util::NameOf(as_stored)));
+    const auto [first, last] = by_name.equal_range(base::FoldCase(base::NameOf(as_stored)));
     auto match = first;
     while (match != last && !NamesFile(*match->second, as_stored)) ++match;
     if (match == last) return path;
@@ -116,7 +116,7 @@ std::string Unmatched(const std::vector<std::string>& stored_files,
 
 // Why the library skipped something, without the name it begins with: it says 'Skipped "x": why.'
 // or 'Skipped x: why'.
-std::string Reason(const RunWatch::Skip& skip, const std::string& otherwise) {
+std::string Reason(const command::RunWatch::Skip& skip, const std::string& otherwise) {
   std::string why = skip.why;
   for (const std::string& lead :
        {"Skipped \"" + skip.what + "\": ", "Skipped " + skip.what + ": "}) {
@@ -167,7 +167,7 @@ Check CheckArchive(zip::TZip& zip, const std::string& path, const std::string& c
   if (count == 0) return Check::kSound;
 
   // The check borrows the component's extraction settings; they are put back however it ends.
-  const util::ScopeExit put_back(
+  const base::ScopeExit put_back(
       [&zip, options = zip.ExtrOptions, folder = zip.ExtrBaseDir, caption = zip::ProgressCaption] {
         zip.ExtrOptions = options;
         zip.ExtrBaseDir = folder;
@@ -177,11 +177,11 @@ Check CheckArchive(zip::TZip& zip, const std::string& path, const std::string& c
   zip.ExtrBaseDir.clear();
   zip.FileSpecs.clear();
   zip::ProgressCaption = "Verifying the backup.";
-  const RunWatch watch(zip);
+  const command::RunWatch watch(zip);
   const int tested = zip.Extract();
   if (zip.Cancelled) return Check::kCancelled;
   if (!watch.skips().empty()) {
-    const RunWatch::Skip& skip = watch.skips().front();
+    const command::RunWatch::Skip& skip = watch.skips().front();
     *problem = "\"" + skip.what + "\" " + Reason(skip, "cannot be read back");
     return Check::kFaulty;
   }
@@ -196,98 +196,99 @@ Check CheckArchive(zip::TZip& zip, const std::string& path, const std::string& c
 
 }  // namespace
 
-TFileMaint::Written TFileMaint::WriteArchive(const std::string& target_folder,
-                                             const std::string& file_name,
-                                             const std::string& comment, const std::string& caption,
-                                             int options, const std::string& kind,
-                                             const std::string& place) {
+BackupCommand::Written BackupCommand::WriteArchive(const std::string& target_folder,
+                                                   const std::string& file_name,
+                                                   const std::string& comment,
+                                                   const std::string& caption, int options,
+                                                   const std::string& kind,
+                                                   const std::string& place) {
+  zip::TZip& zip = tools_.zip;
+  command::RunReport& report = result_.report;
   util::MakeFolderPath(target_folder);
   RemoveLeftWorkFiles(target_folder);
-  const std::string archive = util::AddBackslash(target_folder) + file_name;
+  const std::string archive = base::AddBackslash(target_folder) + file_name;
   // The CD's staging folder keeps no history: only the newest archives go to the CD.
-  const bool keeps_history = KeepEarlierBackups > 0 && !CDRomCB->Checked();
+  const bool keeps_history = request_.keep_earlier > 0 && !request_.to_cd;
   if (keeps_history) MakeRoomFor(target_folder, archive);
-  TemporaryArchive temporary(*Zip1, TemporaryName(util::AddBackslash(target_folder)));
+  TemporaryArchive temporary(zip, TemporaryName(base::AddBackslash(target_folder)));
   // Every way this ends without a new archive says what was kept, and what could not be read.
   const auto fail = [&](const std::string& what) {
-    Zip1->ZipFileName("");
+    zip.ZipFileName("");
     const bool kept = util::FileExistsChecked(archive);
     std::string text = Renamed(what, temporary.path(), archive) + " " +
                        (kept ? "An earlier backup there has been left as it was."
                              : "No backup has been made there.");
-    if (report_.missing_count() > 0) {
-      text += "\n\nThese could not be read either:\n" + report_.MissingList();
+    if (report.missing_count() > 0) {
+      text += "\n\nThese could not be read either:\n" + report.MissingList();
     }
-    ReportMessage(text);
+    tools_.Tell(text);
     return Written::kFailed;
   };
   try {
-    Zip1->ZipFileName(temporary.path());
+    zip.ZipFileName(temporary.path());
   } catch (const zip::ZipException& error) {
     // The folder cannot be written, or the drive is gone: why, as the system said.
     const std::string why = platform::CausePhrase(platform::LastCause());
     if (why.empty()) throw zip::ZipException(Renamed(error.what(), temporary.path(), archive));
     return fail("The backup could not be written to " + archive + ": " + why + ".");
   }
-  Zip1->ZipComment(comment);
+  zip.ZipComment(comment);
   zip::ProgressCaption = caption;
-  Zip1->AddOptions = static_cast<uint8_t>(options);
-  const size_t specs = FoundFiles ? FoundFiles->size() : 0;
+  zip.AddOptions = static_cast<uint8_t>(options);
+  const size_t specs = result_.files.size();
   // Nothing to store, or nothing of it could be read: a backup of nothing never takes the place
   // of one that holds something.
   const auto nothing_stored = [&](bool left_out) {
-    Zip1->ZipFileName("");
+    zip.ZipFileName("");
     const bool kept = util::FileExistsChecked(archive);
-    report_.Note((left_out ? "None of the " + kind + " found " + place +
+    report.Note((left_out ? "None of the " + kind + " found " + place +
                                  " could be read, so nothing of them was backed up."
                            : "No " + kind + " were found " + place + ".") +
                  " " +
-                 (kept ? "The backup " + file_name + " in " + util::AddBackslash(target_folder) +
+                 (kept ? "The backup " + file_name + " in " + base::AddBackslash(target_folder) +
                              " has been left as it was."
                        : "No " + file_name + " has been made in " +
-                             util::AddBackslash(target_folder) + "."));
+                             base::AddBackslash(target_folder) + "."));
     return Written::kNothing;
   };
   if (specs == 0) return nothing_stored(false);
   // A run the component refused before the library saw it leaves its specs behind.
-  Zip1->FileSpecs.clear();
-  if (FoundFiles) {
-    Zip1->FileSpecs.insert(Zip1->FileSpecs.end(), FoundFiles->begin(), FoundFiles->end());
-  }
+  zip.FileSpecs.clear();
+  zip.FileSpecs.insert(zip.FileSpecs.end(), result_.files.begin(), result_.files.end());
   int added = 0;
   std::vector<std::string> added_files;
   std::string failure;
   platform::Cause failure_cause = platform::Cause::kNone;
   int64_t needed = 0;
   bool ended = false;
-  const size_t missing_before = report_.missing_count();
+  const size_t missing_before = report.missing_count();
   {
-    const RunWatch watch(*Zip1);
-    Zip1->Cancelled = false;
-    added = Zip1->Add();
+    const command::RunWatch watch(zip);
+    zip.Cancelled = false;
+    added = zip.Add();
     added_files = watch.Added();
     ended = watch.ended();
     failure = watch.failure();
     failure_cause = watch.failure_cause();
     needed = watch.needed();
-    for (const RunWatch::Skip& skip : watch.skips()) {
-      if (!LeavesOut(skip)) continue;
+    for (const command::RunWatch::Skip& skip : watch.skips()) {
+      if (!command::LeavesOut(skip)) continue;
       // A folder the library could not list is named with its backslash.
       if (!skip.what.empty() && skip.what.back() == '\\') {
-        report_.MissingFolder(skip.what, skip.cause);
+        report.MissingFolder(skip.what, skip.cause);
       } else {
-        report_.Missing(skip.what, skip.cause, SkipReasonPhrase(skip.reason));
+        report.Missing(skip.what, skip.cause, command::SkipReasonPhrase(skip.reason));
       }
     }
   }
-  if (Zip1->Cancelled) return Written::kFailed;
-  if (ended && added <= 0) return nothing_stored(report_.missing_count() > missing_before);
+  if (zip.Cancelled) return Written::kFailed;
+  if (ended && added <= 0) return nothing_stored(report.missing_count() > missing_before);
   if (added <= 0 || !ended) {
     std::string why = platform::CausePhrase(failure_cause);
     if (failure_cause == platform::Cause::kDiskFull && needed > 0) {
       uint64_t free_bytes = 0;
       const uint64_t wanted = static_cast<uint64_t>(needed);
-      if (platform::GetDiskFreeSpaceEx(util::AddBackslash(target_folder), &free_bytes) &&
+      if (platform::GetDiskFreeSpaceEx(base::AddBackslash(target_folder), &free_bytes) &&
           wanted > free_bytes) {
         why += " (about " + Megabytes(wanted - free_bytes) + " more are needed; " +
                Megabytes(free_bytes) + " are free)";
@@ -300,7 +301,7 @@ TFileMaint::Written TFileMaint::WriteArchive(const std::string& target_folder,
                 ".");
   }
   std::string problem;
-  switch (CheckArchive(*Zip1, temporary.path(), comment, added_files, added, !(options & 0x80),
+  switch (CheckArchive(zip, temporary.path(), comment, added_files, added, !(options & 0x80),
                        &problem)) {
     case Check::kSound:
       break;
@@ -310,19 +311,19 @@ TFileMaint::Written TFileMaint::WriteArchive(const std::string& target_folder,
       return fail("The backup written to " + archive + " did not read back correctly: " + problem +
                   ".");
   }
-  Zip1->ZipFileName("");
+  zip.ZipFileName("");
   // The archive replaced goes into the history first, by a rename on the same drive; should the
   // new one then not take its name, the old one comes back.
   std::string kept_in;
   if (keeps_history && util::FileExistsChecked(archive)) {
     if (history_folder_.empty()) {
-      history_folder_ = backup::MakeHistoryFolder(target_folder, platform::GetFileAge(archive));
+      history_folder_ = MakeHistoryFolder(target_folder, platform::GetFileAge(archive));
     }
     if (history_folder_.empty() ||
         !platform::MoveFileReplacing(archive, history_folder_ + file_name)) {
       const std::string why = platform::CausePhrase(platform::LastCause());
       return fail("The earlier backup " + archive + " could not be moved into " +
-                  util::AddBackslash(target_folder) + backup::kHistoryFolderName +
+                  base::AddBackslash(target_folder) + kHistoryFolderName +
                   (why.empty() ? "" : ": " + why) +
                   ". The new backup has not taken its place, so that the earlier one is kept.");
     }
@@ -336,38 +337,38 @@ TFileMaint::Written TFileMaint::WriteArchive(const std::string& target_folder,
                 ".");
   }
   temporary.Commit();
-  Zip1->ZipFileName(archive);
-  report_.Count(file_name, static_cast<size_t>(added));
+  zip.ZipFileName(archive);
+  report.Count(file_name, static_cast<size_t>(added));
   return Written::kYes;
 }
 
-void TFileMaint::MakeRoomFor(const std::string& target_folder, const std::string& archive) {
+void BackupCommand::MakeRoomFor(const std::string& target_folder, const std::string& archive) {
   std::vector<platform::FindEntry> found;
   if (!platform::FindFiles(archive, &found) || found.size() != 1) return;
   const uint64_t wanted = found[0].size;
   uint64_t free_bytes = 0;
-  std::vector<std::string> earlier = backup::EarlierBackups(target_folder);
+  std::vector<std::string> earlier = EarlierBackups(target_folder);
   for (size_t oldest = 0; oldest < earlier.size(); ++oldest) {
-    if (!platform::GetDiskFreeSpaceEx(util::AddBackslash(target_folder), &free_bytes) ||
+    if (!platform::GetDiskFreeSpaceEx(base::AddBackslash(target_folder), &free_bytes) ||
         free_bytes >= wanted) {
       return;
     }
-    backup::DropEarlierBackup(earlier[oldest]);
-    DroppedBackups.push_back(earlier[oldest] + ": to make room for the new backup (about " +
+    DropEarlierBackup(earlier[oldest]);
+    result_.dropped_backups.push_back(earlier[oldest] + ": to make room for the new backup (about " +
                              Megabytes(wanted) + " are needed)");
   }
 }
 
-void TFileMaint::TrimHistory(const std::string& target_folder) {
-  backup::RemoveEmptyHistory(target_folder);
-  std::vector<std::string> earlier = backup::EarlierBackups(target_folder);
-  const size_t kept = KeepEarlierBackups > 0 ? static_cast<size_t>(KeepEarlierBackups) : 0;
+void BackupCommand::TrimHistory(const std::string& target_folder) {
+  RemoveEmptyHistory(target_folder);
+  std::vector<std::string> earlier = EarlierBackups(target_folder);
+  const size_t kept = request_.keep_earlier > 0 ? static_cast<size_t>(request_.keep_earlier) : 0;
   for (size_t oldest = 0; oldest + kept < earlier.size(); ++oldest) {
-    backup::DropEarlierBackup(earlier[oldest]);
-    DroppedBackups.push_back(earlier[oldest] + ": only the last " + std::to_string(kept) +
+    DropEarlierBackup(earlier[oldest]);
+    result_.dropped_backups.push_back(earlier[oldest] + ": only the last " + std::to_string(kept) +
                              " earlier backups are kept");
   }
-  backup::RemoveEmptyHistory(target_folder);
+  RemoveEmptyHistory(target_folder);
 }
 
-}  // namespace app
+}  // namespace backup

@@ -1,10 +1,10 @@
-// The Backup command: the walk over the source folder, the chart archive, then the user-data
+// The Backup command's run: the walk over the source folder, the chart archive, then the user-data
 // archive and the CD hand-off (user_data_backup.cpp), each written by WriteArchive
 // (archive_writer.cpp).
+#include "backup/backup_command.h"
+
 #include <memory>
 
-#include "app/file_maint.h"
-#include "backup/backup_history.h"
 #include "base/scope_exit.h"
 #include "platform/folder_lock.h"
 #include "platform/platform.h"
@@ -13,7 +13,7 @@
 #include "util/files.h"
 #include "zip/zip_options.h"
 
-namespace app {
+namespace backup {
 namespace {
 
 constexpr uint8_t kChartArchiveOptions =
@@ -25,74 +25,78 @@ static_assert(kChartArchiveOptions == 0x54 && kUserDataArchiveOptions == 0x5C);
 // How long a backup waits for another one into the same folder to finish.
 constexpr int kLockWaitMs = 10000;
 
-// Exit was clicked, or the window closed (which releases FoundFiles), while messages ran: the run
-// ends without starting its next step.
-bool RunStopped(const TFileMaint& window) { return StopRequested || !window.FoundFiles; }
-
 }  // namespace
 
-void TFileMaint::BackupButClick() {
-  if (ESource->Text().empty() || EDest->Text().empty()) {
-    ReportMessage("Both Source and Dest must be selected.");
-    return;
+BackupCommand::BackupCommand(const command::Tools& tools, const locations::Locations& found,
+                             cdburner::TCDBurner* burner)
+    : tools_(tools), found_(found), burner_(burner) {}
+
+BackupResult BackupCommand::Run(const BackupRequest& request) {
+  request_ = request;
+  result_ = BackupResult();
+  history_folder_.clear();
+  result_.outcome = Steps();
+  if (result_.outcome == command::Outcome::kFinished) {
+    tools_.Status("Finished.");
+    // One word for the whole run on whatever it had to leave out.
+    if (!result_.report.complete()) tools_.Tell(result_.report.BackupText());
   }
-  const ui::BusyCursor busy(toolkit_);
-  report_.Clear();
-  ESource->SetText(util::AddBackslash(ESource->Text()));
-  EDest->SetText(util::AddBackslash(EDest->Text()));
-  const std::string target = CDRomCB->Checked() ? std::string("C:\\temp") : EDest->Text();
+  return std::move(result_);
+}
+
+command::Outcome BackupCommand::Steps() {
+  using command::Outcome;
+  const std::string target = request_.to_cd ? std::string("C:\\temp") : request_.destination;
   // One backup at a time into a folder, whoever started it: a second one waits a little for the
   // first, then leaves the folder to it. A folder that takes no lock file takes no backup either,
   // and the run says so when it writes.
   util::MakeFolderPath(target);
   bool held = false;
   const std::unique_ptr<platform::FolderLock> lock = platform::FolderLock::Take(
-      util::AddBackslash(target), kLockWaitMs, &held, [](void* window) {
-        static_cast<TFileMaint*>(window)->toolkit_.ProcessMessages();
-        return !StopRequested;
-      }, this);
+      base::AddBackslash(target), kLockWaitMs, &held,
+      [](void* tools) {
+        const auto& waiting = *static_cast<const command::Tools*>(tools);
+        waiting.LetMessagesRun();
+        return !waiting.Stopped();
+      },
+      const_cast<command::Tools*>(&tools_));
   if (!lock && held) {
-    if (!StopRequested) {
-      ReportMessage("No backup was made in " + util::AddBackslash(target) +
-                    ": another backup into this folder is running. The backups there are left "
-                    "to it; start this one again when it has finished.");
-    }
-    return;
+    if (tools_.Stopped()) return Outcome::kStopped;
+    tools_.Tell("No backup was made in " + base::AddBackslash(target) +
+                ": another backup into this folder is running. The backups there are left "
+                "to it; start this one again when it has finished.");
+    return Outcome::kFailed;
   }
-  SearchFolders = std::make_unique<util::StringList>();
-  FoundFiles = std::make_unique<util::StringList>();
-  history_folder_.clear();
-  DroppedBackups.clear();
   // However the run ends, it leaves no empty folder among the earlier backups.
-  const util::ScopeExit tidy_history([&] {
-    if (!CDRomCB->Checked()) backup::RemoveEmptyHistory(target);
+  const base::ScopeExit tidy_history([&] {
+    if (!request_.to_cd) RemoveEmptyHistory(target);
   });
-  const std::string source = ESource->Text();
-  WalkedFiles walked_files;
-  CollectSubfolders(source, *SearchFolders, &walked_files);
-  if (RunStopped(*this)) return;
-  SearchFolders->push_back(source);  // the source folder is searched last
-  PLabel->SetCaption("Searching for Chart Files");
-  toolkit_.ProcessMessages();
-  if (RunStopped(*this)) return;
-  util::StringList unusable;
-  GatherChartFiles(&walked_files, &unusable);
-  if (RunStopped(*this)) return;
-  PLabel->SetCaption("");
-  FilterChartFiles(&walked_files);
+  const std::string& source = request_.source;
+  search::ChartSearch search(tools_);
+  search::WalkedFiles walked_files;
+  if (!search.CollectSubfolders(source, result_.folders, &walked_files)) return Outcome::kStopped;
+  result_.folders.push_back(source);  // the source folder is searched last
+  tools_.Status("Searching for Chart Files");
+  tools_.LetMessagesRun();
+  if (tools_.Stopped()) return Outcome::kStopped;
+  base::StringList unusable;
+  if (!GatherChartFiles(&walked_files, &unusable)) return Outcome::kStopped;
+  tools_.Status("");
+  search::ChartSearch::FilterChartFiles(result_.files, &walked_files);
   // What the search could not reach is missing from the backup as much as what cannot be read.
+  command::RunReport& report = result_.report;
   platform::Cause source_cause = platform::Cause::kNone;
   for (const auto& [folder, cause] : walked_files.unlisted) {
     if (folder == source) {
       source_cause = cause;
     } else {
-      report_.MissingFolder(folder, cause);
+      report.MissingFolder(folder, cause);
     }
   }
   for (const std::string& path : unusable) {
-    report_.Missing(path, platform::Cause::kNameNotStorable, std::string());
+    report.Missing(path, platform::Cause::kNameNotStorable, std::string());
   }
-  walked_files = WalkedFiles();
+  walked_files = search::WalkedFiles();
   // Where nothing was found, and why when the source could not be searched at all.
   std::string place = "below " + source;
   if (source_cause == platform::Cause::kNotFound) {
@@ -100,38 +104,43 @@ void TFileMaint::BackupButClick() {
   } else if (source_cause != platform::Cause::kNone) {
     place += " (" + platform::CausePhrase(source_cause) + ")";
   }
-  if (WriteArchive(target, kChartArchiveName, kBackupCommentPrefix + source,
+  if (WriteArchive(target, command::kChartArchiveName, command::kBackupCommentPrefix + source,
                    "Zipping up Chart Files.", kChartArchiveOptions, "chart files",
                    place) == Written::kFailed) {
-    return;
+    return Outcome::kFailed;
   }
-  if (RunStopped(*this)) return;
+  if (tools_.Stopped()) return Outcome::kStopped;
 
-  if (HVBackupCB->Checked()) {
-    FoundFiles->clear();
-    PLabel->SetCaption("Gathering Halvane Data Files.");
+  if (request_.user_data) {
+    result_.files.clear();
+    tools_.Status("Gathering Halvane Data Files.");
     GatherUserDataFiles();
-    const std::string user_folder = UserDataFolder.empty() ? SystemDataFolder : UserDataFolder;
-    if (WriteArchive(
-            target, kUserDataArchiveName, kBackupCommentPrefix + SystemDataFolder,
-            "Zipping up User Data Files.", kUserDataArchiveOptions, "Halvane user data files",
-            user_folder.empty() ? "(Halvane was not found on this computer)"
-                                : "in " + util::AddBackslash(user_folder)) == Written::kFailed) {
-      return;
+    const std::string user_folder =
+        found_.UserDataFolder.empty() ? found_.SystemDataFolder : found_.UserDataFolder;
+    if (WriteArchive(target, command::kUserDataArchiveName,
+                     command::kBackupCommentPrefix + found_.SystemDataFolder,
+                     "Zipping up User Data Files.", kUserDataArchiveOptions,
+                     "Halvane user data files",
+                     user_folder.empty() ? "(Halvane was not found on this computer)"
+                                         : "in " + base::AddBackslash(user_folder)) ==
+        Written::kFailed) {
+      return Outcome::kFailed;
     }
-    if (RunStopped(*this)) return;
+    if (tools_.Stopped()) return Outcome::kStopped;
   }
-  if (!CDRomCB->Checked()) TrimHistory(target);
-  if (CDRomCB->Checked()) {
-    if (!StageForCD(target) || StopRequested) return;
+  if (request_.to_cd) {
+    if (!StageForCD(target)) return tools_.Stopped() ? Outcome::kStopped : Outcome::kFailed;
+    if (tools_.Stopped()) return Outcome::kStopped;
+  } else {
+    TrimHistory(target);
   }
-  PLabel->SetCaption("Finished.");
-  // One word for the whole run on whatever it had to leave out.
-  if (!report_.complete()) ReportMessage(report_.BackupText());
+  return Outcome::kFinished;
 }
 
-void TFileMaint::GatherChartFiles(WalkedFiles* walked_files, util::StringList* unusable) {
-  SearchListedFolders(search::kChartMaskCount, walked_files, unusable);
+bool BackupCommand::GatherChartFiles(search::WalkedFiles* walked_files,
+                                     base::StringList* unusable) {
+  return search::ChartSearch(tools_).SearchListedFolders(
+      result_.folders, search::kChartMaskCount, result_.files, walked_files, unusable);
 }
 
-}  // namespace app
+}  // namespace backup

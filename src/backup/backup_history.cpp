@@ -10,13 +10,13 @@ namespace backup {
 namespace {
 
 std::string HistoryRoot(const std::string& backup_folder) {
-  return util::AddBackslash(backup_folder) + kHistoryFolderName + "\\";
+  return base::AddBackslash(backup_folder) + kHistoryFolderName + "\\";
 }
 
 // The names in folder, files or folders, without "." and "..".
 std::vector<platform::FindEntry> Entries(const std::string& folder) {
   std::vector<platform::FindEntry> entries, kept;
-  platform::FindFiles(util::AddBackslash(folder) + "*", &entries);
+  platform::FindFiles(base::AddBackslash(folder) + "*", &entries);
   for (platform::FindEntry& entry : entries) {
     if (entry.name != "." && entry.name != "..") kept.push_back(std::move(entry));
   }

@@ -2,13 +2,13 @@
 // hand-off of both archives, the program and an "autorun.inf" to the CD writer.
 #include <stdexcept>
 
-#include "app/file_maint.h"
+#include "backup/backup_command.h"
 #include "backup/user_data_masks.h"
 #include "cdburner/cd_burner.h"
 #include "platform/platform.h"
 #include "util/files.h"
 
-namespace app {
+namespace backup {
 namespace {
 
 // Starts the program in Restore mode when the disc is put into another machine. The name is
@@ -19,30 +19,36 @@ constexpr int kPumpsAroundBurn = 10;
 
 }  // namespace
 
-void TFileMaint::GatherUserDataFiles() {
-  if (!FoundFiles) return;  // the window has closed
-  FoundFiles->clear();
+void BackupCommand::GatherUserDataFiles() {
+  base::StringList& files = result_.files;
+  files.clear();
   // Before the user-files layout the application kept these two beside its system data.
   // Only those that are there: a file named outright and not found would be a file left out.
-  if (!HasUserFilesLayout() && !SystemDataFolder.empty()) {
+  if (!locations::HasUserFilesLayout() && !found_.SystemDataFolder.empty()) {
     for (const char* name : {"dynsetup.fil", "COLSCHEM.INI"}) {
-      const std::string path = base::AddBackslash(SystemDataFolder) + name;
-      if (util::FileExistsChecked(path)) FoundFiles->push_back(path);
+      const std::string path = base::AddBackslash(found_.SystemDataFolder) + name;
+      if (util::FileExistsChecked(path)) files.push_back(path);
     }
   }
-  if (!UserDataFolder.empty()) {
-    for (const std::string& mask : backup::UserDataMasks) {
-      FoundFiles->push_back(base::AddBackslash(UserDataFolder) + mask);
+  if (!found_.UserDataFolder.empty()) {
+    for (const std::string& mask : UserDataMasks) {
+      files.push_back(base::AddBackslash(found_.UserDataFolder) + mask);
     }
   }
-  if (!InterpFolder.empty()) FoundFiles->push_back(base::AddBackslash(InterpFolder) + "*.int");
+  if (!found_.InterpFolder.empty()) {
+    files.push_back(base::AddBackslash(found_.InterpFolder) + "*.int");
+  }
 }
 
-bool TFileMaint::StageForCD(const std::string& target_folder) {
+bool BackupCommand::StageForCD(const std::string& target_folder) {
+  if (!burner_) {
+    NoCdWritten(target_folder, "this run has no CD writer to hand the files to");
+    return false;
+  }
   // No second burn can start while one runs: files queued now would wait for whatever burn comes
   // next and reach a CD the user did not make them for.
-  if (CDBurner1->IsBurning()) {
-    ReportMessage(
+  if (burner_->IsBurning()) {
+    tools_.Tell(
         "A CD is still being written, so these files were not sent to the CD Writing Wizard. "
         "The backup is in " +
         base::AddBackslash(target_folder) + "; back up to CD again once the CD is finished.");
@@ -50,16 +56,15 @@ bool TFileMaint::StageForCD(const std::string& target_folder) {
   }
   // No writer, or no service to write with: nothing is sent anywhere, and the user hears that
   // rather than that the files went to a wizard.
-  if (!CDBurner1->Equipped()) {
-    NoCdWritten(target_folder, CDBurner1->LastError());
+  if (!burner_->Equipped()) {
+    NoCdWritten(target_folder, burner_->LastError());
     return false;
   }
-  PLabel->SetCaption("Sending Files to the CD Writing Wizard.");
-  toolkit_.MessageBox("Your files will now be sent to the Windows XP CD Writing Wizard.",
-                      toolkit_.ApplicationTitle(), ui::kMbOk);
-  for (int i = 0; i < kPumpsAroundBurn; ++i) toolkit_.ProcessMessages();
+  tools_.Status("Sending Files to the CD Writing Wizard.");
+  tools_.Tell("Your files will now be sent to the Windows XP CD Writing Wizard.");
+  for (int i = 0; i < kPumpsAroundBurn; ++i) tools_.LetMessagesRun();
   // Exit while the box was open: no burn is started for a program that is closing.
-  if (StopRequested) return false;
+  if (tools_.Stopped()) return false;
 
   const std::string program = platform::GetModuleFileName();
   const std::string program_folder = base::FolderOf(program);
@@ -70,26 +75,26 @@ bool TFileMaint::StageForCD(const std::string& target_folder) {
     throw std::runtime_error("Unable to create \n\"" + autorun + "\"");
   }
   const std::string archives = base::AddBackslash(target_folder);
-  CDBurner1->AddFile(archives + kChartArchiveName);
-  if (HVBackupCB->Checked()) CDBurner1->AddFile(archives + kUserDataArchiveName);
-  CDBurner1->AddFile(autorun);
-  CDBurner1->AddFile(program);
-  CDBurner1->AddFile(program_folder + "UNZDLL.DLL");
-  CDBurner1->AddFile(program_folder + "ZipDll.dll");
-  CDBurner1->StartBurn();
-  if (!CDBurner1->IsBurning()) {
+  burner_->AddFile(archives + command::kChartArchiveName);
+  if (request_.user_data) burner_->AddFile(archives + command::kUserDataArchiveName);
+  burner_->AddFile(autorun);
+  burner_->AddFile(program);
+  burner_->AddFile(program_folder + "UNZDLL.DLL");
+  burner_->AddFile(program_folder + "ZipDll.dll");
+  burner_->StartBurn();
+  if (!burner_->IsBurning()) {
     NoCdWritten(target_folder, "the burn could not be started");
     return false;
   }
-  for (int i = 0; i < kPumpsAroundBurn; ++i) toolkit_.ProcessMessages();
+  for (int i = 0; i < kPumpsAroundBurn; ++i) tools_.LetMessagesRun();
   return true;
 }
 
-void TFileMaint::NoCdWritten(const std::string& target_folder, const std::string& reason) {
-  PLabel->SetCaption("No CD was written.");
-  ReportMessage("No CD was written: " + reason + ". The backup archives were left in " +
+void BackupCommand::NoCdWritten(const std::string& target_folder, const std::string& reason) {
+  tools_.Status("No CD was written.");
+  tools_.Tell("No CD was written: " + reason + ". The backup archives were left in " +
                 base::AddBackslash(target_folder) +
                 "; copy them onto a CD or a stick yourself, or back up to a folder instead.");
 }
 
-}  // namespace app
+}  // namespace backup

@@ -26,9 +26,3 @@ class ScopeExit {
 };
 
 }  // namespace base
-
-// The window and the commands still name these util::, from when base/ was part of util/; they
-// name them base:: once the commands are modules of their own.
-namespace util {
-using namespace base;
-}  // namespace util

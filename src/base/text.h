@@ -74,9 +74,3 @@ int RoundedPercent(double part, double whole);
 char NextSpinnerChar();
 
 }  // namespace base
-
-// The window and the commands still name these util::, from when base/ was part of util/; they
-// name them base:: once the commands are modules of their own.
-namespace util {
-using namespace base;
-}  // namespace util

@@ -22,9 +22,3 @@ std::string FoldCase(std::string_view text);
 bool EqualNoCase(std::string_view a, std::string_view b);
 
 }  // namespace base
-
-// The window and the commands still name these util::, from when base/ was part of util/; they
-// name them base:: once the commands are modules of their own.
-namespace util {
-using namespace base;
-}  // namespace util

@@ -6,36 +6,36 @@
 #include <optional>
 #include <set>
 
-#include "app/file_maint.h"
-#include "app/run_watch.h"
+#include "restore/restore_command.h"
+
+#include "command/run_watch.h"
 #include "base/wildcard.h"
 #include "platform/platform.h"
 #include "restore/restore_masks.h"
 #include "restore/restore_plan.h"
+#include "search/chart_folder_setting.h"
+#include "search/chart_search.h"
 #include "util/files.h"
 #include "zip/progress_form.h"
 #include "zip/tzip.h"
 
-namespace app {
+namespace restore {
 
-void TFileMaint::ExtractMatching(const util::StringList& patterns) {
-  // After Exit the window has released its lists; the component keeps its own copy anyway.
-  if (!StopRequested) {
-    if (!FoundFiles) FoundFiles = std::make_unique<util::StringList>();
-    *FoundFiles = patterns;
-  }
-  Zip1->FileSpecs = patterns;
+void RestoreCommand::ExtractMatching(const base::StringList& patterns) {
+  result_.files = patterns;
+  tools_.zip.FileSpecs = patterns;
   ExtractReported(/*flat=*/true);
 }
 
-void TFileMaint::ExtractReported(bool flat) {
-  zip::TZip& zip = *Zip1;
-  const std::string archive = util::NameOf(zip.ZipFileName());
-  const std::string folder = util::AddBackslash(zip.ExtrBaseDir);
+void RestoreCommand::ExtractReported(bool flat) {
+  zip::TZip& zip = tools_.zip;
+  command::RunReport& report = result_.report;
+  const std::string archive = base::NameOf(zip.ZipFileName());
+  const std::string folder = base::AddBackslash(zip.ExtrBaseDir);
   // Where an entry was to be written, as the user will look for it, and where it came from.
   const auto target_of = [&](const std::string& entry) {
-    const std::string name = restore::WithBackslashes(entry);
-    const std::string file = flat ? util::NameOf(name) : name;
+    const std::string name = WithBackslashes(entry);
+    const std::string file = flat ? base::NameOf(name) : name;
     return folder + file + (file == name ? std::string() : " (" + name + " in the backup)");
   };
   // A target folder that could not be made (the command tried) takes none of the files: each is
@@ -47,36 +47,36 @@ void TFileMaint::ExtractReported(bool flat) {
     if (folder_cause == platform::Cause::kNone) folder_cause = platform::Cause::kNotFound;
     for (const zip::TFileInfo& info : zip.Contents) {
       if (info.FileName.empty() || info.FileName.back() == '\\') continue;
-      if (restore::Chosen(info.FileName, zip.FileSpecs))
-        report_.Missing(target_of(info.FileName), folder_cause, "");
+      if (Chosen(info.FileName, zip.FileSpecs))
+        report.Missing(target_of(info.FileName), folder_cause, "");
     }
-    report_.Count(archive, 0);
+    report.Count(archive, 0);
     return;
   }
   const std::vector<std::pair<std::string, std::string>> displaced =
-      flat ? restore::Displaced(zip.Contents, zip.FileSpecs)
+      flat ? Displaced(zip.Contents, zip.FileSpecs)
            : std::vector<std::pair<std::string, std::string>>();
   int extracted = 0;
   std::set<std::string> written, named;
   {
-    const RunWatch watch(zip);
+    const command::RunWatch watch(zip);
     extracted = zip.Extract();
-    for (const std::string& name : watch.Added()) written.insert(restore::WithBackslashes(name));
-    for (const RunWatch::Skip& skip : watch.skips()) {
-      if (!LeavesOut(skip)) continue;
-      report_.Missing(target_of(skip.what), skip.cause, SkipReasonPhrase(skip.reason));
-      named.insert(restore::WithBackslashes(skip.what));
+    for (const std::string& name : watch.Added()) written.insert(WithBackslashes(name));
+    for (const command::RunWatch::Skip& skip : watch.skips()) {
+      if (!command::LeavesOut(skip)) continue;
+      report.Missing(target_of(skip.what), skip.cause, command::SkipReasonPhrase(skip.reason));
+      named.insert(WithBackslashes(skip.what));
     }
   }
   size_t lost = 0;
   for (const auto& [entry, kept] : displaced) {
     if (named.count(entry)) continue;
-    report_.Missing(target_of(entry), platform::Cause::kNone,
+    report.Missing(target_of(entry), platform::Cause::kNone,
                     "another file of that name, " + kept + " in the backup, took its place");
     if (written.count(entry)) ++lost;
   }
   const size_t done = extracted > 0 ? static_cast<size_t>(extracted) : 0;
-  report_.Count(archive, done > lost ? done - lost : 0);
+  report.Count(archive, done > lost ? done - lost : 0);
 }
 
 namespace {
@@ -87,56 +87,76 @@ constexpr char kNoLooseRestoreMessage[] =
 
 }  // namespace
 
-bool TFileMaint::AskBeforeRestore(const restore::RestorePlan& plan) {
-  if (toolkit_.MessageBox(plan.Question(), toolkit_.ApplicationTitle(),
-                          ui::kMbYesNo | ui::kMbIconQuestion | ui::kMbDefButton2) == ui::kIdYes) {
+RestoreCommand::RestoreCommand(const command::Tools& tools, locations::Locations& found)
+    : tools_(tools), found_(found) {}
+
+RestoreResult RestoreCommand::Run(const RestoreRequest& request) {
+  request_ = request;
+  result_ = RestoreResult();
+  const std::string archive = base::AddBackslash(request_.source) + command::kChartArchiveName;
+  result_.outcome = util::FileExistsChecked(archive) ? FromArchive(archive) : LooseFiles();
+  return std::move(result_);
+}
+
+command::Outcome RestoreCommand::Finished() {
+  tools_.Status("Finished.");
+  tools_.Progress(100);
+  if (!result_.report.complete()) tools_.Tell(result_.report.RestoreText());
+  return command::Outcome::kFinished;
+}
+
+bool RestoreCommand::AskBeforeRestore(const RestorePlan& plan) {
+  if (tools_.toolkit.MessageBox(plan.Question(), tools_.toolkit.ApplicationTitle(),
+                                ui::kMbYesNo | ui::kMbIconQuestion | ui::kMbDefButton2) ==
+      ui::kIdYes) {
     return true;
   }
-  PLabel->SetCaption("Restore cancelled.");
-  AdvProgress1->SetPosition(0);
+  tools_.Status("Restore cancelled.");
+  tools_.Progress(0);
   return false;
 }
 
-std::string TFileMaint::ArchiveSource(const std::string& archive) const {
-  const std::string comment = Zip1->ZipComment();
+std::string RestoreCommand::ArchiveSource(const std::string& archive) const {
+  const std::string comment = tools_.zip.ZipComment();
   return archive + (comment.empty() ? std::string() : " (\"" + comment + "\")");
 }
 
 // The members are written without their stored folders.
-void TFileMaint::RestoreFromArchive(const std::string& archive) {
-  zip::TZip& zip = *Zip1;
-  const bool store_setting = ChartFolderSettingDue();
+command::Outcome RestoreCommand::FromArchive(const std::string& archive) {
+  zip::TZip& zip = tools_.zip;
+  const bool store_setting = search::ChartFolderSettingDue(found_, request_.auto_destination);
   // Without an application there is no folder to restore into, and an empty target would mean
   // the archive's own folder.
-  std::string chart_target = EDest->Text();
-  if (AutoDest->Checked()) {
-    chart_target =
-        HasUserFilesLayout() ? util::AddBackslash(UserDataFolder) + "Charts" : UserDataFolder;
+  std::string chart_target = request_.destination;
+  if (request_.auto_destination) {
+    chart_target = locations::HasUserFilesLayout()
+                       ? base::AddBackslash(found_.UserDataFolder) + "Charts"
+                       : found_.UserDataFolder;
   }
-  const util::StringList chart_specs =
-      HasUserFilesLayout() ? restore::ChartPatterns : util::StringList();
+  const base::StringList chart_specs =
+      locations::HasUserFilesLayout() ? ChartPatterns : base::StringList();
   {
-    restore::RestorePlan plan;
+    RestorePlan plan;
     {
-      ui::BusyCursor busy(toolkit_);
+      ui::BusyCursor busy(tools_.toolkit);
       zip.ZipFileName(archive);
       plan.AddSource(ArchiveSource(archive));
       if (!chart_target.empty()) plan.AddExtraction(zip.Contents, chart_specs, chart_target, true);
-      if (HVBackupCB->Checked()) PlanUserData(&plan);
-      if (store_setting) plan.AddNote(ChartFolderSettingNote());
+      if (request_.user_data) PlanUserData(&plan);
+      if (store_setting) plan.AddNote(search::ChartFolderSettingNote(found_));
     }
-    if (plan.Changes() && !AskBeforeRestore(plan)) return;
+    if (plan.Changes() && !AskBeforeRestore(plan)) return command::Outcome::kDeclined;
   }
   {
-    ui::BusyCursor busy(toolkit_);
-    util::MakeFolderPath(EDest->Text());
+    ui::BusyCursor busy(tools_.toolkit);
+    util::MakeFolderPath(request_.destination);
     zip.ZipFileName(archive);
     zip::ProgressCaption = "Unzipping and Restoring Chart files.";
-    if (store_setting) StoreChartFolderSetting();
+    if (store_setting) search::StoreChartFolderSetting(found_);
     zip.ExtrBaseDir = chart_target;
-    zip.ExtrOptions = restore::kUpdateOptions;
+    zip.ExtrOptions = kUpdateOptions;
     if (!zip.ExtrBaseDir.empty()) {
-      if (HasUserFilesLayout()) {
+      if (locations::HasUserFilesLayout()) {
         util::MakeFolderPath(zip.ExtrBaseDir);
         ExtractMatching(chart_specs);
       } else {
@@ -146,102 +166,97 @@ void TFileMaint::RestoreFromArchive(const std::string& archive) {
       }
     }
   }
-  // Exit was clicked while the library ran: the window is gone, nothing more is restored.
-  if (StopRequested) return;
-  if (HVBackupCB->Checked() && !RestoreUserData()) return;
-  PLabel->SetCaption("Finished.");
-  AdvProgress1->SetPosition(100);
-  if (!report_.complete()) ReportMessage(report_.RestoreText());
+  // Exit was clicked while the library ran: nothing more is restored.
+  if (tools_.Stopped()) return command::Outcome::kStopped;
+  if (request_.user_data && !RestoreUserData()) return command::Outcome::kFailed;
+  if (tools_.Stopped()) return command::Outcome::kStopped;
+  return Finished();
 }
 
 // Only older files are replaced.
-void TFileMaint::RestoreLooseFiles() {
-  UpdateRestoreDestination();
-  // The search takes the old chart folder in; the setting is changed only once the user agrees.
-  const bool store_setting = ChartFolderSettingDue();
-  SearchChartFiles();
-  // The search lets window messages run: after Exit the list is released and the run is over.
-  if (StopRequested || !FoundFiles) return;
-  if (FoundFiles->empty()) {
-    PLabel->SetCaption("No Files Found");
-    AdvProgress1->SetPosition(0);
-    return;
+command::Outcome RestoreCommand::LooseFiles() {
+  // Without an archive there is no comment to name the folder backed up: the automatic
+  // destination is the user-data folder itself.
+  std::string destination = request_.destination;
+  if (request_.auto_destination) {
+    destination = found_.UserDataFolder;
+    result_.destination = destination;
   }
-  const std::string destination = EDest->Text();
-  if (UserDataFolder.empty() || destination != UserDataFolder) {
-    ReportMessage(UserDataFolder.empty()
-                      ? std::string(kNoLooseRestoreMessage) + ", and no Halvane installation " +
-                            "was found on this computer."
-                      : std::string(kNoLooseRestoreMessage) + ":\n" + UserDataFolder);
-    PLabel->SetCaption("Finished.");
-    AdvProgress1->SetPosition(100);
-    return;
+  // The search takes the old chart folder in; the setting is changed only once the user agrees.
+  const bool store_setting = search::ChartFolderSettingDue(found_, request_.auto_destination);
+  if (request_.source.empty()) return command::Outcome::kDeclined;
+  const std::string source = base::AddBackslash(request_.source);
+  const bool chart_folder_too = request_.auto_destination &&
+                                found_.ChartFolder != found_.UserDataFolder &&
+                                !found_.UserDataFolder.empty();
+  std::optional<search::Found> found = search::SearchChartFiles(
+      tools_, source, request_.user_data,
+      chart_folder_too ? std::optional<std::string>(found_.ChartFolder) : std::nullopt);
+  if (!found) return command::Outcome::kStopped;
+  result_.folders = found->folders;
+  result_.files = found->files;
+  const base::StringList& files = found->files;
+  if (tools_.Stopped()) return command::Outcome::kStopped;
+  if (files.empty()) {
+    tools_.Status("No Files Found");
+    tools_.Progress(0);
+    return command::Outcome::kDeclined;
+  }
+  if (found_.UserDataFolder.empty() || destination != found_.UserDataFolder) {
+    tools_.Tell(found_.UserDataFolder.empty()
+                    ? std::string(kNoLooseRestoreMessage) + ", and no Halvane installation " +
+                          "was found on this computer."
+                    : std::string(kNoLooseRestoreMessage) + ":\n" + found_.UserDataFolder);
+    tools_.Status("Finished.");
+    tools_.Progress(100);
+    return command::Outcome::kDeclined;
   }
   // Files of one name from several folders land on one file: the newest comes back.
-  restore::NewestByName newest;
+  NewestByName newest;
   {
-    restore::RestorePlan plan;
+    RestorePlan plan;
     {
-      ui::BusyCursor busy(toolkit_);
-      newest = restore::NewestOfEachName(*FoundFiles);
-      plan.AddSource("loose chart files found below " + ESource->Text());
-      plan.AddCopies(*FoundFiles, newest, destination);
-      if (store_setting) plan.AddNote(ChartFolderSettingNote());
+      ui::BusyCursor busy(tools_.toolkit);
+      newest = NewestOfEachName(files);
+      plan.AddSource("loose chart files found below " + source);
+      plan.AddCopies(files, newest, destination);
+      if (store_setting) plan.AddNote(search::ChartFolderSettingNote(found_));
     }
-    if (plan.Changes() && !AskBeforeRestore(plan)) return;
+    if (plan.Changes() && !AskBeforeRestore(plan)) return command::Outcome::kDeclined;
   }
   {
-    ui::BusyCursor busy(toolkit_);
-    if (store_setting) StoreChartFolderSetting();
-    PLabel->SetCaption("Restoring files.");
-    util::MakeFolderPath(UserDataFolder);
+    ui::BusyCursor busy(tools_.toolkit);
+    if (store_setting) search::StoreChartFolderSetting(found_);
+    tools_.Status("Restoring files.");
+    util::MakeFolderPath(found_.UserDataFolder);
     size_t copied = 0;
-    const size_t count = FoundFiles->size();
+    const size_t count = files.size();
     for (size_t i = 0; i < count; ++i) {
-      toolkit_.ProcessMessages();
-      if (StopRequested || !FoundFiles || i >= FoundFiles->size()) return;
-      const util::StringList& found = *FoundFiles;
-      AdvProgress1->SetPosition(
-          util::RoundedPercent(static_cast<double>(i + 1), static_cast<double>(found.size())));
-      const std::string& source = found[i];
-      const std::string target = util::AddBackslash(destination) + util::WordWithDot(source);
-      if (source == target) continue;
-      const std::string& kept = newest[util::FoldCase(util::WordWithDot(source))];
-      if (kept != source && kept != target) {
-        report_.Missing(source, platform::Cause::kNone,
-                        "only one file of that name can be restored, and " + kept + " is newer");
+      tools_.LetMessagesRun();
+      if (tools_.Stopped()) return command::Outcome::kStopped;
+      tools_.Progress(
+          base::RoundedPercent(static_cast<double>(i + 1), static_cast<double>(count)));
+      const std::string& from = files[i];
+      const std::string target = base::AddBackslash(destination) + base::WordWithDot(from);
+      if (from == target) continue;
+      const std::string& kept = newest[base::FoldCase(base::WordWithDot(from))];
+      if (kept != from && kept != target) {
+        result_.report.Missing(from, platform::Cause::kNone,
+                               "only one file of that name can be restored, and " + kept +
+                                   " is newer");
         continue;
       }
-      if (platform::GetFileAge(source) > platform::GetFileAge(target)) {
-        if (util::CopyFileSetAttr(source, target, 0)) {
+      if (platform::GetFileAge(from) > platform::GetFileAge(target)) {
+        if (util::CopyFileSetAttr(from, target, 0)) {
           ++copied;
         } else {
-          report_.Missing(source, platform::LastCause(), "it could not be copied");
+          result_.report.Missing(from, platform::LastCause(), "it could not be copied");
         }
       }
     }
-    report_.Count("the chart files found below " + ESource->Text(), copied);
+    result_.report.Count("the chart files found below " + source, copied);
   }
-  PLabel->SetCaption("Finished.");
-  AdvProgress1->SetPosition(100);
-  if (!report_.complete()) ReportMessage(report_.RestoreText());
+  return Finished();
 }
 
-void TFileMaint::RestoreButtClick() {
-  AdvProgress1->SetPosition(0);
-  PLabel->SetCaption("");
-  if (ESource->Text().empty() || EDest->Text().empty()) {
-    ReportMessage("Both Source and Dest must be selected.");
-    return;
-  }
-  PLabel->SetCaption("Working.");
-  report_.Clear();
-  const std::string archive = util::AddBackslash(ESource->Text()) + kChartArchiveName;
-  if (util::FileExistsChecked(archive)) {
-    RestoreFromArchive(archive);
-  } else {
-    RestoreLooseFiles();
-  }
-}
-
-}  // namespace app
+}  // namespace restore

@@ -18,12 +18,12 @@ static_assert(kUpdateOptions == 0x03 && kUpdateWithFoldersOptions == 0x13);
 
 // The members a chart restore takes. The backup writes its second companion file as ".XN0", which
 // no other pattern names: the last entry brings those back too.
-inline const util::StringList ChartPatterns = {"*.cht", "*.chm",   "*.omb", "*.xno",
+inline const base::StringList ChartPatterns = {"*.cht", "*.chm",   "*.omb", "*.xno",
                                                "*.om2", "*.hvcht", "*.xn0"};
 
 struct UserDataCategory {
   const char* folder;
-  util::StringList patterns;
+  base::StringList patterns;
 };
 
 // One extraction per category, in this order. A member matching several rows lands in each of

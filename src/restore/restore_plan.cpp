@@ -16,11 +16,11 @@ std::string WithBackslashes(std::string name) {
   return name;
 }
 
-bool Chosen(const std::string& entry, const util::StringList& specs) {
+bool Chosen(const std::string& entry, const base::StringList& specs) {
   if (specs.empty()) return true;
   for (const std::string& spec : specs) {
     const std::string mask = WithBackslashes(spec);
-    if (util::MatchesMask(mask.find('\\') != std::string::npos ? entry : util::NameOf(entry), mask))
+    if (base::MatchesMask(mask.find('\\') != std::string::npos ? entry : base::NameOf(entry), mask))
       return true;
   }
   return false;
@@ -38,11 +38,11 @@ uint32_t AgeOf(const zip::TFileInfo& info) { return static_cast<uint32_t>(info.D
 // The chosen file entries by the file they land on (folded as the file system folds names), in
 // the order of the archive; the newest of each (the first of equals) is first in its list.
 std::map<std::string, std::vector<const zip::TFileInfo*>> ByTarget(
-    const std::vector<zip::TFileInfo>& contents, const util::StringList& specs, bool flat) {
+    const std::vector<zip::TFileInfo>& contents, const base::StringList& specs, bool flat) {
   std::map<std::string, std::vector<const zip::TFileInfo*>> by_target;
   for (const zip::TFileInfo& info : contents) {
     if (IsFolderEntry(info) || !Chosen(info.FileName, specs)) continue;
-    by_target[util::FoldCase(flat ? util::NameOf(info.FileName) : info.FileName)].push_back(&info);
+    by_target[base::FoldCase(flat ? base::NameOf(info.FileName) : info.FileName)].push_back(&info);
   }
   for (auto& [target, entries] : by_target) {
     size_t newest = 0;
@@ -59,7 +59,7 @@ std::string Files(size_t count) { return std::to_string(count) + (count == 1 ? "
 }  // namespace
 
 std::vector<std::pair<std::string, std::string>> Displaced(
-    const std::vector<zip::TFileInfo>& contents, const util::StringList& specs) {
+    const std::vector<zip::TFileInfo>& contents, const base::StringList& specs) {
   std::vector<std::pair<std::string, std::string>> displaced;
   for (const auto& [target, entries] : ByTarget(contents, specs, /*flat=*/true)) {
     for (size_t i = 1; i < entries.size(); ++i) {
@@ -90,26 +90,26 @@ void RestorePlan::Land(Place& place, const std::string& target, int32_t there, b
 }
 
 void RestorePlan::AddExtraction(const std::vector<zip::TFileInfo>& contents,
-                                const util::StringList& specs, const std::string& folder,
+                                const base::StringList& specs, const std::string& folder,
                                 bool flat, const std::string& where) {
-  const std::string base = util::AddBackslash(folder);
+  const std::string base = base::AddBackslash(folder);
   Place& place = PlaceFor(base, where);
   for (const auto& [target, entries] : ByTarget(contents, specs, flat)) {
     shared_ += entries.size() - 1;
     const std::string& name = entries[0]->FileName;
-    const std::string target_path = base + (flat ? util::NameOf(name) : name);
+    const std::string target_path = base + (flat ? base::NameOf(name) : name);
     const int32_t there = platform::GetFileAge(target_path);
     Land(place, target_path, there,
          there == -1 || static_cast<uint32_t>(there) < AgeOf(*entries[0]));
   }
 }
 
-NewestByName NewestOfEachName(const util::StringList& files) {
+NewestByName NewestOfEachName(const base::StringList& files) {
   NewestByName newest;
   // Folded name -> its newest file so far and that file's age; a name found once is not looked at.
   std::unordered_map<std::string, std::optional<int32_t>> ages;
   for (const std::string& file : files) {
-    const std::string name = util::FoldCase(util::WordWithDot(file));
+    const std::string name = base::FoldCase(base::WordWithDot(file));
     const auto [it, first] = newest.try_emplace(name, file);
     if (first) continue;
     std::optional<int32_t>& age = ages[name];
@@ -123,14 +123,14 @@ NewestByName NewestOfEachName(const util::StringList& files) {
   return newest;
 }
 
-void RestorePlan::AddCopies(const util::StringList& files, const NewestByName& newest,
+void RestorePlan::AddCopies(const base::StringList& files, const NewestByName& newest,
                             const std::string& folder) {
-  const std::string base = util::AddBackslash(folder);
+  const std::string base = base::AddBackslash(folder);
   Place& place = PlaceFor(base, "");
   for (const std::string& file : files) {
-    const std::string target = base + util::WordWithDot(file);
+    const std::string target = base + base::WordWithDot(file);
     if (file == target) continue;
-    const auto kept = newest.find(util::FoldCase(util::WordWithDot(file)));
+    const auto kept = newest.find(base::FoldCase(base::WordWithDot(file)));
     if (kept != newest.end() && kept->second != file && kept->second != target) {
       ++shared_;
       continue;

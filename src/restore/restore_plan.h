@@ -23,7 +23,7 @@ namespace restore {
 // Whether the extraction takes this stored name for one of the file patterns, as the library
 // matches them: a pattern with a backslash against the whole stored path, any other against the
 // file name alone; no pattern at all takes everything.
-bool Chosen(const std::string& entry, const util::StringList& specs);
+bool Chosen(const std::string& entry, const base::StringList& specs);
 
 std::string WithBackslashes(std::string name);
 
@@ -31,11 +31,11 @@ std::string WithBackslashes(std::string name);
 // entry and lose to it: only the newest of a name comes back, as the update keeps it (the first
 // of equals). Each loser, with the entry that takes its place.
 std::vector<std::pair<std::string, std::string>> Displaced(
-    const std::vector<zip::TFileInfo>& contents, const util::StringList& specs);
+    const std::vector<zip::TFileInfo>& contents, const base::StringList& specs);
 
 // Of each file name (folded) among files, the file with the newest age, the first of equals.
 using NewestByName = std::unordered_map<std::string, std::string>;
-NewestByName NewestOfEachName(const util::StringList& files);
+NewestByName NewestOfEachName(const base::StringList& files);
 
 class RestorePlan {
  public:
@@ -45,12 +45,12 @@ class RestorePlan {
   // The entries of an archive that specs choose, extracted into folder by the update (a file
   // there is replaced only by a newer one), without their stored folders when flat. where, when
   // not empty, says in the question where they go instead of "into <folder>".
-  void AddExtraction(const std::vector<zip::TFileInfo>& contents, const util::StringList& specs,
+  void AddExtraction(const std::vector<zip::TFileInfo>& contents, const base::StringList& specs,
                      const std::string& folder, bool flat, const std::string& where = "");
   // Files copied, without their folders, into folder when newer than the file there. Of files
   // that share a name only the newest can come back, or none when the file of that name in folder
   // is itself one of files. A file that is itself in folder is left where it is.
-  void AddCopies(const util::StringList& files, const NewestByName& newest,
+  void AddCopies(const base::StringList& files, const NewestByName& newest,
                  const std::string& folder);
 
   // A sentence the question adds after the counts (the settings file to be changed).

@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/file_maint.h"
+#include "restore/restore_command.h"
+
 #include "backup/user_data_masks.h"
 #include "base/wildcard.h"
 #include "restore/restore_masks.h"
@@ -13,7 +14,7 @@
 #include "zip/progress_form.h"
 #include "zip/tzip.h"
 
-namespace app {
+namespace restore {
 namespace {
 
 // "X:\" from a folder such as "C:\Program Files\App"; empty when it names no drive.
@@ -25,8 +26,8 @@ std::string DriveRootOf(const std::string& folder) {
 // True when path lies in folder or below it (both Windows paths, compared without regard to case).
 bool LiesBelow(const std::string& path, const std::string& folder) {
   if (folder.empty()) return false;
-  const std::string prefix = util::AddBackslash(folder);
-  return path.size() > prefix.size() && util::EqualNoCase(path.substr(0, prefix.size()), prefix);
+  const std::string prefix = base::AddBackslash(folder);
+  return path.size() > prefix.size() && base::EqualNoCase(path.substr(0, prefix.size()), prefix);
 }
 
 // A stored name that is a plain relative path: no drive, no leading backslash, no "." or ".."
@@ -50,24 +51,24 @@ bool IsPlainRelativePath(const std::string& name) {
 // interpretations and the two files of the system-data folder.
 bool IsUserDataKind(const std::string& file_name) {
   for (const std::string& mask : backup::UserDataMasks) {
-    if (util::MatchesMask(file_name, mask)) return true;
+    if (base::MatchesMask(file_name, mask)) return true;
   }
-  return util::MatchesMask(file_name, "*.int") || util::EqualNoCase(file_name, "dynsetup.fil") ||
-         util::EqualNoCase(file_name, "COLSCHEM.INI");
+  return base::MatchesMask(file_name, "*.int") || base::EqualNoCase(file_name, "dynsetup.fil") ||
+         base::EqualNoCase(file_name, "COLSCHEM.INI");
 }
 
 }  // namespace
 
-void TFileMaint::RestoreByCategory() {
-  zip::TZip& zip = *Zip1;
+void RestoreCommand::RestoreByCategory() {
+  zip::TZip& zip = tools_.zip;
   zip::ProgressCaption = "Unzipping and Restoring User Data files";
-  zip.ExtrOptions = restore::kUpdateOptions;
-  const std::string root = util::AddBackslash(UserDataFolder);
+  zip.ExtrOptions = kUpdateOptions;
+  const std::string root = base::AddBackslash(found_.UserDataFolder);
   zip.ExtrBaseDir = root;
-  EDest->SetText(root);
-  for (const restore::UserDataCategory& category : restore::UserDataCategories) {
+  result_.destination = root;
+  for (const UserDataCategory& category : UserDataCategories) {
     // Each extraction lets window messages run; after Exit the remaining passes are skipped.
-    if (StopRequested) return;
+    if (tools_.Stopped()) return;
     zip.ExtrBaseDir = root + category.folder;
     util::MakeFolderPath(zip.ExtrBaseDir);
     ExtractMatching(category.patterns);
@@ -78,18 +79,19 @@ void TFileMaint::RestoreByCategory() {
 // the user-data backup stores, landing in one of this computer's application folders. The
 // archive names the drive in its comment and every path below it, so nothing else of its choice
 // may be written, as administrator, onto that drive.
-util::StringList TFileMaint::MembersToRestore(const std::string& root, int* refused) const {
-  util::StringList members;
+base::StringList RestoreCommand::MembersToRestore(const std::string& root, int* refused) const {
+  base::StringList members;
   *refused = 0;
-  for (const zip::TFileInfo& info : Zip1->Contents) {
+  for (const zip::TFileInfo& info : tools_.zip.Contents) {
     const std::string& name = info.FileName;
     // Folders come with the files they hold.
     if (name.empty() || name.back() == '\\') continue;
     const std::string target = root + name;
     const bool in_place = IsPlainRelativePath(name) &&
-                          (LiesBelow(target, SystemDataFolder) ||
-                           LiesBelow(target, UserDataFolder) || LiesBelow(target, InterpFolder));
-    if (in_place && IsUserDataKind(util::NameOf(name))) {
+                          (LiesBelow(target, found_.SystemDataFolder) ||
+                           LiesBelow(target, found_.UserDataFolder) ||
+                           LiesBelow(target, found_.InterpFolder));
+    if (in_place && IsUserDataKind(base::NameOf(name))) {
       members.push_back(name);
     } else {
       ++*refused;
@@ -98,74 +100,77 @@ util::StringList TFileMaint::MembersToRestore(const std::string& root, int* refu
   return members;
 }
 
-void TFileMaint::RestoreOntoCommentDrive() {
-  zip::TZip& zip = *Zip1;
-  const std::string origin = util::TextAfter(zip.ZipComment(), 0, kBackupCommentPrefix);
+void RestoreCommand::RestoreOntoCommentDrive() {
+  zip::TZip& zip = tools_.zip;
+  const std::string origin = base::TextAfter(zip.ZipComment(), 0, command::kBackupCommentPrefix);
   if (origin.empty()) return;
   const std::string root = DriveRootOf(origin);
   if (root.empty()) return;
-  if (HalvaneVersion == 0) {
-    report_.Note(
+  if (locations::HalvaneVersion == 0) {
+    result_.report.Note(
         "The user data were not restored: Halvane was not found on this computer, so there are no "
         "Halvane folders to restore them into. The chart files have been restored.");
     return;
   }
   int refused = 0;
-  const util::StringList members = MembersToRestore(root, &refused);
+  const base::StringList members = MembersToRestore(root, &refused);
   if (!members.empty()) {
     zip::ProgressCaption = "Unzipping and Restoring User Data files to" + origin;
     zip.ExtrBaseDir = root;
-    zip.ExtrOptions = restore::kUpdateWithFoldersOptions;
+    zip.ExtrOptions = kUpdateWithFoldersOptions;
     // Each member by its whole stored path; an empty list would take the whole archive.
     zip.FileSpecs = members;
     ExtractReported(/*flat=*/false);
   }
   if (refused > 0) {
-    report_.Note(std::to_string(refused) + (refused == 1 ? " file" : " files") +
+    result_.report.Note(std::to_string(refused) + (refused == 1 ? " file" : " files") +
                   " of the user data backup " + (refused == 1 ? "was" : "were") +
                   " not restored: only Halvane's own kinds of file are restored, and only into "
                   "the Halvane folders of this computer.");
   }
 }
 
-void TFileMaint::PlanUserData(restore::RestorePlan* plan) {
-  const std::string archive = util::AddBackslash(ESource->Text()) + kUserDataArchiveName;
+void RestoreCommand::PlanUserData(RestorePlan* plan) {
+  const std::string archive =
+      base::AddBackslash(request_.source) + command::kUserDataArchiveName;
   if (!util::FileExistsChecked(archive)) {
     plan->AddNote(std::string("The user data will not be restored: there is no ") +
-                  kUserDataArchiveName + " in " + util::AddBackslash(ESource->Text()) + ".");
+                  command::kUserDataArchiveName + " in " +
+                  base::AddBackslash(request_.source) + ".");
     return;
   }
-  zip::TZip& zip = *Zip1;
+  zip::TZip& zip = tools_.zip;
   zip.ZipFileName(archive);
   plan->AddSource(ArchiveSource(archive));
-  if (HasUserFilesLayout()) {
-    const std::string root = util::AddBackslash(UserDataFolder);
-    for (const restore::UserDataCategory& category : restore::UserDataCategories) {
+  if (locations::HasUserFilesLayout()) {
+    const std::string root = base::AddBackslash(found_.UserDataFolder);
+    for (const UserDataCategory& category : UserDataCategories) {
       plan->AddExtraction(zip.Contents, category.patterns, root + category.folder, true);
     }
     return;
   }
   const std::string root =
-      DriveRootOf(util::TextAfter(zip.ZipComment(), 0, kBackupCommentPrefix));
-  if (root.empty() || HalvaneVersion == 0) return;
+      DriveRootOf(base::TextAfter(zip.ZipComment(), 0, command::kBackupCommentPrefix));
+  if (root.empty() || locations::HalvaneVersion == 0) return;
   int refused = 0;
-  const util::StringList members = MembersToRestore(root, &refused);
+  const base::StringList members = MembersToRestore(root, &refused);
   if (!members.empty()) {
     plan->AddExtraction(zip.Contents, members, root, false,
                         "onto " + root + ", each into the folder it was backed up from");
   }
 }
 
-bool TFileMaint::RestoreUserData() {
-  const std::string archive = util::AddBackslash(ESource->Text()) + kUserDataArchiveName;
+bool RestoreCommand::RestoreUserData() {
+  const std::string archive =
+      base::AddBackslash(request_.source) + command::kUserDataArchiveName;
   if (!util::FileExistsChecked(archive)) {
-    ReportMessage("No Halvane Backup was found at that source location.");
+    tools_.Tell("No Halvane Backup was found at that source location.");
     return false;
   }
-  ui::BusyCursor busy(toolkit_);
-  util::MakeFolderPath(EDest->Text());
-  Zip1->ZipFileName(archive);
-  if (HasUserFilesLayout()) {
+  ui::BusyCursor busy(tools_.toolkit);
+  util::MakeFolderPath(request_.destination);
+  tools_.zip.ZipFileName(archive);
+  if (locations::HasUserFilesLayout()) {
     RestoreByCategory();
   } else {
     RestoreOntoCommentDrive();
@@ -173,4 +178,4 @@ bool TFileMaint::RestoreUserData() {
   return true;
 }
 
-}  // namespace app
+}  // namespace restore

@@ -5,7 +5,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "app/file_maint.h"
+#include "search/chart_search.h"
+
 #include "base/wildcard.h"
 #include "search/chart_masks.h"
 #include "search/folder_scan.h"
@@ -13,7 +14,7 @@
 #include "ui/toolkit.h"
 #include "util/files.h"
 
-namespace app {
+namespace search {
 namespace {
 
 // Paths longer than this cannot be listed whole (AddSubfolderNames keeps only this much), so the
@@ -21,17 +22,9 @@ namespace {
 // ancestor and make the list grow without end.
 constexpr size_t kListablePathLength = 255;
 
-void StartEmpty(std::unique_ptr<util::StringList>& list) {
-  if (list) {
-    list->clear();
-  } else {
-    list = std::make_unique<util::StringList>();
-  }
-}
-
 // Takes out of the walk's list, and out of what it saw of their files, the folders marked.
-void LeaveOut(const std::vector<bool>& marked, util::StringList& list,
-              TFileMaint::WalkedFiles* walked_files) {
+void LeaveOut(const std::vector<bool>& marked, base::StringList& list,
+              WalkedFiles* walked_files) {
   size_t kept = 0;
   for (size_t i = 0; i < list.size(); ++i) {
     if (i < marked.size() && marked[i]) continue;
@@ -51,23 +44,19 @@ void LeaveOut(const std::vector<bool>& marked, util::StringList& list,
   }
 }
 
-// Exit was clicked, or the window closed (which releases FoundFiles), while messages ran.
-bool SearchStopped(const TFileMaint& window) { return StopRequested || !window.FoundFiles; }
-
 }  // namespace
 
-void TFileMaint::CollectSubfolders(const std::string& folder, util::StringList& list,
-                                   WalkedFiles* walked_files) {
-  const bool had_found_files = FoundFiles != nullptr;
+bool ChartSearch::CollectSubfolders(const std::string& folder, base::StringList& list,
+                                    WalkedFiles* walked_files) {
   list.clear();
   if (walked_files) *walked_files = WalkedFiles();
-  util::StringList start_names;
-  const std::string start = util::AddBackslash(folder);
+  base::StringList start_names;
+  const std::string start = base::AddBackslash(folder);
   // The list grows while it is walked: breadth first, every folder listed exactly once, most of
   // them by a second thread while this one goes through the names of the folders before. Links,
   // junctions and bind mounts can name a folder again, or one above it: each folder is entered
   // under the first name the walk meets, and every later name of it is left out of the list.
-  search::ListingsAhead ahead(walked_files != nullptr);
+  ListingsAhead ahead(walked_files != nullptr);
   const bool start_listed = start.size() <= kListablePathLength && ahead.EnterStart(start);
   platform::Cause start_cause = platform::Cause::kNone;
   if (start_listed) {
@@ -83,14 +72,14 @@ void TFileMaint::CollectSubfolders(const std::string& folder, util::StringList& 
   add_new_folders();
   for (size_t i = 0; i < list.size(); ++i) {
     if (i % 100 == 0) {
-      toolkit_.ProcessMessages();
-      toolkit_.ProcessMessages();
-      if (StopRequested || (had_found_files && !FoundFiles)) {
-        // Half a walk stands for no list: nothing may take its names for SearchFolders.
+      tools_.LetMessagesRun();
+      tools_.LetMessagesRun();
+      if (tools_.Stopped()) {
+        // Half a walk stands for no list: nothing may take its names for the folders searched.
         if (walked_files) *walked_files = WalkedFiles();
-        return;
+        return false;
       }
-      PLabel->SetCaption(std::string("Inspecting Folders ") + util::NextSpinnerChar());
+      tools_.Status(std::string("Inspecting Folders ") + base::NextSpinnerChar());
     }
     const bool listable = list[i].size() <= kListablePathLength;
     if (walked_files) {
@@ -116,77 +105,43 @@ void TFileMaint::CollectSubfolders(const std::string& folder, util::StringList& 
       walked_files->unlisted.emplace_back(start, start_cause);
     }
   }
+  return true;
 }
 
-void TFileMaint::SearchChartFiles() {
-  if (ESource->Text().empty()) return;
-  const ui::BusyCursor busy(toolkit_);
-  StartEmpty(SearchFolders);
-  StartEmpty(FoundFiles);
-  ESource->SetText(util::AddBackslash(ESource->Text()));
-  const std::string source = ESource->Text();
-  WalkedFiles walked_files;
-  CollectSubfolders(source, *SearchFolders, &walked_files);
-  if (SearchStopped(*this)) return;
-  SearchFolders->push_back(source);
-  PLabel->SetCaption("Searching for Chart Files on " + source);
-  if (AutoDest->Checked() && ChartFolder != UserDataFolder && !UserDataFolder.empty()) {
-    // A chart folder the walk has been through already is not searched a second time: its charts
-    // are found once, where the walk found them.
-    platform::FolderIdentity chart_folder;
-    if (!platform::GetFolderIdentity(ChartFolder, &chart_folder) ||
-        !walked_files.entered.count(chart_folder)) {
-      SearchFolders->push_back(ChartFolder);
-    }
-  }
-  toolkit_.ProcessMessages();
-  if (SearchStopped(*this)) return;
-
-  const size_t mask_count =
-      HVBackupCB->Checked() ? search::SearchChartMasks.size() : search::kChartMaskCount;
-  SearchListedFolders(mask_count, &walked_files);
-  if (SearchStopped(*this)) return;
-  PLabel->SetCaption("");
-  FilterChartFiles(&walked_files);
-}
-
-void TFileMaint::SearchListedFolders(size_t mask_count, WalkedFiles* walked_files,
-                                     util::StringList* unusable) {
-  if (!SearchFolders || !FoundFiles) return;
-  const size_t count = SearchFolders->size();
+bool ChartSearch::SearchListedFolders(const base::StringList& folders, size_t mask_count,
+                                      base::StringList& found, WalkedFiles* walked_files,
+                                      base::StringList* unusable) {
+  const size_t count = folders.size();
   for (size_t i = 0; i < count; ++i) {
-    AdvProgress1->SetPosition(search::FolderProgress(i, count));
+    tools_.Progress(FolderProgress(i, count));
     if ((i + 1) % 5 == 0) {
-      toolkit_.ProcessMessages();
-      if (SearchStopped(*this)) return;
+      tools_.LetMessagesRun();
+      if (tools_.Stopped()) return false;
     }
-    const std::string& folder = (*SearchFolders)[i];
+    const std::string& folder = folders[i];
     // An unknown chart folder joins the list as an empty entry: it names no folder at all.
     if (folder.empty()) continue;
-    const size_t before = FoundFiles->size();
+    const size_t before = found.size();
     const bool walked = walked_files && i < walked_files->listed.size() && walked_files->listed[i];
     if (walked) {
-      search::AppendMatchingNames(folder, walked_files->names[i], search::SearchChartMasks,
-                                  mask_count, *FoundFiles, unusable);
+      AppendMatchingNames(folder, walked_files->names[i], SearchChartMasks, mask_count, found,
+                          unusable);
     } else {
-      search::AppendMatchingFiles(folder, search::SearchChartMasks, mask_count, *FoundFiles,
-                                  unusable);
+      AppendMatchingFiles(folder, SearchChartMasks, mask_count, found, unusable);
     }
     if (walked_files) {
       walked_files->folder_of_found.resize(before, WalkedFiles::kNotListed);
-      walked_files->folder_of_found.resize(FoundFiles->size(),
-                                           walked ? i : WalkedFiles::kNotListed);
+      walked_files->folder_of_found.resize(found.size(), walked ? i : WalkedFiles::kNotListed);
     }
   }
+  return true;
 }
 
-void TFileMaint::FilterChartFiles(const WalkedFiles* walked_files) {
-  if (!FoundFiles) return;
-  util::StringList& files = *FoundFiles;
+void ChartSearch::FilterChartFiles(base::StringList& files, const WalkedFiles* walked_files) {
   // Walked from the last entry down, so companions come in the reverse order of their charts.
   // Deletions are marked and done in one pass afterwards: a whole disk can hold many files.
   std::vector<bool> dropped(files.size(), false);
-  util::StringList companions;
+  base::StringList companions;
   // Folded file names of the walked folders that hold charts, made when first needed.
   std::unordered_map<size_t, std::unordered_set<std::string>> folded_names;
   // Whether the companion path of the file at index found exists.
@@ -200,17 +155,17 @@ void TFileMaint::FilterChartFiles(const WalkedFiles* walked_files) {
     auto [names, made] = folded_names.try_emplace(folder);
     if (made) {
       for (const std::string& name : walked_files->names[folder]) {
-        names->second.insert(util::FoldCase(name));
+        names->second.insert(base::FoldCase(name));
       }
     }
-    return names->second.count(util::FoldCase(util::NameOf(path))) > 0;
+    return names->second.count(base::FoldCase(base::NameOf(path))) > 0;
   };
   for (size_t i = files.size(); i-- > 0;) {
-    if (util::FindInList(search::ExcludedPathWords, -1, files[i]) >= 0) {
+    if (base::FindInList(ExcludedPathWords, -1, files[i]) >= 0) {
       dropped[i] = true;
-    } else if (util::FindInList(search::ChartExtensionWords, -1, files[i]) >= 0) {
-      const std::string stem = util::StripExtension(files[i]);
-      for (const std::string& extension : search::CompanionExtensions) {
+    } else if (base::FindInList(ChartExtensionWords, -1, files[i]) >= 0) {
+      const std::string stem = base::StripExtension(files[i]);
+      for (const std::string& extension : CompanionExtensions) {
         if (companion_exists(i, stem + extension)) companions.push_back(stem + extension);
       }
     }
@@ -225,4 +180,35 @@ void TFileMaint::FilterChartFiles(const WalkedFiles* walked_files) {
   files.insert(files.end(), companions.begin(), companions.end());
 }
 
-}  // namespace app
+std::optional<Found> SearchChartFiles(const command::Tools& tools, const std::string& source,
+                                      bool user_data_masks,
+                                      const std::optional<std::string>& chart_folder) {
+  const ui::BusyCursor busy(tools.toolkit);
+  ChartSearch search(tools);
+  Found found;
+  WalkedFiles walked_files;
+  if (!search.CollectSubfolders(source, found.folders, &walked_files)) return std::nullopt;
+  found.folders.push_back(source);
+  tools.Status("Searching for Chart Files on " + source);
+  if (chart_folder) {
+    // A chart folder the walk has been through already is not searched a second time: its charts
+    // are found once, where the walk found them.
+    platform::FolderIdentity identity;
+    if (!platform::GetFolderIdentity(*chart_folder, &identity) ||
+        !walked_files.entered.count(identity)) {
+      found.folders.push_back(*chart_folder);
+    }
+  }
+  tools.LetMessagesRun();
+  if (tools.Stopped()) return std::nullopt;
+
+  const size_t mask_count = user_data_masks ? SearchChartMasks.size() : kChartMaskCount;
+  if (!search.SearchListedFolders(found.folders, mask_count, found.files, &walked_files)) {
+    return std::nullopt;
+  }
+  tools.Status("");
+  ChartSearch::FilterChartFiles(found.files, &walked_files);
+  return found;
+}
+
+}  // namespace search

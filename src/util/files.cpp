@@ -17,7 +17,7 @@ std::string CleanPathText(const std::string& text) {
     unsigned char byte = static_cast<unsigned char>(c);
     if (byte >= 0x20 && byte != 0x7F) out += c;
   }
-  return TrimLeadingSpaces(TrimTrailingSpaces(out));
+  return base::TrimLeadingSpaces(base::TrimTrailingSpaces(out));
 }
 
 bool IsDriveRoot(const std::string& folder) {
@@ -43,7 +43,7 @@ std::string GetWindowsDir() { return platform::GetWindowsDirectory(); }
 
 bool FileExistsChecked(const std::string& name) {
   std::string short_name = name.substr(0, kShortTextLength);
-  if (KeepAlphaNum(short_name).empty()) return false;
+  if (base::KeepAlphaNum(short_name).empty()) return false;
   return platform::FileExists(short_name);
 }
 
@@ -52,13 +52,13 @@ void MakeFolder(const std::string& folder) {
 }
 
 void MakeFolderPath(const std::string& path) {
-  std::string rest = StripTrailing('\\', CleanPathText(UpperText(path)));
+  std::string rest = base::StripTrailing('\\', CleanPathText(base::UpperText(path)));
   std::string built;
   while (!rest.empty()) {
     size_t slash = rest.find('\\');
     size_t p = slash == std::string::npos ? rest.size() : slash;  // length of the next element
     built += rest.substr(0, p);
-    std::string folder = AddBackslash(built);
+    std::string folder = base::AddBackslash(built);
     if (!IsDriveRoot(folder)) MakeFolder(folder);
     if (slash == std::string::npos) {
       rest.clear();
@@ -69,8 +69,8 @@ void MakeFolderPath(const std::string& path) {
   }
 }
 
-platform::Cause AddSubfolderNames(const std::string& folder, StringList& list, StringList* files) {
-  const std::string base = AddBackslash(folder.substr(0, kShortTextLength));
+platform::Cause AddSubfolderNames(const std::string& folder, base::StringList& list, base::StringList* files) {
+  const std::string base = base::AddBackslash(folder.substr(0, kShortTextLength));
   std::vector<platform::FindEntry> entries;
   if (!platform::FindFiles(base + "*.*", &entries, platform::FindDetail::kNamesAndKinds)) {
     return platform::LastCause();
@@ -86,8 +86,8 @@ platform::Cause AddSubfolderNames(const std::string& folder, StringList& list, S
   return platform::Cause::kNone;
 }
 
-StringList ListFiles(const std::string& mask) {
-  StringList names;
+base::StringList ListFiles(const std::string& mask) {
+  base::StringList names;
   std::vector<platform::FindEntry> entries;
   if (!platform::FindFiles(mask, &entries, platform::FindDetail::kNamesAndKinds)) return names;
   for (const platform::FindEntry& entry : entries) {

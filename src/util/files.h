@@ -36,12 +36,12 @@ void MakeFolderPath(const std::string& path);
 // With files, *files also gets the names of the folder's files (as ListFiles gives them for
 // folder + "*.*"), from the one listing.
 // Returns why the folder could not be listed, or kNone when it was (an empty folder too).
-platform::Cause AddSubfolderNames(const std::string& folder, StringList& list,
-                                  StringList* files = nullptr);
+platform::Cause AddSubfolderNames(const std::string& folder, base::StringList& list,
+                                  base::StringList* files = nullptr);
 
 // Names, without folder, of the files that match a mask such as "C:\Charts\*.cht", hidden and
 // read-only ones included, folders excluded.
-StringList ListFiles(const std::string& mask);
+base::StringList ListFiles(const std::string& mask);
 
 // Copies source over destination, then gives the destination exactly these attributes (low 8
 // bits) when it has others. A read-only destination refuses the copy, but loses its read-only

@@ -74,7 +74,7 @@ void IniFile::Parse(const std::string& text) {
 
 const IniFile::Section* IniFile::FindSection(const std::string& name) const {
   for (const Section& section : sections_) {
-    if (EqualNoCase(section.name, name)) return &section;
+    if (base::EqualNoCase(section.name, name)) return &section;
   }
   return nullptr;
 }
@@ -87,7 +87,7 @@ std::string IniFile::ReadString(const std::string& section, const std::string& k
   const Section* found = FindSection(section);
   if (!found) return std::string();
   for (const Line& line : found->lines) {
-    if (!line.key.empty() && EqualNoCase(line.key, key)) return line.value;
+    if (!line.key.empty() && base::EqualNoCase(line.key, key)) return line.value;
   }
   return std::string();
 }
@@ -104,7 +104,7 @@ void IniFile::WriteString(const std::string& section, const std::string& key,
     found = &sections_.back();
   }
   for (Line& line : found->lines) {
-    if (!line.key.empty() && EqualNoCase(line.key, key)) {
+    if (!line.key.empty() && base::EqualNoCase(line.key, key)) {
       line.value = value;
       line.raw.clear();
       return;
@@ -114,7 +114,7 @@ void IniFile::WriteString(const std::string& section, const std::string& key,
 }
 
 void IniFile::EraseSection(const std::string& section) {
-  std::erase_if(sections_, [&](const Section& s) { return EqualNoCase(s.name, section); });
+  std::erase_if(sections_, [&](const Section& s) { return base::EqualNoCase(s.name, section); });
 }
 
 std::string IniFile::ToText() const {

@@ -171,7 +171,7 @@ TEST_F(ProgramRunTest, ACompleteRunALeftOutFileAndAFolderInUse) {
 
   // Another backup into the folder holds it: this one waits, then gives up, leaving the
   // backup there as it was.
-  const std::string before = Contents(Backup() + kChartArchiveName);
+  const std::string before = Contents(Backup() + command::kChartArchiveName);
   ASSERT_FALSE(before.empty());
   temp_.Write("src\\New.cht", "a chart made since");
   {
@@ -183,7 +183,7 @@ TEST_F(ProgramRunTest, ACompleteRunALeftOutFileAndAFolderInUse) {
   }
   EXPECT_EQ(ran.status, kExitFailed) << ran.output;
   EXPECT_THAT(ran.output, HasSubstr("another backup into this folder is running"));
-  EXPECT_EQ(Contents(Backup() + kChartArchiveName), before);
+  EXPECT_EQ(Contents(Backup() + command::kChartArchiveName), before);
   ran = Run({"--verify", Backup()});
   EXPECT_EQ(ran.status, kExitDone) << ran.output;
 }
@@ -191,7 +191,7 @@ TEST_F(ProgramRunTest, ACompleteRunALeftOutFileAndAFolderInUse) {
 TEST_F(ProgramRunTest, VerifyNamesADamagedEntry) {
   WriteCharts();
   ASSERT_EQ(Run(BackupWords()).status, kExitDone);
-  const std::string archive = Backup() + kChartArchiveName;
+  const std::string archive = Backup() + command::kChartArchiveName;
   std::string bytes = Contents(archive);
   ASSERT_GT(bytes.size(), 1000u);
   // A byte of the first entry's data, past its local header.

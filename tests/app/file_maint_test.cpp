@@ -112,7 +112,7 @@ TEST_F(WindowTest, ProgressBarRoundsHalvesToEven) {
 
 TEST_F(WindowTest, ExitStopsClosesAndReleasesTheFileList) {
   Open();
-  window_->FoundFiles = std::make_unique<util::StringList>(util::StringList{"C:\\a.cht"});
+  window_->FoundFiles = std::make_unique<base::StringList>(base::StringList{"C:\\a.cht"});
   int pumps_before = toolkit_.pumps;
   ASSERT_TRUE(Button("BitBtn2").Click());
   EXPECT_TRUE(StopRequested);

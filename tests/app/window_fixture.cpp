@@ -17,8 +17,8 @@ WindowTest::~WindowTest() {
   RemoveSettings();
   ui::SetToolkit(nullptr);
   StopRequested = false;
-  HalvaneVersion = 0;
-  HasVersion7 = HasVersion8 = HasVersion9 = false;
+  locations::HalvaneVersion = 0;
+  locations::HasVersion7 = locations::HasVersion8 = locations::HasVersion9 = false;
 }
 
 void WindowTest::Open() {
@@ -45,15 +45,15 @@ ui::headless::HeadlessProgressBar& WindowTest::Bar() const {
   return toolkit_.form->Get<ui::headless::HeadlessProgressBar>("AdvProgress1");
 }
 
-std::string WindowTest::WindowsFolder() const { return util::AddBackslash(util::GetWindowsDir()); }
+std::string WindowTest::WindowsFolder() const { return base::AddBackslash(util::GetWindowsDir()); }
 std::string WindowTest::DocumentsFolder() const {
-  return util::AddBackslash(util::GetDocumentsDir());
+  return base::AddBackslash(util::GetDocumentsDir());
 }
 
 namespace {
 
 void WriteFile(const std::string& path, const std::string& text) {
-  util::MakeFolderPath(util::FolderOf(path));
+  util::MakeFolderPath(base::FolderOf(path));
   auto file = platform::File::Open(path, platform::File::Mode::kCreate);
   ASSERT_TRUE(file) << path;
   ASSERT_TRUE(file->Write(text.data(), text.size()));

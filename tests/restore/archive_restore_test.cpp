@@ -32,8 +32,8 @@ class ChartArchiveTest : public RestoreTest {
     Put("old\\Older.omb", "older program", kOld);
     Put("old\\deep\\er\\Wed.HVcht", "wedding", kNew);
     Put("old\\notes.txt", "not a chart", kMid);
-    MakeArchive(Source() + kChartArchiveName, {charts + "*.*"}, kChartOptions,
-                kBackupCommentPrefix + charts);
+    MakeArchive(Source() + command::kChartArchiveName, {charts + "*.*"}, kChartOptions,
+                command::kBackupCommentPrefix + charts);
   }
   std::string Source() const { return temp_ / "backup\\"; }
   const Names kChartMembers = {"Older.omb", "Smith.CHM", "Smith.XN0", "Smith.cht", "Wed.HVcht"};
@@ -128,7 +128,7 @@ TEST_F(ChartArchiveTest, AChartWhosePlaceAnotherOfItsNameTookIsNamed) {
   Put("twins\\a\\Twin.cht", "the older twin", kOld);
   Put("twins\\b\\Twin.cht", "the newer twin", kNew);
   MakeArchive(temp_ / "tb\\ChartBackup.zip", {temp_ / "twins\\*.*"}, kChartOptions,
-              kBackupCommentPrefix + (temp_ / "twins\\"));
+              command::kBackupCommentPrefix + (temp_ / "twins\\"));
   const std::string target = temp_ / "target\\";
   Open();
   RestoreFrom(temp_ / "tb\\", target);
@@ -219,13 +219,13 @@ class UserDataTest : public ChartArchiveTest {
           "Cover.jpg", "Sun.int", "Chart1.cht", "Home.plc", "Daily.tsk", "Dig.alm", "Old.sav"}) {
       Put(std::string("data\\") + name, std::string("data of ") + name, kMid);
     }
-    MakeArchive(Source() + kUserDataArchiveName, {data + "*.*"}, kUserDataOptions, comment);
+    MakeArchive(Source() + command::kUserDataArchiveName, {data + "*.*"}, kUserDataOptions, comment);
   }
 };
 
 TEST_F(UserDataTest, PassesRouteEveryMemberToItsCategoryFolders) {
   InstallUserFilesVersion(9, "C:\\Halvane\\System", UserFiles() + "Charts\\");
-  MakeUserDataArchive(std::string(kBackupCommentPrefix) + "C:\\Halvane\\System");
+  MakeUserDataArchive(std::string(command::kBackupCommentPrefix) + "C:\\Halvane\\System");
   temp_.MakeFolder("unused");
   util::MakeFolder(UserFiles() + "Maps");
   Open();
@@ -268,8 +268,8 @@ TEST_F(UserDataTest, OlderLayoutRestoresOntoTheDriveOfTheComment) {
   Put("system\\sub\\COLSCHEM.INI", "colours", kMid);
   // A lower-case drive letter gives a lower-case root, which names the same drive.
   const std::string origin = "c" + system.substr(1);
-  MakeArchive(Source() + kUserDataArchiveName, {system + "\\*.*"}, kUserDataOptions,
-              kBackupCommentPrefix + origin);
+  MakeArchive(Source() + command::kUserDataArchiveName, {system + "\\*.*"}, kUserDataOptions,
+              command::kBackupCommentPrefix + origin);
   test_support::RemoveTree(system);
   InstallOlderVersion(4, "C:\\H\\Interp", origin, "C:\\H\\Charts", temp_ / "userdata");
   Open();
@@ -293,7 +293,7 @@ TEST_F(UserDataTest, OlderLayoutRestoresOntoTheDriveOfTheComment) {
 TEST_F(UserDataTest, OlderLayoutCommentWithoutDriveRestoresNothing) {
   InstallOlderVersion(4, "C:\\H\\Interp", "C:\\H\\System", "C:\\H\\Charts", temp_ / "userdata");
   Open();
-  for (const std::string& comment : {std::string(kBackupCommentPrefix) + "\\\\server\\halvane",
+  for (const std::string& comment : {std::string(command::kBackupCommentPrefix) + "\\\\server\\halvane",
                                      std::string("Backup of C:\\H\\System")}) {
     SCOPED_TRACE(comment);
     MakeUserDataArchive(comment);
@@ -307,7 +307,7 @@ TEST_F(UserDataTest, OlderLayoutCommentWithoutDriveRestoresNothing) {
 
 TEST_F(UserDataTest, ExitDuringTheRestoreLeavesTheRemainingPassesUndone) {
   InstallUserFilesVersion(9, "C:\\Halvane\\System", UserFiles() + "Charts\\");
-  MakeUserDataArchive(std::string(kBackupCommentPrefix) + "C:\\Halvane\\System");
+  MakeUserDataArchive(std::string(command::kBackupCommentPrefix) + "C:\\Halvane\\System");
   Open();
   PrepareRestore(Source(), "", true);
   bool clicked = false;

@@ -24,8 +24,8 @@ class HostileUserDataTest : public RestoreTest {
  protected:
   void SetUp() override {
     Put("old\\Smith.cht", "smith", kAge);
-    MakeArchive(Source() + kChartArchiveName, {temp_ / "old\\*.*"}, kChartOptions,
-                kBackupCommentPrefix + (temp_ / "old\\"));
+    MakeArchive(Source() + command::kChartArchiveName, {temp_ / "old\\*.*"}, kChartOptions,
+                command::kBackupCommentPrefix + (temp_ / "old\\"));
     temp_.MakeFolder("charts");
   }
   void InstallVersion5() {
@@ -52,7 +52,7 @@ class HostileUserDataTest : public RestoreTest {
     archive.comment = comment;
     for (const std::string& name : names)
       archive.Add(name, "crafted " + name).dos_date = kFutureDate;
-    ASSERT_TRUE(platform::WriteWholeFileSafely(Source() + kUserDataArchiveName, archive.Bytes()));
+    ASSERT_TRUE(platform::WriteWholeFileSafely(Source() + command::kUserDataArchiveName, archive.Bytes()));
   }
 };
 
@@ -63,7 +63,7 @@ TEST_F(HostileUserDataTest, MembersOutsideTheApplicationFoldersOrOfOtherKindsAre
   // Already on the disk: a file a crafted member dated in the future would replace.
   Put("Elsewhere\\evil.ini", "the user's own", kAge);
   WriteUserDataArchive(
-      std::string(kBackupCommentPrefix) + "C:\\x",
+      std::string(command::kBackupCommentPrefix) + "C:\\x",
       {Stored(startup) + "evil.pag", "windows/evil.dat", Stored(temp_ / "Elsewhere") + "/evil.ini",
        // Through "..", from below the right folder to outside it.
        Stored(User()) + "/../../Escaped/evil.pag",
@@ -94,7 +94,7 @@ TEST_F(HostileUserDataTest, MembersOutsideTheApplicationFoldersOrOfOtherKindsAre
 TEST_F(HostileUserDataTest, ACommentNamingAnotherDriveRestoresNothing) {
   InstallVersion5();
   // The right folders by name, on a drive this installation does not use.
-  WriteUserDataArchive(std::string(kBackupCommentPrefix) + "D:\\H\\System",
+  WriteUserDataArchive(std::string(command::kBackupCommentPrefix) + "D:\\H\\System",
                        {Stored(System()) + "/dynsetup.fil", Stored(User()) + "/Pages/p.pag"});
   Open();
   RestoreFrom(Source(), temp_ / "charts", true);
@@ -105,10 +105,10 @@ TEST_F(HostileUserDataTest, ACommentNamingAnotherDriveRestoresNothing) {
 }
 
 TEST_F(HostileUserDataTest, WithoutAnInstallationNoUserDataAreRestored) {
-  WriteUserDataArchive(std::string(kBackupCommentPrefix) + "C:\\H\\System",
+  WriteUserDataArchive(std::string(command::kBackupCommentPrefix) + "C:\\H\\System",
                        {"H/System/dynsetup.fil", Stored(temp_ / "H\\User") + "/Pages/p.pag"});
   Open();
-  ASSERT_EQ(HalvaneVersion, 0);
+  ASSERT_EQ(locations::HalvaneVersion, 0);
   RestoreFrom(Source(), temp_ / "charts", true);
   EXPECT_FALSE(util::FileExistsChecked("C:\\H\\System\\dynsetup.fil"));
   EXPECT_FALSE(util::FileExistsChecked(User() + "\\Pages\\p.pag"));

@@ -30,7 +30,7 @@ std::string RestoreTest::Put(const std::string& relative, const std::string& con
   return path;
 }
 
-void RestoreTest::MakeArchive(const std::string& archive, const util::StringList& specs,
+void RestoreTest::MakeArchive(const std::string& archive, const base::StringList& specs,
                               uint8_t options, const std::string& comment) {
   for (size_t at = archive.find('\\', 3); at != std::string::npos;
        at = archive.find('\\', at + 1)) {
@@ -49,7 +49,7 @@ void RestoreTest::MakeArchive(const std::string& archive, const util::StringList
 std::vector<std::string> RestoreTest::FilesIn(const std::string& folder) {
   std::vector<platform::FindEntry> entries;
   std::vector<std::string> names;
-  platform::FindFiles(util::AddBackslash(folder) + "*", &entries);
+  platform::FindFiles(base::AddBackslash(folder) + "*", &entries);
   for (const auto& entry : entries) {
     if (!(entry.attributes & platform::kAttrDirectory)) names.push_back(entry.name);
   }
@@ -59,7 +59,7 @@ std::vector<std::string> RestoreTest::FilesIn(const std::string& folder) {
 
 std::string RestoreTest::FolderNameOnDisk(const std::string& parent, const std::string& name) {
   std::vector<platform::FindEntry> entries;
-  platform::FindFiles(util::AddBackslash(parent) + name, &entries);
+  platform::FindFiles(base::AddBackslash(parent) + name, &entries);
   for (const auto& entry : entries) {
     if (entry.attributes & platform::kAttrDirectory) return entry.name;
   }

@@ -34,7 +34,7 @@ class RestoreTest : public WindowTest {
   std::string Put(const std::string& relative, const std::string& contents, int32_t age);
 
   // Creates archive (deleted first) from the file specs with the add options and comment.
-  void MakeArchive(const std::string& archive, const util::StringList& specs, uint8_t options,
+  void MakeArchive(const std::string& archive, const base::StringList& specs, uint8_t options,
                    const std::string& comment);
 
   // The names of the files directly in folder, sorted; empty when it does not exist.

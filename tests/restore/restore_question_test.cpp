@@ -25,17 +25,17 @@ const int32_t kNew = DosTime(2022, 12, 24, 18, 2);
 using Tree = std::map<std::string, std::string>;
 void AddTree(const std::string& folder, Tree* tree) {
   std::vector<platform::FindEntry> entries;
-  if (!platform::FindFiles(util::AddBackslash(folder) + "*", &entries)) return;
+  if (!platform::FindFiles(base::AddBackslash(folder) + "*", &entries)) return;
   for (const platform::FindEntry& entry : entries) {
     if (entry.name == "." || entry.name == "..") continue;
-    const std::string path = util::AddBackslash(folder) + entry.name;
+    const std::string path = base::AddBackslash(folder) + entry.name;
     if (entry.attributes & platform::kAttrDirectory) {
-      (*tree)[util::FoldCase(path + "\\")] = "folder";
+      (*tree)[base::FoldCase(path + "\\")] = "folder";
       AddTree(path, tree);
     } else {
       std::string contents;
       platform::ReadWholeFile(path, &contents);
-      (*tree)[util::FoldCase(path)] = std::to_string(entry.dos_time) + ":" + contents;
+      (*tree)[base::FoldCase(path)] = std::to_string(entry.dos_time) + ":" + contents;
     }
   }
 }
@@ -45,7 +45,7 @@ std::map<std::string, size_t> IntoLines(const std::string& question) {
   std::map<std::string, size_t> into;
   const std::regex line(R"(\n   (\d+) into ([^\n]*?)(, each into[^\n]*)?(?=\n))");
   for (std::sregex_iterator it(question.begin(), question.end(), line), end; it != end; ++it) {
-    into[util::FoldCase((*it)[2].str())] = std::stoul((*it)[1]);
+    into[base::FoldCase((*it)[2].str())] = std::stoul((*it)[1]);
   }
   return into;
 }
@@ -65,13 +65,13 @@ class RestoreQuestionTest : public RestoreTest {
     Put("old\\x\\Twin.cht", "older twin", kOld);
     Put("old\\y\\Twin.cht", "newer twin", kNew);
     Put("old\\notes.txt", "not a chart", kMid);
-    MakeArchive(Source() + kChartArchiveName, {temp_ / "old\\*.*"}, kChartOptions,
-                kBackupCommentPrefix + (temp_ / "old\\"));
+    MakeArchive(Source() + command::kChartArchiveName, {temp_ / "old\\*.*"}, kChartOptions,
+                command::kBackupCommentPrefix + (temp_ / "old\\"));
     for (const char* name : {"Trad.asp", "Old.sav", "dynsetup.fil", "Daily.tsk"}) {
       Put(std::string("data\\") + name, std::string("data of ") + name, kMid);
     }
-    MakeArchive(Source() + kUserDataArchiveName, {temp_ / "data\\*.*"}, kUserDataOptions,
-                std::string(kBackupCommentPrefix) + "C:\\Halvane\\System");
+    MakeArchive(Source() + command::kUserDataArchiveName, {temp_ / "data\\*.*"}, kUserDataOptions,
+                std::string(command::kBackupCommentPrefix) + "C:\\Halvane\\System");
     Put("OldCharts\\Smith.cht", "in the old folder", kOld);
     util::MakeFolderPath(UserFiles() + "Charts");
     util::MakeFolderPath(UserFiles() + "Settings");
@@ -90,7 +90,7 @@ class RestoreQuestionTest : public RestoreTest {
                                         size_t* replaced = nullptr) const {
     std::map<std::string, size_t> written;
     for (const auto& [path, state] : after) {
-      if (path == util::FoldCase(SettingsFile()) || path.back() == '\\') continue;
+      if (path == base::FoldCase(SettingsFile()) || path.back() == '\\') continue;
       const auto was = before.find(path);
       if (was != before.end() && was->second == state) continue;
       ++written[path.substr(0, path.rfind('\\') + 1)];
@@ -136,20 +136,20 @@ TEST_F(RestoreQuestionTest, NoChangesNothingAndYesDoesWhatTheQuestionSaid) {
   EXPECT_EQ(IntoLines(question), written) << question;
   // Smith's companion, the older program, the newer twin; the user data's four categories, with
   // "dynsetup.fil" in three of them.
-  EXPECT_EQ(written[util::FoldCase(UserFiles() + "Charts\\")], 3u);
+  EXPECT_EQ(written[base::FoldCase(UserFiles() + "Charts\\")], 3u);
   EXPECT_THAT(question, HasSubstr("\n8 files will be written:\n"));
   EXPECT_EQ(replaced, 1u);
   EXPECT_THAT(question, HasSubstr("\nOf these, 1 replaces an older file of the same name.\n"));
   // Smith's chart and the settings' "Old.sav" are newer where they are.
-  const std::string smith = util::FoldCase(UserFiles() + "Charts\\Smith.cht");
+  const std::string smith = base::FoldCase(UserFiles() + "Charts\\Smith.cht");
   EXPECT_EQ(after.at(smith), before.at(smith));
   EXPECT_THAT(question, HasSubstr("\n2 files already there are as new as the backup's copy or "
                                   "newer, and will be kept.\n"));
   EXPECT_THAT(question, HasSubstr("\n1 file of the backup shares a name with another of its "));
   EXPECT_THAT(Messages(), ::testing::ElementsAre(HasSubstr("x\\Twin.cht in the backup): another")));
-  EXPECT_THAT(question, ::testing::StartsWith("Restore from " + Source() + kChartArchiveName +
-                                              " (\"" + kBackupCommentPrefix + temp_ / "old\\" +
-                                              "\")\nand from " + Source() + kUserDataArchiveName));
+  EXPECT_THAT(question, ::testing::StartsWith("Restore from " + Source() + command::kChartArchiveName +
+                                              " (\"" + command::kBackupCommentPrefix + temp_ / "old\\" +
+                                              "\")\nand from " + Source() + command::kUserDataArchiveName));
 
   // The settings: as the question said, and only after the Yes.
   EXPECT_THAT(question, HasSubstr("\nThe Halvane settings file " + SettingsFile() +
@@ -181,7 +181,7 @@ TEST_F(RestoreQuestionTest, ALooseRestoreAsksToo) {
   EXPECT_EQ(Label("PLabel").caption, "Finished.");
   std::map<std::string, size_t> written = Written(before, Everything());
   EXPECT_EQ(IntoLines(question), written) << question;
-  EXPECT_EQ(written[util::FoldCase(UserFiles())], 4u);
+  EXPECT_EQ(written[base::FoldCase(UserFiles())], 4u);
   EXPECT_THAT(question, ::testing::StartsWith("Restore from loose chart files found below " +
                                               temp_ / "old\\.\n"));
   EXPECT_THAT(question, HasSubstr("\n2 files of the backup share a name with another of its "));

@@ -93,7 +93,7 @@ TEST_F(RoundTripTest, SampleInstallationComesBackWhole) {
     // Charts come back flat into the chart folder; the rest into their category folders.
     std::string restored = file.path;
     if (file.path.rfind(sample::ChartFolder(options), 0) == 0) {
-      restored = sample::ChartFolder(options) + util::WordWithDot(file.path);
+      restored = sample::ChartFolder(options) + base::WordWithDot(file.path);
     }
     SCOPED_TRACE(file.path);
     ASSERT_EQ(Contents(restored), file.contents);

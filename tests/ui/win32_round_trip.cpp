@@ -232,11 +232,11 @@ TEST_F(Win32RoundTripTest, BackupAndRestoreThroughTheWindowGiveBackEveryFile) {
   char temp[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, temp);
   const std::string work =
-      util::AddBackslash(temp) + "rd-round-trip-" + std::to_string(GetCurrentProcessId()) + "\\";
+      base::AddBackslash(temp) + "rd-round-trip-" + std::to_string(GetCurrentProcessId()) + "\\";
   const std::string windows_folder = [] {
     char folder[MAX_PATH] = {};
     GetWindowsDirectoryA(folder, MAX_PATH);
-    return util::AddBackslash(folder);
+    return base::AddBackslash(folder);
   }();
   for (int version = 4; version <= 9; ++version) {
     const std::string settings = windows_folder + "Halvane" + std::to_string(version) + ".INI";
@@ -249,7 +249,7 @@ TEST_F(Win32RoundTripTest, BackupAndRestoreThroughTheWindowGiveBackEveryFile) {
   if (RunsUnderWine()) {
     ASSERT_TRUE(fs::create_directories(work + "Documents"));
     redirected.emplace(work + "Documents");
-    ASSERT_EQ(util::AddBackslash(DocumentsFolder()), work + "Documents\\")
+    ASSERT_EQ(base::AddBackslash(DocumentsFolder()), work + "Documents\\")
         << "the documents folder could not be pointed at the test's own folder";
   }
 
@@ -320,7 +320,7 @@ TEST_F(Win32RoundTripTest, BackupAndRestoreThroughTheWindowGiveBackEveryFile) {
     ASSERT_TRUE(WaitUntil([&] { return IsChecked(main.user_data_box); }, kStepTimeoutMs));
     TypeText(main.source, backup);
     // Auto stays on: the destination is the user-files folder.
-    EXPECT_EQ(util::AddBackslash(TextOf(main.destination)), user_files);
+    EXPECT_EQ(base::AddBackslash(TextOf(main.destination)), user_files);
     ASSERT_TRUE(RunCommand(program, main, main.restore_button))
         << "no \"Finished.\"; the status line says \"" << TextOf(main.status) << "\"";
     ASSERT_NO_FATAL_FAILURE(Exit(program, main));
@@ -351,7 +351,7 @@ TEST_F(Win32RoundTripTest, BackupAndRestoreThroughTheWindowGiveBackEveryFile) {
     if (file.path.rfind(user_files, 0) != 0 || file.path == settings_file) continue;
     std::string restored = file.path;
     if (file.path.rfind(chart_folder, 0) == 0) {
-      restored = chart_folder + util::NameOf(file.path);
+      restored = chart_folder + base::NameOf(file.path);
     }
     ++compared;
     const std::optional<std::string> contents = ContentsOf(restored);

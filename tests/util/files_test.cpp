@@ -19,7 +19,7 @@ using ::testing::UnorderedElementsAre;
 // Names directly inside a folder, as the platform lists them, without "." and "..".
 std::vector<std::string> NamesIn(const std::string& folder) {
   std::vector<platform::FindEntry> entries;
-  platform::FindFiles(AddBackslash(folder) + "*", &entries);
+  platform::FindFiles(base::AddBackslash(folder) + "*", &entries);
   std::vector<std::string> names;
   for (const auto& entry : entries) {
     if (entry.name != "." && entry.name != "..") names.push_back(entry.name);
@@ -98,12 +98,12 @@ TEST(FilesTest, AddSubfolderNamesAppendsFoldersOnly) {
   temp.MakeFolder("Charts\\B");
   temp.MakeFolder("Charts\\A\\X");
   temp.Write("Charts\\Smith.cht");
-  StringList list = {"kept"};
+  base::StringList list = {"kept"};
   AddSubfolderNames(temp / "Charts", list);
   EXPECT_THAT(list, UnorderedElementsAre("kept", temp / "Charts\\A\\", temp / "Charts\\B\\"));
   EXPECT_EQ(list.front(), "kept");  // appended, not cleared
 
-  StringList none;
+  base::StringList none;
   AddSubfolderNames(temp / "Missing", none);
   AddSubfolderNames(temp / "Charts\\A\\X\\", none);
   EXPECT_TRUE(none.empty());

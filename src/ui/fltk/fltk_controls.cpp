@@ -23,7 +23,7 @@ namespace {
 
 // FLTK has three faces of its own; a Windows face name picks the nearest.
 Fl_Font FontForFace(const std::string& face) {
-  const std::string name = util::UpperText(face);
+  const std::string name = base::UpperText(face);
   if (name.rfind("COURIER", 0) == 0 || name == "LUCIDA CONSOLE") return FL_COURIER;
   if (name.rfind("TIMES", 0) == 0 || name == "GEORGIA") return FL_TIMES;
   return FL_HELVETICA;  // Arial, MS Sans Serif, Tahoma and the rest

@@ -44,7 +44,7 @@ const char* DriveKind(unsigned type) {
 std::string DriveDescription(const std::string& root) {
   if (platform::DrivePathOfTypedPath("/") == root) return "root of all folders";
   const char* home = std::getenv("HOME");
-  if (home && *home && util::AddBackslash(platform::DrivePathOfTypedPath(home)) == root) {
+  if (home && *home && base::AddBackslash(platform::DrivePathOfTypedPath(home)) == root) {
     return "home folder";
   }
   return DriveKind(platform::GetDriveType(root));
@@ -121,7 +121,7 @@ FolderPickerDialog::FolderPickerDialog(const std::string& start)
   const char* home = std::getenv("HOME");
   if (!IsDrivePath(wanted) && home && *home) wanted = platform::DrivePathOfTypedPath(home);
   if (IsDrivePath(wanted)) {
-    folder = util::AddBackslash(wanted);
+    folder = base::AddBackslash(wanted);
     folder[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(folder[0])));
     while (!platform::FolderExists(folder) && folder.size() > 3) folder = ParentFolder(folder);
     if (!platform::FolderExists(folder)) folder.clear();
@@ -136,23 +136,23 @@ FolderPickerDialog::FolderPickerDialog(const std::string& start)
 FolderPickerDialog::~FolderPickerDialog() = default;
 
 void FolderPickerDialog::ShowFolder(const std::string& folder) {
-  folder_ = util::AddBackslash(folder);
+  folder_ = base::AddBackslash(folder);
   names_.clear();
-  util::StringList paths;
+  base::StringList paths;
   util::AddSubfolderNames(folder_, paths);
   for (const std::string& path : paths) {
     // Each path is folder_ + name + "\".
     names_.push_back(path.substr(folder_.size(), path.size() - folder_.size() - 1));
   }
   std::sort(names_.begin(), names_.end(), [](const std::string& a, const std::string& b) {
-    return util::UpperText(a) < util::UpperText(b);
+    return base::UpperText(a) < base::UpperText(b);
   });
 
   list_->clear();
   for (const std::string& entry : Entries()) list_->add(entry.c_str());
   path_box_->copy_label(EscapeLabel(folder_).c_str());
   for (size_t i = 0; i < drives_.size(); ++i) {
-    if (util::UpperText(folder_.substr(0, 3)) == drives_[i]) {
+    if (base::UpperText(folder_.substr(0, 3)) == drives_[i]) {
       drive_choice_->value(static_cast<int>(i));
     }
   }

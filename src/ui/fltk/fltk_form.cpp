@@ -94,7 +94,7 @@ void FltkForm::Close() {
   if (closed_) return;
   closed_ = true;
   // The window goes even when on_close throws; the exception still reaches the caller.
-  const util::ScopeExit hider([window = window_.get()] { window->hide(); });
+  const base::ScopeExit hider([window = window_.get()] { window->hide(); });
   if (on_close) on_close();
 }
 

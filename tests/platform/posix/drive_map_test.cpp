@@ -14,7 +14,7 @@
 #include <optional>
 #include <thread>
 
-#include "app/locations/locations.h"
+#include "locations/locations.h"
 #include "platform/platform.h"
 #include "support/faults.h"
 #include "util/files.h"
@@ -435,13 +435,13 @@ TEST_F(DriveMapTest, AWinePrefix) {
   EXPECT_EQ(GetShellFolderPath(kCsidlPersonal), "C:\\users\\ann\\Documents");
   EXPECT_EQ(GetTempPath(), "C:\\users\\ann\\Temp\\");
 
-  app::Locations found;
-  app::ClearLocations(found);
-  app::LocateApplication(util::GetDocumentsDir(), found);
-  EXPECT_EQ(app::HalvaneVersion, 9);
+  locations::Locations found;
+  locations::ClearLocations(found);
+  locations::LocateApplication(util::GetDocumentsDir(), found);
+  EXPECT_EQ(locations::HalvaneVersion, 9);
   EXPECT_EQ(found.SystemDataFolder, "C:\\H9\\");
   EXPECT_EQ(found.ChartFolder, "D:\\Charts\\");
-  app::ClearLocations(found);
+  locations::ClearLocations(found);
 }
 
 // Without a prefix the letters are Wine's own: the home folder is C:, so that what the window

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "app/run_report.h"
+#include "command/run_report.h"
 #include "platform/cause.h"
 #include "zip/tzip.h"
 
-namespace app {
+namespace command {
 
 // What the library says during one run of the component: the files it began, those it then
 // skipped, why, and whether it reached the end of the batch. The component's own handlers are
@@ -114,4 +114,4 @@ inline bool LeavesOut(const RunWatch::Skip& skip) {
   return !(skip.reason == zipdll::kSkipNotFound && skip.cause == platform::Cause::kNone);
 }
 
-}  // namespace app
+}  // namespace command

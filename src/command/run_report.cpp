@@ -1,10 +1,10 @@
-#include "app/run_report.h"
+#include "command/run_report.h"
 
 #include <cctype>
 
 #include "zipdll/call_interface.h"
 
-namespace app {
+namespace command {
 namespace {
 
 std::string Files(size_t count) {
@@ -120,4 +120,4 @@ std::string SkipReasonPhrase(int reason) {
   }
 }
 
-}  // namespace app
+}  // namespace command

@@ -9,7 +9,7 @@
 
 #include "platform/cause.h"
 
-namespace app {
+namespace command {
 
 class RunReport {
  public:
@@ -68,4 +68,4 @@ class RunReport {
 // hidden file left out, an answer of "keep").
 std::string SkipReasonPhrase(int reason);
 
-}  // namespace app
+}  // namespace command

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-namespace app {
+namespace locations {
 
 // Folders of the installed application, held by the main window. Folder values read from a
 // settings file are kept as they stand, with or without a trailing backslash.
@@ -36,4 +36,4 @@ void ClearLocations(Locations& locations);
 void LocateApplication(const std::string& documents_folder, Locations& locations,
                        const std::function<std::string()>& windows_folder = nullptr);
 
-}  // namespace app
+}  // namespace locations

@@ -1,10 +1,10 @@
-#include "app/locations/locations.h"
+#include "locations/locations.h"
 
 #include <gtest/gtest.h>
 
 #include "support/temp_folder.h"
 
-namespace app {
+namespace locations {
 namespace {
 
 // A Windows folder and a documents folder of the test's own, and the application located there.
@@ -141,4 +141,4 @@ TEST_F(LocateApplicationTest, DocumentsFolderWithATrailingBackslash) {
 }
 
 }  // namespace
-}  // namespace app
+}  // namespace locations

@@ -1,10 +1,10 @@
-#include "app/locations/locations.h"
+#include "locations/locations.h"
 
 #include "base/text.h"
 #include "util/files.h"
 #include "util/ini_file.h"
 
-namespace app {
+namespace locations {
 namespace {
 
 constexpr char kSection[] = "Halvane";
@@ -21,9 +21,9 @@ void ClearLocations(Locations& locations) {
 void LocateApplication(const std::string& documents_folder, Locations& locations,
                        const std::function<std::string()>& windows_folder) {
   auto in_windows = [&](const std::string& name) {
-    return util::AddBackslash(windows_folder ? windows_folder() : util::GetWindowsDir()) + name;
+    return base::AddBackslash(windows_folder ? windows_folder() : util::GetWindowsDir()) + name;
   };
-  const std::string documents = util::AddBackslash(documents_folder);
+  const std::string documents = base::AddBackslash(documents_folder);
 
   locations.SettingsPath = in_windows("Halvane9.INI");
   if (util::FileExistsChecked(locations.SettingsPath)) {
@@ -63,7 +63,7 @@ void LocateApplication(const std::string& documents_folder, Locations& locations
   // Versions 4 to 6: one settings file in the Windows folder names every folder.
   int version = 6;
   for (; version >= 4; --version) {
-    locations.SettingsPath = in_windows("Halvane" + util::IntToText(version) + ".INI");
+    locations.SettingsPath = in_windows("Halvane" + base::IntToText(version) + ".INI");
     if (util::FileExistsChecked(locations.SettingsPath)) break;
   }
   if (version < 4) {
@@ -80,4 +80,4 @@ void LocateApplication(const std::string& documents_folder, Locations& locations
   locations.UserDataFolder = settings.ReadString(kSection, "UserDataPath");
 }
 
-}  // namespace app
+}  // namespace locations

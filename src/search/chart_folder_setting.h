@@ -1,0 +1,17 @@
+// With Auto, a restore points the application's settings at the chart folder inside the user-data
+// folder when its chart folder is elsewhere: whether it would now, the sentence that tells the
+// user so, and the change itself.
+#pragma once
+
+#include <string>
+
+#include "locations/locations.h"
+
+namespace search {
+
+bool ChartFolderSettingDue(const locations::Locations& found, bool auto_destination);
+std::string ChartFolderSettingNote(const locations::Locations& found);
+// Writes the setting, and takes the new chart folder into found.
+void StoreChartFolderSetting(locations::Locations& found);
+
+}  // namespace search
