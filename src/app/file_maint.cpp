@@ -164,8 +164,8 @@ void TFileMaint::RadioGroup1Click() {
 }
 
 void TFileMaint::UpdateRestoreDestination() {
-  const std::string archive =
-      base::AddBackslash(platform::DrivePathOfTypedPath(ESource->Text())) + command::kChartArchiveName;
+  const std::string archive = base::AddBackslash(platform::DrivePathOfTypedPath(ESource->Text())) +
+                              command::kChartArchiveName;
   std::string origin;
   if (util::FileExistsChecked(archive)) {
     Zip1->ZipFileName(archive);

@@ -9,8 +9,8 @@
 
 #include "app/file_maint.h"
 #include "backup/backup_command.h"
-#include "command/run_watch.h"
 #include "base/scope_exit.h"
+#include "command/run_watch.h"
 #include "platform/folder_lock.h"
 #include "platform/platform.h"
 #include "ui/console/console_toolkit.h"

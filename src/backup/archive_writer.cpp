@@ -7,12 +7,12 @@
 #include <map>
 #include <set>
 
-#include "backup/backup_command.h"
-#include "command/run_watch.h"
 #include "backup/archive_check.h"
+#include "backup/backup_command.h"
 #include "backup/backup_history.h"
 #include "base/scope_exit.h"
 #include "base/wildcard.h"
+#include "command/run_watch.h"
 #include "platform/name_encoding.h"
 #include "platform/platform.h"
 #include "platform/work_files.h"
@@ -196,12 +196,9 @@ Check CheckArchive(zip::TZip& zip, const std::string& path, const std::string& c
 
 }  // namespace
 
-BackupCommand::Written BackupCommand::WriteArchive(const std::string& target_folder,
-                                                   const std::string& file_name,
-                                                   const std::string& comment,
-                                                   const std::string& caption, int options,
-                                                   const std::string& kind,
-                                                   const std::string& place) {
+BackupCommand::Written BackupCommand::WriteArchive(
+    const std::string& target_folder, const std::string& file_name, const std::string& comment,
+    const std::string& caption, int options, const std::string& kind, const std::string& place) {
   zip::TZip& zip = tools_.zip;
   command::RunReport& report = result_.report;
   util::MakeFolderPath(target_folder);
@@ -242,13 +239,13 @@ BackupCommand::Written BackupCommand::WriteArchive(const std::string& target_fol
     zip.ZipFileName("");
     const bool kept = util::FileExistsChecked(archive);
     report.Note((left_out ? "None of the " + kind + " found " + place +
-                                 " could be read, so nothing of them was backed up."
-                           : "No " + kind + " were found " + place + ".") +
-                 " " +
-                 (kept ? "The backup " + file_name + " in " + base::AddBackslash(target_folder) +
-                             " has been left as it was."
-                       : "No " + file_name + " has been made in " +
-                             base::AddBackslash(target_folder) + "."));
+                                " could be read, so nothing of them was backed up."
+                          : "No " + kind + " were found " + place + ".") +
+                " " +
+                (kept ? "The backup " + file_name + " in " + base::AddBackslash(target_folder) +
+                            " has been left as it was."
+                      : "No " + file_name + " has been made in " +
+                            base::AddBackslash(target_folder) + "."));
     return Written::kNothing;
   };
   if (specs == 0) return nothing_stored(false);
@@ -354,8 +351,9 @@ void BackupCommand::MakeRoomFor(const std::string& target_folder, const std::str
       return;
     }
     DropEarlierBackup(earlier[oldest]);
-    result_.dropped_backups.push_back(earlier[oldest] + ": to make room for the new backup (about " +
-                             Megabytes(wanted) + " are needed)");
+    result_.dropped_backups.push_back(earlier[oldest] +
+                                      ": to make room for the new backup (about " +
+                                      Megabytes(wanted) + " are needed)");
   }
 }
 
@@ -366,7 +364,7 @@ void BackupCommand::TrimHistory(const std::string& target_folder) {
   for (size_t oldest = 0; oldest + kept < earlier.size(); ++oldest) {
     DropEarlierBackup(earlier[oldest]);
     result_.dropped_backups.push_back(earlier[oldest] + ": only the last " + std::to_string(kept) +
-                             " earlier backups are kept");
+                                      " earlier backups are kept");
   }
   RemoveEmptyHistory(target_folder);
 }

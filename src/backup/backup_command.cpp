@@ -117,13 +117,12 @@ command::Outcome BackupCommand::Steps() {
     GatherUserDataFiles();
     const std::string user_folder =
         found_.UserDataFolder.empty() ? found_.SystemDataFolder : found_.UserDataFolder;
-    if (WriteArchive(target, command::kUserDataArchiveName,
-                     command::kBackupCommentPrefix + found_.SystemDataFolder,
-                     "Zipping up User Data Files.", kUserDataArchiveOptions,
-                     "Halvane user data files",
-                     user_folder.empty() ? "(Halvane was not found on this computer)"
-                                         : "in " + base::AddBackslash(user_folder)) ==
-        Written::kFailed) {
+    if (WriteArchive(
+            target, command::kUserDataArchiveName,
+            command::kBackupCommentPrefix + found_.SystemDataFolder, "Zipping up User Data Files.",
+            kUserDataArchiveOptions, "Halvane user data files",
+            user_folder.empty() ? "(Halvane was not found on this computer)"
+                                : "in " + base::AddBackslash(user_folder)) == Written::kFailed) {
       return Outcome::kFailed;
     }
     if (tools_.Stopped()) return Outcome::kStopped;
@@ -139,8 +138,8 @@ command::Outcome BackupCommand::Steps() {
 
 bool BackupCommand::GatherChartFiles(search::WalkedFiles* walked_files,
                                      base::StringList* unusable) {
-  return search::ChartSearch(tools_).SearchListedFolders(
-      result_.folders, search::kChartMaskCount, result_.files, walked_files, unusable);
+  return search::ChartSearch(tools_).SearchListedFolders(result_.folders, search::kChartMaskCount,
+                                                         result_.files, walked_files, unusable);
 }
 
 }  // namespace backup

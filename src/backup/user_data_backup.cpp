@@ -93,8 +93,8 @@ bool BackupCommand::StageForCD(const std::string& target_folder) {
 void BackupCommand::NoCdWritten(const std::string& target_folder, const std::string& reason) {
   tools_.Status("No CD was written.");
   tools_.Tell("No CD was written: " + reason + ". The backup archives were left in " +
-                base::AddBackslash(target_folder) +
-                "; copy them onto a CD or a stick yourself, or back up to a folder instead.");
+              base::AddBackslash(target_folder) +
+              "; copy them onto a CD or a stick yourself, or back up to a folder instead.");
 }
 
 }  // namespace backup

@@ -1,15 +1,15 @@
 // The Restore command: a chart archive in the source folder is extracted into the application's
 // chart folder (and its user-data archive by category); without one, the chart files found below
 // the source are copied into the application's user-data folder.
+#include "restore/restore_command.h"
+
 #include <map>
 #include <memory>
 #include <optional>
 #include <set>
 
-#include "restore/restore_command.h"
-
-#include "command/run_watch.h"
 #include "base/wildcard.h"
+#include "command/run_watch.h"
 #include "platform/platform.h"
 #include "restore/restore_masks.h"
 #include "restore/restore_plan.h"
@@ -72,7 +72,7 @@ void RestoreCommand::ExtractReported(bool flat) {
   for (const auto& [entry, kept] : displaced) {
     if (named.count(entry)) continue;
     report.Missing(target_of(entry), platform::Cause::kNone,
-                    "another file of that name, " + kept + " in the backup, took its place");
+                   "another file of that name, " + kept + " in the backup, took its place");
     if (written.count(entry)) ++lost;
   }
   const size_t done = extracted > 0 ? static_cast<size_t>(extracted) : 0;
@@ -234,16 +234,15 @@ command::Outcome RestoreCommand::LooseFiles() {
     for (size_t i = 0; i < count; ++i) {
       tools_.LetMessagesRun();
       if (tools_.Stopped()) return command::Outcome::kStopped;
-      tools_.Progress(
-          base::RoundedPercent(static_cast<double>(i + 1), static_cast<double>(count)));
+      tools_.Progress(base::RoundedPercent(static_cast<double>(i + 1), static_cast<double>(count)));
       const std::string& from = files[i];
       const std::string target = base::AddBackslash(destination) + base::WordWithDot(from);
       if (from == target) continue;
       const std::string& kept = newest[base::FoldCase(base::WordWithDot(from))];
       if (kept != from && kept != target) {
-        result_.report.Missing(from, platform::Cause::kNone,
-                               "only one file of that name can be restored, and " + kept +
-                                   " is newer");
+        result_.report.Missing(
+            from, platform::Cause::kNone,
+            "only one file of that name can be restored, and " + kept + " is newer");
         continue;
       }
       if (platform::GetFileAge(from) > platform::GetFileAge(target)) {

@@ -18,8 +18,8 @@ namespace restore {
 class RestorePlan;
 
 struct RestoreRequest {
-  std::string source;       // the folder holding the backup, or the loose chart files
-  std::string destination;  // where the charts go when not automatic
+  std::string source;            // the folder holding the backup, or the loose chart files
+  std::string destination;       // where the charts go when not automatic
   bool auto_destination = true;  // the charts go into the application's own folders
   bool user_data = true;         // "RUDadoze.zev" is restored too
 };

@@ -90,8 +90,8 @@ void RestorePlan::Land(Place& place, const std::string& target, int32_t there, b
 }
 
 void RestorePlan::AddExtraction(const std::vector<zip::TFileInfo>& contents,
-                                const base::StringList& specs, const std::string& folder,
-                                bool flat, const std::string& where) {
+                                const base::StringList& specs, const std::string& folder, bool flat,
+                                const std::string& where) {
   const std::string base = base::AddBackslash(folder);
   Place& place = PlaceFor(base, where);
   for (const auto& [target, entries] : ByTarget(contents, specs, flat)) {

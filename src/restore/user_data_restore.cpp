@@ -4,10 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "restore/restore_command.h"
-
 #include "backup/user_data_masks.h"
 #include "base/wildcard.h"
+#include "restore/restore_command.h"
 #include "restore/restore_masks.h"
 #include "restore/restore_plan.h"
 #include "util/files.h"
@@ -87,10 +86,10 @@ base::StringList RestoreCommand::MembersToRestore(const std::string& root, int* 
     // Folders come with the files they hold.
     if (name.empty() || name.back() == '\\') continue;
     const std::string target = root + name;
-    const bool in_place = IsPlainRelativePath(name) &&
-                          (LiesBelow(target, found_.SystemDataFolder) ||
-                           LiesBelow(target, found_.UserDataFolder) ||
-                           LiesBelow(target, found_.InterpFolder));
+    const bool in_place =
+        IsPlainRelativePath(name) &&
+        (LiesBelow(target, found_.SystemDataFolder) || LiesBelow(target, found_.UserDataFolder) ||
+         LiesBelow(target, found_.InterpFolder));
     if (in_place && IsUserDataKind(base::NameOf(name))) {
       members.push_back(name);
     } else {
@@ -123,20 +122,20 @@ void RestoreCommand::RestoreOntoCommentDrive() {
     ExtractReported(/*flat=*/false);
   }
   if (refused > 0) {
-    result_.report.Note(std::to_string(refused) + (refused == 1 ? " file" : " files") +
-                  " of the user data backup " + (refused == 1 ? "was" : "were") +
-                  " not restored: only Halvane's own kinds of file are restored, and only into "
-                  "the Halvane folders of this computer.");
+    result_.report.Note(
+        std::to_string(refused) + (refused == 1 ? " file" : " files") +
+        " of the user data backup " + (refused == 1 ? "was" : "were") +
+        " not restored: only Halvane's own kinds of file are restored, and only into "
+        "the Halvane folders of this computer.");
   }
 }
 
 void RestoreCommand::PlanUserData(RestorePlan* plan) {
-  const std::string archive =
-      base::AddBackslash(request_.source) + command::kUserDataArchiveName;
+  const std::string archive = base::AddBackslash(request_.source) + command::kUserDataArchiveName;
   if (!util::FileExistsChecked(archive)) {
     plan->AddNote(std::string("The user data will not be restored: there is no ") +
-                  command::kUserDataArchiveName + " in " +
-                  base::AddBackslash(request_.source) + ".");
+                  command::kUserDataArchiveName + " in " + base::AddBackslash(request_.source) +
+                  ".");
     return;
   }
   zip::TZip& zip = tools_.zip;
@@ -161,8 +160,7 @@ void RestoreCommand::PlanUserData(RestorePlan* plan) {
 }
 
 bool RestoreCommand::RestoreUserData() {
-  const std::string archive =
-      base::AddBackslash(request_.source) + command::kUserDataArchiveName;
+  const std::string archive = base::AddBackslash(request_.source) + command::kUserDataArchiveName;
   if (!util::FileExistsChecked(archive)) {
     tools_.Tell("No Halvane Backup was found at that source location.");
     return false;

@@ -25,8 +25,8 @@ bool ChartFolderSettingDue(const locations::Locations& found, bool auto_destinat
 }
 
 std::string ChartFolderSettingNote(const locations::Locations& found) {
-  return "The Halvane settings file " + found.SettingsPath + " will be pointed at the chart folder " +
-         ChartFolderForSetting(found) +
+  return "The Halvane settings file " + found.SettingsPath +
+         " will be pointed at the chart folder " + ChartFolderForSetting(found) +
          (locations::HasVersion9 ? ", and its list of recent charts will be cleared." : ".");
 }
 

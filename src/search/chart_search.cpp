@@ -1,11 +1,11 @@
 // The chart-file search: the folder walk, the search of every folder by the chart masks, and the
 // filter that drops other software's files and brings in each chart's companions.
+#include "search/chart_search.h"
+
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
-
-#include "search/chart_search.h"
 
 #include "base/wildcard.h"
 #include "search/chart_masks.h"
@@ -23,8 +23,7 @@ namespace {
 constexpr size_t kListablePathLength = 255;
 
 // Takes out of the walk's list, and out of what it saw of their files, the folders marked.
-void LeaveOut(const std::vector<bool>& marked, base::StringList& list,
-              WalkedFiles* walked_files) {
+void LeaveOut(const std::vector<bool>& marked, base::StringList& list, WalkedFiles* walked_files) {
   size_t kept = 0;
   for (size_t i = 0; i < list.size(); ++i) {
     if (i < marked.size() && marked[i]) continue;

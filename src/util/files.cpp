@@ -69,7 +69,8 @@ void MakeFolderPath(const std::string& path) {
   }
 }
 
-platform::Cause AddSubfolderNames(const std::string& folder, base::StringList& list, base::StringList* files) {
+platform::Cause AddSubfolderNames(const std::string& folder, base::StringList& list,
+                                  base::StringList* files) {
   const std::string base = base::AddBackslash(folder.substr(0, kShortTextLength));
   std::vector<platform::FindEntry> entries;
   if (!platform::FindFiles(base + "*.*", &entries, platform::FindDetail::kNamesAndKinds)) {

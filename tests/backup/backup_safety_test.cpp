@@ -9,8 +9,11 @@
 #include <chrono>
 #include <random>
 
-#include "backup_fixture.h"
+#include "backup/backup_command.h"
 #include "backup/backup_history.h"
+#include "backup_fixture.h"
+#include "base/stop_token.h"
+#include "locations/locations.h"
 #include "platform/platform.h"
 #include "platform/work_files.h"
 #include "zip/tzip.h"
@@ -584,6 +587,8 @@ TEST_F(BackupSafetyTest, ExitDuringTheChartArchiveFinishesItAndStopsThere) {
   // The chart archive was complete, so it replaced the old one; the user data were not started.
   EXPECT_EQ(Entries(chart_archive()).size(), 4u);
   EXPECT_EQ(Bytes(user_archive()), good_user_data_);
+  ASSERT_EQ(window_->Report().tallies().size(), 1u);
+  EXPECT_EQ(window_->Report().tallies()[0].archive, command::kChartArchiveName);
   EXPECT_THAT(toolkit_.progress_log,
               ::testing::Not(Contains("caption:Zipping up User Data Files.")));
   EXPECT_THAT(Label("PLabel").history, ::testing::Not(Contains("Finished.")));
@@ -597,6 +602,49 @@ TEST_F(BackupSafetyTest, ExitDuringTheChartArchiveFinishesItAndStopsThere) {
   ASSERT_FALSE(after_exit.empty());
   EXPECT_EQ(after_exit.front(), "hide");
   EXPECT_THAT(after_exit, ::testing::Not(Contains("show")));
+}
+
+// The command on its own, with no window to close and none to show its status: the stop token
+// alone ends the run at its next step, and what it had not replaced stays as it was.
+TEST_F(BackupSafetyTest, TheStopTokenAloneEndsTheCommandWithoutAWindow) {
+  MakeGoodBackup();
+  temp_.Write("Src\\new.cht", "a new chart");
+  locations::Locations found;
+  locations::ClearLocations(found);
+  locations::LocateApplication(DocumentsFolder(), found);
+  backup::BackupRequest request;
+  request.source = temp_ / "Src\\";
+  request.destination = temp_ / "Dest\\";
+  // Stopped before anything is written, then while the chart archive is written (run in this
+  // order: the second replaces the chart archive).
+  for (const bool during_archive : {false, true}) {
+    SCOPED_TRACE(during_archive ? "while the chart archive is written" : "before the archives");
+    zip::TZip zip;
+    zip.ShowProgressDialog = true;
+    base::StopSource stop;
+    toolkit_.on_process_messages = [&](int) {
+      if (!during_archive || (toolkit_.progress && toolkit_.progress->Visible())) stop.Request();
+    };
+    const command::Tools tools{toolkit_, zip, stop.Token()};
+    backup::BackupCommand command(tools, found, nullptr);
+    const backup::BackupResult result = command.Run(request);
+    EXPECT_EQ(result.outcome, command::Outcome::kStopped);
+    EXPECT_TRUE(stop.Requested());
+    // An archive begun is finished, for half a one would replace nothing; the next is not begun.
+    const std::vector<std::string> entries = Entries(chart_archive());
+    EXPECT_EQ(std::count(entries.begin(), entries.end(), EntryName(temp_ / "Src\\new.cht")),
+              during_archive ? 1 : 0);
+    std::vector<std::string> written;
+    for (const command::RunReport::Tally& tally : result.report.tallies()) {
+      written.push_back(tally.archive);
+    }
+    EXPECT_EQ(written, during_archive ? std::vector<std::string>{command::kChartArchiveName}
+                                      : std::vector<std::string>{});
+    EXPECT_EQ(Bytes(user_archive()), good_user_data_);
+    EXPECT_EQ(platform::FolderExists(temp_ / "Dest\\" + backup::kHistoryFolderName),
+              during_archive);
+  }
+  toolkit_.on_process_messages = nullptr;
 }
 
 }  // namespace

@@ -219,7 +219,8 @@ class UserDataTest : public ChartArchiveTest {
           "Cover.jpg", "Sun.int", "Chart1.cht", "Home.plc", "Daily.tsk", "Dig.alm", "Old.sav"}) {
       Put(std::string("data\\") + name, std::string("data of ") + name, kMid);
     }
-    MakeArchive(Source() + command::kUserDataArchiveName, {data + "*.*"}, kUserDataOptions, comment);
+    MakeArchive(Source() + command::kUserDataArchiveName, {data + "*.*"}, kUserDataOptions,
+                comment);
   }
 };
 
@@ -293,8 +294,9 @@ TEST_F(UserDataTest, OlderLayoutRestoresOntoTheDriveOfTheComment) {
 TEST_F(UserDataTest, OlderLayoutCommentWithoutDriveRestoresNothing) {
   InstallOlderVersion(4, "C:\\H\\Interp", "C:\\H\\System", "C:\\H\\Charts", temp_ / "userdata");
   Open();
-  for (const std::string& comment : {std::string(command::kBackupCommentPrefix) + "\\\\server\\halvane",
-                                     std::string("Backup of C:\\H\\System")}) {
+  for (const std::string& comment :
+       {std::string(command::kBackupCommentPrefix) + "\\\\server\\halvane",
+        std::string("Backup of C:\\H\\System")}) {
     SCOPED_TRACE(comment);
     MakeUserDataArchive(comment);
     test_support::RemoveTree(temp_ / "data");

@@ -52,7 +52,8 @@ class HostileUserDataTest : public RestoreTest {
     archive.comment = comment;
     for (const std::string& name : names)
       archive.Add(name, "crafted " + name).dos_date = kFutureDate;
-    ASSERT_TRUE(platform::WriteWholeFileSafely(Source() + command::kUserDataArchiveName, archive.Bytes()));
+    ASSERT_TRUE(
+        platform::WriteWholeFileSafely(Source() + command::kUserDataArchiveName, archive.Bytes()));
   }
 };
 

@@ -147,9 +147,10 @@ TEST_F(RestoreQuestionTest, NoChangesNothingAndYesDoesWhatTheQuestionSaid) {
                                   "newer, and will be kept.\n"));
   EXPECT_THAT(question, HasSubstr("\n1 file of the backup shares a name with another of its "));
   EXPECT_THAT(Messages(), ::testing::ElementsAre(HasSubstr("x\\Twin.cht in the backup): another")));
-  EXPECT_THAT(question, ::testing::StartsWith("Restore from " + Source() + command::kChartArchiveName +
-                                              " (\"" + command::kBackupCommentPrefix + temp_ / "old\\" +
-                                              "\")\nand from " + Source() + command::kUserDataArchiveName));
+  EXPECT_THAT(question,
+              ::testing::StartsWith("Restore from " + Source() + command::kChartArchiveName +
+                                    " (\"" + command::kBackupCommentPrefix + temp_ / "old\\" +
+                                    "\")\nand from " + Source() + command::kUserDataArchiveName));
 
   // The settings: as the question said, and only after the Yes.
   EXPECT_THAT(question, HasSubstr("\nThe Halvane settings file " + SettingsFile() +
