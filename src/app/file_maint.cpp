@@ -1,5 +1,8 @@
 #include "app/file_maint.h"
 
+#include <optional>
+#include <utility>
+
 #include "backup/backup_command.h"
 #include "base/scope_exit.h"
 #include "cdburner/cd_burner.h"
@@ -252,10 +255,11 @@ command::Tools TFileMaint::Tools() {
   return command::Tools{toolkit_, *Zip1, stop_.Token(), PLabel, AdvProgress1};
 }
 
-void TFileMaint::KeepLists(const base::StringList* folders, const base::StringList* files) {
+void TFileMaint::KeepLists(std::optional<base::StringList> folders,
+                           std::optional<base::StringList> files) {
   if (closed_) return;
-  if (folders) SearchFolders = std::make_unique<base::StringList>(*folders);
-  if (files) FoundFiles = std::make_unique<base::StringList>(*files);
+  if (folders) SearchFolders = std::make_unique<base::StringList>(std::move(*folders));
+  if (files) FoundFiles = std::make_unique<base::StringList>(std::move(*files));
 }
 
 void TFileMaint::SearchChartFiles() {
@@ -264,10 +268,10 @@ void TFileMaint::SearchChartFiles() {
   const bool chart_folder_too =
       AutoDest->Checked() && ChartFolder != UserDataFolder && !UserDataFolder.empty();
   const command::Tools tools = Tools();
-  const std::optional<search::Found> found = search::SearchChartFiles(
+  std::optional<search::Found> found = search::SearchChartFiles(
       tools, ESource->Text(), HVBackupCB->Checked(),
       chart_folder_too ? std::optional<std::string>(ChartFolder) : std::nullopt);
-  if (found) KeepLists(&found->folders, &found->files);
+  if (found) KeepLists(std::move(found->folders), std::move(found->files));
 }
 
 void TFileMaint::BackupButClick() {
@@ -291,7 +295,7 @@ void TFileMaint::BackupButClick() {
   backup::BackupResult result = command.Run(request);
   report_ = std::move(result.report);
   DroppedBackups = std::move(result.dropped_backups);
-  KeepLists(&result.folders, &result.files);
+  KeepLists(std::move(result.folders), std::move(result.files));
 }
 
 void TFileMaint::RestoreButtClick() {
@@ -320,7 +324,7 @@ void TFileMaint::RestoreButtClick() {
   report_ = std::move(result.report);
   if (closed_) return;
   if (result.destination) EDest->SetText(*result.destination);
-  KeepLists(result.folders ? &*result.folders : nullptr, result.files ? &*result.files : nullptr);
+  KeepLists(std::move(result.folders), std::move(result.files));
 }
 
 }  // namespace app

@@ -6,7 +6,7 @@
 #pragma once
 
 #include <memory>
-#include <set>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -124,7 +124,7 @@ class TFileMaint : public locations::Locations {
   // and the window's stop token.
   command::Tools Tools();
   // Keeps the lists a command worked on, unless the window has closed.
-  void KeepLists(const base::StringList* folders, const base::StringList* files);
+  void KeepLists(std::optional<base::StringList> folders, std::optional<base::StringList> files);
 
   ui::Toolkit& toolkit_;
   std::unique_ptr<ui::Form> form_;

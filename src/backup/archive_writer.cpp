@@ -232,7 +232,7 @@ BackupCommand::Written BackupCommand::WriteArchive(
   zip.ZipComment(comment);
   zip::ProgressCaption = caption;
   zip.AddOptions = static_cast<uint8_t>(options);
-  const size_t specs = result_.files.size();
+  const size_t specs = files_.size();
   // Nothing to store, or nothing of it could be read: a backup of nothing never takes the place
   // of one that holds something.
   const auto nothing_stored = [&](bool left_out) {
@@ -251,7 +251,7 @@ BackupCommand::Written BackupCommand::WriteArchive(
   if (specs == 0) return nothing_stored(false);
   // A run the component refused before the library saw it leaves its specs behind.
   zip.FileSpecs.clear();
-  zip.FileSpecs.insert(zip.FileSpecs.end(), result_.files.begin(), result_.files.end());
+  zip.FileSpecs.insert(zip.FileSpecs.end(), files_.begin(), files_.end());
   int added = 0;
   std::vector<std::string> added_files;
   std::string failure;

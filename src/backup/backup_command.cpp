@@ -34,8 +34,15 @@ BackupCommand::BackupCommand(const command::Tools& tools, const locations::Locat
 BackupResult BackupCommand::Run(const BackupRequest& request) {
   request_ = request;
   result_ = BackupResult();
+  folders_.clear();
+  files_.clear();
+  listed_ = false;
   history_folder_.clear();
   result_.outcome = Steps();
+  if (listed_) {
+    result_.folders = std::move(folders_);
+    result_.files = std::move(files_);
+  }
   if (result_.outcome == command::Outcome::kFinished) {
     tools_.Status("Finished.");
     // One word for the whole run on whatever it had to leave out.
@@ -71,18 +78,19 @@ command::Outcome BackupCommand::Steps() {
   const base::ScopeExit tidy_history([&] {
     if (!request_.to_cd) RemoveEmptyHistory(target);
   });
+  listed_ = true;
   const std::string& source = request_.source;
   search::ChartSearch search(tools_);
   search::WalkedFiles walked_files;
-  if (!search.CollectSubfolders(source, result_.folders, &walked_files)) return Outcome::kStopped;
-  result_.folders.push_back(source);  // the source folder is searched last
+  if (!search.CollectSubfolders(source, folders_, &walked_files)) return Outcome::kStopped;
+  folders_.push_back(source);  // the source folder is searched last
   tools_.Status("Searching for Chart Files");
   tools_.LetMessagesRun();
   if (tools_.Stopped()) return Outcome::kStopped;
   base::StringList unusable;
   if (!GatherChartFiles(&walked_files, &unusable)) return Outcome::kStopped;
   tools_.Status("");
-  search::ChartSearch::FilterChartFiles(result_.files, &walked_files);
+  search::ChartSearch::FilterChartFiles(files_, &walked_files);
   // What the search could not reach is missing from the backup as much as what cannot be read.
   command::RunReport& report = result_.report;
   platform::Cause source_cause = platform::Cause::kNone;
@@ -112,7 +120,7 @@ command::Outcome BackupCommand::Steps() {
   if (tools_.Stopped()) return Outcome::kStopped;
 
   if (request_.user_data) {
-    result_.files.clear();
+    files_.clear();
     tools_.Status("Gathering Halvane Data Files.");
     GatherUserDataFiles();
     const std::string user_folder =
@@ -138,8 +146,8 @@ command::Outcome BackupCommand::Steps() {
 
 bool BackupCommand::GatherChartFiles(search::WalkedFiles* walked_files,
                                      base::StringList* unusable) {
-  return search::ChartSearch(tools_).SearchListedFolders(result_.folders, search::kChartMaskCount,
-                                                         result_.files, walked_files, unusable);
+  return search::ChartSearch(tools_).SearchListedFolders(folders_, search::kChartMaskCount,
+                                                         files_, walked_files, unusable);
 }
 
 }  // namespace backup

@@ -4,6 +4,7 @@
 // backups. It runs with or without a window: all it shows and asks goes through the tools.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,9 +36,10 @@ struct BackupResult {
   // Earlier backups the run dropped, each with why.
   std::vector<std::string> dropped_backups;
   // The folders searched, and the files handed to the archive component last: the chart files,
-  // or the user-data files and masks when those were backed up too.
-  base::StringList folders;
-  base::StringList files;
+  // or the user-data files and masks when those were backed up too. None when the run ended
+  // before its search (the folder was held by another backup).
+  std::optional<base::StringList> folders;
+  std::optional<base::StringList> files;
 };
 
 class BackupCommand {
@@ -54,7 +56,7 @@ class BackupCommand {
   enum class Written { kYes, kNothing, kFailed };
 
   command::Outcome Steps();
-  // Into files_; matching names that no path can hold go to *unusable.
+  // Into files_, from the folders of folders_; matching names that no path can hold go to *unusable.
   bool GatherChartFiles(search::WalkedFiles* walked_files, base::StringList* unusable);
   // Writes files_ into target_folder + file_name with the comment. Files it could not store are
   // named in the run's report. When nothing could be stored (kind and place say what was looked
@@ -79,7 +81,11 @@ class BackupCommand {
   const locations::Locations& found_;
   cdburner::TCDBurner* const burner_;
   BackupRequest request_;
-  BackupResult result_;  // its lists are the run's working lists
+  BackupResult result_;
+  // The run's working lists, and whether the run got as far as making them.
+  base::StringList folders_;
+  base::StringList files_;
+  bool listed_ = false;
   // Where this run keeps the archives it replaces: one folder for both of them.
   std::string history_folder_;
 };

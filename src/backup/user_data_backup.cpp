@@ -20,7 +20,7 @@ constexpr int kPumpsAroundBurn = 10;
 }  // namespace
 
 void BackupCommand::GatherUserDataFiles() {
-  base::StringList& files = result_.files;
+  base::StringList& files = files_;
   files.clear();
   // Before the user-files layout the application kept these two beside its system data.
   // Only those that are there: a file named outright and not found would be a file left out.
