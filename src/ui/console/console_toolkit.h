@@ -1,5 +1,5 @@
-// The toolkit of a run from the command line: the main window is made but never shown, nothing
-// waits for a person, and every message box becomes a line for the console and the run's log.
+// The toolkit of a run from the command line: there is no window, nothing waits for a person,
+// and every message box becomes a line for the console and the run's log.
 // Each question gets the answer that keeps the user's files as they are.
 #pragma once
 
