@@ -4,14 +4,12 @@
 // backups. It runs with or without a window: all it shows and asks goes through the tools.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "backup/backup_history.h"
 #include "base/text.h"
 #include "command/command_tools.h"
-#include "command/run_report.h"
 #include "locations/locations.h"
 #include "search/chart_search.h"
 
@@ -29,17 +27,12 @@ struct BackupRequest {
   int keep_earlier = kEarlierBackupsKept;  // earlier backups kept besides the newest (0: none)
 };
 
-struct BackupResult {
-  command::Outcome outcome = command::Outcome::kFailed;
-  // What the run left out, told to the user at its end when anything was.
-  command::RunReport report;
+// The lists are the folders searched and the chart files, or the user-data files and masks when
+// those were backed up too; none when the run ended before its search (the folder was held by
+// another backup).
+struct BackupResult : command::Result {
   // Earlier backups the run dropped, each with why.
   std::vector<std::string> dropped_backups;
-  // The folders searched, and the files handed to the archive component last: the chart files,
-  // or the user-data files and masks when those were backed up too. None when the run ended
-  // before its search (the folder was held by another backup).
-  std::optional<base::StringList> folders;
-  std::optional<base::StringList> files;
 };
 
 class BackupCommand {

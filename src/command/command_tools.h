@@ -4,9 +4,12 @@
 // says the run is to stop. Nothing else of the window reaches a command.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "base/stop_token.h"
+#include "base/text.h"
+#include "command/run_report.h"
 #include "ui/form.h"
 #include "ui/toolkit.h"
 
@@ -50,6 +53,17 @@ enum class Outcome {
   kFailed,    // it ended early, and the user has been told why
   kDeclined,  // the user answered No, or there was nothing to do
   kStopped,   // Exit was clicked, or the window closed, or the progress window's Cancel
+};
+
+// What a run did: how it ended, what it left out (told to the user at its end when anything was),
+// and the lists it worked on, which the window keeps for the next command.
+struct Result {
+  Outcome outcome = Outcome::kFailed;
+  RunReport report;
+  // The folders searched and the files found, or the files and patterns handed to the archive
+  // component last; none when the run did not get as far as making them.
+  std::optional<base::StringList> folders;
+  std::optional<base::StringList> files;
 };
 
 }  // namespace command

@@ -10,7 +10,6 @@
 
 #include "base/text.h"
 #include "command/command_tools.h"
-#include "command/run_report.h"
 #include "locations/locations.h"
 
 namespace restore {
@@ -24,16 +23,11 @@ struct RestoreRequest {
   bool user_data = true;         // "RUDadoze.zev" is restored too
 };
 
-struct RestoreResult {
-  command::Outcome outcome = command::Outcome::kFailed;
-  // What the run did not write of what it was to write, told to the user at its end.
-  command::RunReport report;
+// The lists are the folders the search for loose chart files went through and the files it
+// found; or, for an archive, the patterns handed to the archive component last.
+struct RestoreResult : command::Result {
   // The folder the destination box shows after the run, when the run chose it.
   std::optional<std::string> destination;
-  // The folders the search for loose chart files went through, and the files it found; or, for
-  // an archive, the patterns handed to the archive component last.
-  std::optional<base::StringList> folders;
-  std::optional<base::StringList> files;
 };
 
 class RestoreCommand {
