@@ -11,6 +11,7 @@
 #include "search/chart_masks.h"
 #include "ui/toolkit.h"
 #include "util/files.h"
+#include "zip/tzip.h"
 #include "zip/zip_options.h"
 
 namespace backup {
@@ -38,6 +39,7 @@ BackupResult BackupCommand::Run(const BackupRequest& request) {
   files_.clear();
   listed_ = false;
   history_folder_.clear();
+  tools_.zip.Cancelled = false;  // a Cancel of an earlier run is not this run's
   result_.outcome = Steps();
   if (listed_) {
     result_.folders = std::move(folders_);
@@ -115,7 +117,7 @@ command::Outcome BackupCommand::Steps() {
   if (WriteArchive(target, command::kChartArchiveName, command::kBackupCommentPrefix + source,
                    "Zipping up Chart Files.", kChartArchiveOptions, "chart files",
                    place) == Written::kFailed) {
-    return Outcome::kFailed;
+    return Failed();
   }
   if (tools_.Stopped()) return Outcome::kStopped;
 
@@ -131,7 +133,7 @@ command::Outcome BackupCommand::Steps() {
             kUserDataArchiveOptions, "Halvane user data files",
             user_folder.empty() ? "(Halvane was not found on this computer)"
                                 : "in " + base::AddBackslash(user_folder)) == Written::kFailed) {
-      return Outcome::kFailed;
+      return Failed();
     }
     if (tools_.Stopped()) return Outcome::kStopped;
   }
@@ -142,6 +144,11 @@ command::Outcome BackupCommand::Steps() {
     TrimHistory(target);
   }
   return Outcome::kFinished;
+}
+
+command::Outcome BackupCommand::Failed() const {
+  // The progress window's Cancel ends the run as a stop does: nothing more to tell.
+  return tools_.zip.Cancelled ? command::Outcome::kStopped : command::Outcome::kFailed;
 }
 
 bool BackupCommand::GatherChartFiles(search::WalkedFiles* walked_files,

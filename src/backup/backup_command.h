@@ -49,6 +49,8 @@ class BackupCommand {
   enum class Written { kYes, kNothing, kFailed };
 
   command::Outcome Steps();
+  // How a run whose archive was not written ends: stopped when the user cancelled it.
+  command::Outcome Failed() const;
   // Into files_, from the folders of folders_; matching names that no path can hold go to *unusable.
   bool GatherChartFiles(search::WalkedFiles* walked_files, base::StringList* unusable);
   // Writes files_ into target_folder + file_name with the comment. Files it could not store are
