@@ -8,6 +8,7 @@
 #include "cdburner/cd_burner.h"
 #include "platform/platform.h"
 #include "restore/restore_command.h"
+#include "search/chart_folder_setting.h"
 #include "search/chart_search.h"
 #include "util/files.h"
 #include "zip/tzip.h"
@@ -265,12 +266,10 @@ void TFileMaint::KeepLists(std::optional<base::StringList> folders,
 void TFileMaint::SearchChartFiles() {
   if (ESource->Text().empty()) return;
   ESource->SetText(base::AddBackslash(ESource->Text()));
-  const bool chart_folder_too =
-      AutoDest->Checked() && ChartFolder != UserDataFolder && !UserDataFolder.empty();
   const command::Tools tools = Tools();
-  std::optional<search::Found> found = search::SearchChartFiles(
-      tools, ESource->Text(), HVBackupCB->Checked(),
-      chart_folder_too ? std::optional<std::string>(ChartFolder) : std::nullopt);
+  std::optional<search::Found> found =
+      search::SearchChartFiles(tools, ESource->Text(), HVBackupCB->Checked(),
+                               search::ChartFolderApart(*this, AutoDest->Checked()));
   if (found) KeepLists(std::move(found->folders), std::move(found->files));
 }
 

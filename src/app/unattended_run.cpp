@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/file_maint.h"
+#include "backup/archive_check.h"
 #include "backup/backup_command.h"
 #include "base/scope_exit.h"
 #include "command/run_watch.h"
@@ -116,7 +117,7 @@ bool Stored(zip::TZip& zip, const std::string& archive, uint64_t* files, uint64_
     return false;
   }
   for (const zip::TFileInfo& info : zip.Contents) {
-    if (info.FileName.empty() || info.FileName.back() == '\\') continue;
+    if (info.IsFolder()) continue;
     ++*files;
     *bytes += info.UncompressedSize();
   }
@@ -309,21 +310,14 @@ int RunVerifyFromCommandLine(const CommandLine& line) {
     }
     size_t files = 0;
     for (const zip::TFileInfo& info : zip.Contents) {
-      if (!info.FileName.empty() && info.FileName.back() != '\\') ++files;
+      if (!info.IsFolder()) ++files;
     }
-    zip.ExtrOptions = zip::kExtrTestOnly;  // nothing is written
-    zip.ExtrBaseDir.clear();
-    zip.FileSpecs.clear();
-    int tested = 0;
+    const backup::EntriesRead read = backup::ReadBackEntries(zip);
+    const int tested = read.tested;
+    const std::string& failure = read.failure;
     std::vector<std::string> damaged;
-    std::string failure;
-    {
-      const command::RunWatch watch(zip);
-      tested = zip.Extract();
-      for (const command::RunWatch::Skip& skip : watch.skips()) {
-        damaged.push_back(skip.what + ": " + (skip.why.empty() ? "it cannot be read" : skip.why));
-      }
-      failure = watch.failure();
+    for (const command::RunWatch::Skip& skip : read.skips) {
+      damaged.push_back(skip.what + ": " + (skip.why.empty() ? "it cannot be read" : skip.why));
     }
     zip.ZipFileName("");
     if (damaged.empty() && tested == static_cast<int>(files)) {

@@ -5,7 +5,10 @@
 #include <optional>
 #include <vector>
 
+#include "base/scope_exit.h"
 #include "platform/platform.h"
+#include "zip/tzip.h"
+#include "zip/zip_options.h"
 #include "zipformat/end_records.h"
 #include "zipformat/zip_records.h"
 
@@ -301,6 +304,23 @@ std::string DirectoryProblem(const std::string& path, const std::string& comment
   std::unique_ptr<platform::File> file = platform::File::Open(path, platform::File::Mode::kRead);
   if (!file) return "it cannot be opened";
   return DirectoryCheck(*file, comment, added).Problem();
+}
+
+EntriesRead ReadBackEntries(zip::TZip& zip) {
+  const base::ScopeExit put_back([&zip, options = zip.ExtrOptions, folder = zip.ExtrBaseDir] {
+    zip.ExtrOptions = options;
+    zip.ExtrBaseDir = folder;
+  });
+  zip.ExtrOptions = zip::kExtrTestOnly;  // nothing is written
+  zip.ExtrBaseDir.clear();
+  zip.FileSpecs.clear();
+  EntriesRead read;
+  const command::RunWatch watch(zip);
+  read.tested = zip.Extract();
+  read.cancelled = zip.Cancelled;
+  read.skips = watch.skips();
+  read.failure = watch.failure();
+  return read;
 }
 
 }  // namespace backup

@@ -7,6 +7,13 @@
 
 #include <map>
 #include <string>
+#include <vector>
+
+#include "command/run_watch.h"
+
+namespace zip {
+class TZip;
+}
 
 namespace backup {
 
@@ -17,5 +24,17 @@ using AddedFiles = std::map<std::string, std::string>;
 // wrong, in plain words, for the user.
 std::string DirectoryProblem(const std::string& path, const std::string& comment,
                              const AddedFiles& added);
+
+// What the extracting library said as it read back every entry of the component's open archive,
+// writing nothing: how many entries it read whole, those it skipped and why, its last word on a
+// failure, and whether the user cancelled. The component's extraction options and folder are as
+// before; its file specs are left empty.
+struct EntriesRead {
+  int tested = 0;
+  std::vector<command::RunWatch::Skip> skips;
+  std::string failure;
+  bool cancelled = false;
+};
+EntriesRead ReadBackEntries(zip::TZip& zip);
 
 }  // namespace backup

@@ -145,8 +145,7 @@ Check CheckArchive(zip::TZip& zip, const std::string& path, const std::string& c
   }
   std::vector<std::string> stored_files;
   for (const zip::TFileInfo& info : zip.Contents) {
-    if (!info.FileName.empty() && info.FileName.back() != '\\')
-      stored_files.push_back(info.FileName);
+    if (!info.IsFolder()) stored_files.push_back(info.FileName);
   }
   if (stored_files.size() != static_cast<size_t>(count) ||
       added.size() != static_cast<size_t>(count)) {
@@ -166,29 +165,21 @@ Check CheckArchive(zip::TZip& zip, const std::string& path, const std::string& c
   if (!problem->empty()) return Check::kFaulty;
   if (count == 0) return Check::kSound;
 
-  // The check borrows the component's extraction settings; they are put back however it ends.
+  // The progress window says what is read, and then what it said before.
   const base::ScopeExit put_back(
-      [&zip, options = zip.ExtrOptions, folder = zip.ExtrBaseDir, caption = zip::ProgressCaption] {
-        zip.ExtrOptions = options;
-        zip.ExtrBaseDir = folder;
-        zip::ProgressCaption = caption;
-      });
-  zip.ExtrOptions = zip::kExtrTestOnly;  // nothing is written
-  zip.ExtrBaseDir.clear();
-  zip.FileSpecs.clear();
+      [caption = zip::ProgressCaption] { zip::ProgressCaption = caption; });
   zip::ProgressCaption = "Verifying the backup.";
-  const command::RunWatch watch(zip);
-  const int tested = zip.Extract();
-  if (zip.Cancelled) return Check::kCancelled;
-  if (!watch.skips().empty()) {
-    const command::RunWatch::Skip& skip = watch.skips().front();
+  const EntriesRead read = ReadBackEntries(zip);
+  if (read.cancelled) return Check::kCancelled;
+  if (!read.skips.empty()) {
+    const command::RunWatch::Skip& skip = read.skips.front();
     *problem = "\"" + skip.what + "\" " + Reason(skip, "cannot be read back");
     return Check::kFaulty;
   }
-  if (tested != count) {
-    *problem = watch.failure().empty() ? "only " + std::to_string(tested) + " of its " +
-                                             std::to_string(count) + " files read back"
-                                       : watch.failure();
+  if (read.tested != count) {
+    *problem = read.failure.empty() ? "only " + std::to_string(read.tested) + " of its " +
+                                          std::to_string(count) + " files read back"
+                                    : read.failure;
     return Check::kFaulty;
   }
   return Check::kSound;

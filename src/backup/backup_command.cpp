@@ -61,14 +61,11 @@ command::Outcome BackupCommand::Steps() {
   // and the run says so when it writes.
   util::MakeFolderPath(target);
   bool held = false;
-  const std::unique_ptr<platform::FolderLock> lock = platform::FolderLock::Take(
-      base::AddBackslash(target), kLockWaitMs, &held,
-      [](void* tools) {
-        const auto& waiting = *static_cast<const command::Tools*>(tools);
-        waiting.LetMessagesRun();
-        return !waiting.Stopped();
-      },
-      const_cast<command::Tools*>(&tools_));
+  const std::unique_ptr<platform::FolderLock> lock =
+      platform::FolderLock::Take(base::AddBackslash(target), kLockWaitMs, &held, [this] {
+        tools_.LetMessagesRun();
+        return !tools_.Stopped();
+      });
   if (!lock && held) {
     if (tools_.Stopped()) return Outcome::kStopped;
     tools_.Tell("No backup was made in " + base::AddBackslash(target) +

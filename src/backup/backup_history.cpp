@@ -23,10 +23,6 @@ std::vector<platform::FindEntry> Entries(const std::string& folder) {
   return kept;
 }
 
-std::string WithoutBackslash(const std::string& folder) {
-  return !folder.empty() && folder.back() == '\\' ? folder.substr(0, folder.size() - 1) : folder;
-}
-
 }  // namespace
 
 std::string HistoryName(int32_t dos_time) {
@@ -81,16 +77,16 @@ bool DropEarlierBackup(const std::string& folder) {
       whole = platform::DeleteFile(path) && whole;
     }
   }
-  return platform::RemoveDirectory(WithoutBackslash(folder)) && whole;
+  return platform::RemoveDirectory(base::StripTrailing('\\', folder)) && whole;
 }
 
 void RemoveEmptyHistory(const std::string& backup_folder) {
   for (const std::string& folder : EarlierBackups(backup_folder)) {
-    if (Entries(folder).empty()) platform::RemoveDirectory(WithoutBackslash(folder));
+    if (Entries(folder).empty()) platform::RemoveDirectory(base::StripTrailing('\\', folder));
   }
   const std::string root = HistoryRoot(backup_folder);
   if (platform::FolderExists(root) && Entries(root).empty()) {
-    platform::RemoveDirectory(WithoutBackslash(root));
+    platform::RemoveDirectory(base::StripTrailing('\\', root));
   }
 }
 

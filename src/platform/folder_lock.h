@@ -2,6 +2,7 @@
 // process or any other, the window's or one the system's scheduler started.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,7 +17,7 @@ class FolderLock {
   // wait returns false to stop waiting. Null when the lock could not be had: *held tells whether
   // another run holds it (rather than the folder refusing the lock file), and LastCause why not.
   static std::unique_ptr<FolderLock> Take(const std::string& folder, int wait_ms, bool* held,
-                                          bool (*wait)(void*) = nullptr, void* context = nullptr);
+                                          const std::function<bool()>& wait = nullptr);
   ~FolderLock();
   FolderLock(const FolderLock&) = delete;
   FolderLock& operator=(const FolderLock&) = delete;

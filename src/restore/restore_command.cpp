@@ -3,10 +3,9 @@
 // the source are copied into the application's user-data folder.
 #include "restore/restore_command.h"
 
-#include <map>
-#include <memory>
 #include <optional>
 #include <set>
+#include <utility>
 
 #include "base/wildcard.h"
 #include "command/run_watch.h"
@@ -46,7 +45,7 @@ void RestoreCommand::ExtractReported(bool flat) {
     folder_cause = platform::LastCause();
     if (folder_cause == platform::Cause::kNone) folder_cause = platform::Cause::kNotFound;
     for (const zip::TFileInfo& info : zip.Contents) {
-      if (info.FileName.empty() || info.FileName.back() == '\\') continue;
+      if (info.IsFolder()) continue;
       if (Chosen(info.FileName, zip.FileSpecs))
         report.Missing(target_of(info.FileName), folder_cause, "");
     }
@@ -186,16 +185,13 @@ command::Outcome RestoreCommand::LooseFiles() {
   const bool store_setting = search::ChartFolderSettingDue(found_, request_.auto_destination);
   if (request_.source.empty()) return command::Outcome::kDeclined;
   const std::string source = base::AddBackslash(request_.source);
-  const bool chart_folder_too = request_.auto_destination &&
-                                found_.ChartFolder != found_.UserDataFolder &&
-                                !found_.UserDataFolder.empty();
-  std::optional<search::Found> found = search::SearchChartFiles(
-      tools_, source, request_.user_data,
-      chart_folder_too ? std::optional<std::string>(found_.ChartFolder) : std::nullopt);
+  std::optional<search::Found> found =
+      search::SearchChartFiles(tools_, source, request_.user_data,
+                               search::ChartFolderApart(found_, request_.auto_destination));
   if (!found) return command::Outcome::kStopped;
-  result_.folders = found->folders;
-  result_.files = found->files;
-  const base::StringList& files = found->files;
+  result_.folders = std::move(found->folders);
+  result_.files = std::move(found->files);
+  const base::StringList& files = *result_.files;
   if (tools_.Stopped()) return command::Outcome::kStopped;
   if (files.empty()) {
     tools_.Status("No Files Found");

@@ -28,10 +28,6 @@ bool Chosen(const std::string& entry, const base::StringList& specs) {
 
 namespace {
 
-bool IsFolderEntry(const zip::TFileInfo& info) {
-  return info.FileName.empty() || info.FileName.back() == '\\';
-}
-
 // DOS times compare as numbers, the date in the high word, as the update compares them.
 uint32_t AgeOf(const zip::TFileInfo& info) { return static_cast<uint32_t>(info.DosDateTime()); }
 
@@ -41,7 +37,7 @@ std::map<std::string, std::vector<const zip::TFileInfo*>> ByTarget(
     const std::vector<zip::TFileInfo>& contents, const base::StringList& specs, bool flat) {
   std::map<std::string, std::vector<const zip::TFileInfo*>> by_target;
   for (const zip::TFileInfo& info : contents) {
-    if (IsFolderEntry(info) || !Chosen(info.FileName, specs)) continue;
+    if (info.IsFolder() || !Chosen(info.FileName, specs)) continue;
     by_target[base::FoldCase(flat ? base::NameOf(info.FileName) : info.FileName)].push_back(&info);
   }
   for (auto& [target, entries] : by_target) {

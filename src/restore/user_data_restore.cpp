@@ -82,9 +82,9 @@ base::StringList RestoreCommand::MembersToRestore(const std::string& root, int* 
   base::StringList members;
   *refused = 0;
   for (const zip::TFileInfo& info : tools_.zip.Contents) {
-    const std::string& name = info.FileName;
     // Folders come with the files they hold.
-    if (name.empty() || name.back() == '\\') continue;
+    if (info.IsFolder()) continue;
+    const std::string& name = info.FileName;
     const std::string target = root + name;
     const bool in_place =
         IsPlainRelativePath(name) &&

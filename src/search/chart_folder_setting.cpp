@@ -19,9 +19,17 @@ std::string ChartFolderForSetting(const locations::Locations& found) {
 
 }  // namespace
 
+std::optional<std::string> ChartFolderApart(const locations::Locations& found,
+                                            bool auto_destination) {
+  if (!auto_destination || found.ChartFolder == found.UserDataFolder ||
+      found.UserDataFolder.empty()) {
+    return std::nullopt;
+  }
+  return found.ChartFolder;
+}
+
 bool ChartFolderSettingDue(const locations::Locations& found, bool auto_destination) {
-  return auto_destination && found.ChartFolder != found.UserDataFolder &&
-         !found.UserDataFolder.empty() && util::FileExistsChecked(found.SettingsPath);
+  return ChartFolderApart(found, auto_destination) && util::FileExistsChecked(found.SettingsPath);
 }
 
 std::string ChartFolderSettingNote(const locations::Locations& found) {

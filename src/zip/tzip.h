@@ -80,6 +80,8 @@ struct TFileInfo {
   uint32_t UncompressedSize() const;
   uint32_t ExternalAttributes() const;
   uint32_t LocalHeaderOffset() const;
+  // A folder's own entry (its name ends with "\"), or one without a name: no file to count.
+  bool IsFolder() const { return FileName.empty() || FileName.back() == '\\'; }
 };
 
 class TZip;

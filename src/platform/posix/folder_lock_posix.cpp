@@ -13,7 +13,7 @@
 namespace platform {
 
 std::unique_ptr<FolderLock> FolderLock::Take(const std::string& folder, int wait_ms, bool* held,
-                                             bool (*wait)(void*), void* context) {
+                                             const std::function<bool()>& wait) {
   *held = false;
   std::string host;
   if (!posix::ToHostPath(folder + FolderLockName(), &host)) return nullptr;
@@ -39,7 +39,7 @@ std::unique_ptr<FolderLock> FolderLock::Take(const std::string& folder, int wait
     if (errno != EWOULDBLOCK) return nullptr;
     *held = true;
     fd.Reset();
-    if (std::chrono::steady_clock::now() >= until || (wait && !wait(context))) {
+    if (std::chrono::steady_clock::now() >= until || (wait && !wait())) {
       errno = EWOULDBLOCK;
       return nullptr;
     }

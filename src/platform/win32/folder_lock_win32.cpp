@@ -6,7 +6,7 @@
 namespace platform {
 
 std::unique_ptr<FolderLock> FolderLock::Take(const std::string& folder, int wait_ms, bool* held,
-                                             bool (*wait)(void*), void* context) {
+                                             const std::function<bool()>& wait) {
   *held = false;
   const std::string path = folder + FolderLockName();
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
@@ -26,7 +26,7 @@ std::unique_ptr<FolderLock> FolderLock::Take(const std::string& folder, int wait
                          ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES);
     if (!in_use) return nullptr;
     *held = true;
-    if (std::chrono::steady_clock::now() >= until || (wait && !wait(context))) {
+    if (std::chrono::steady_clock::now() >= until || (wait && !wait())) {
       ::SetLastError(ERROR_SHARING_VIOLATION);
       return nullptr;
     }
